@@ -1,0 +1,360 @@
+#include "Form1.h"
+
+#include "Assets.h"
+#include "SignboardFrame.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace {
+
+const QString kFilePattern = QStringLiteral("*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpeg");
+const QColor kFrameFill(224, 224, 224);
+const QColor kFrameBorder(128, 128, 128);
+
+Picture resourcePicture(const char* name)
+{
+    return Picture(QImage(QString::fromLatin1(name)));
+}
+
+} // namespace
+
+Form1::Form1(Platform& platform)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , PicKanban(nullptr)
+    , File1(platform, { 3585, 2895, 1395, 270 })
+    , m_platform(platform)
+{
+    Assets::init();
+    setObjectName("Form1");
+    setWindowTitle(QStringLiteral("くるりん号　-　RX27A0022"));
+    setWindowIcon(QIcon(QStringLiteral(":/art/A5")));
+    setFixedSize(twips::toPixel(12105), twips::toPixel(3375));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_body = QImage(QStringLiteral(":/art/A1"));
+    createElements();
+    createMenu();
+}
+
+Form1::~Form1() = default;
+
+void Form1::createElements()
+{
+    // Creation order is stacking order for child windows: the last created lies on top.
+    Picture1 = new PictureBox(this, { 7485, 615, 780, 480 });
+    Picture1->setObjectName("Picture1");
+    ImgDesiMaku = &Picture1->addImage({ 0, 0, 780, 480 }, false);
+    ImgDesiMaku->setPicture(resourcePicture(":/art/A4"));
+
+    PicKanban = new PictureBox(this, { 3225, 1545, 1410, 450 });
+    PicKanban->setObjectName("PicKanban");
+    PicKanban->setAutoSize(true);
+
+    File1.setPattern(kFilePattern);
+
+    QWidget::setTabOrder(Picture1, PicKanban);
+    Picture1->setFocus();
+
+    auto& leftLeaf = imgNakaorido.add(0, std::make_unique<ImageElement>(this, twips::Rect { 5475, 795, 855, 2325 }, true));
+    leftLeaf.setPicture(resourcePicture(":/art/A3L"));
+    auto& rightLeaf = imgNakaorido.add(1, std::make_unique<ImageElement>(this, twips::Rect { 6330, 795, 855, 2325 }, true));
+    rightLeaf.setPicture(resourcePicture(":/art/A3R"));
+
+    auto& hidden = Image1.add(1, std::make_unique<ImageElement>(this, twips::Rect { 390, 795, 1155, 2265 }, true));
+    hidden.setVisible(false);
+    auto& frontDoor = Image1.add(2, std::make_unique<ImageElement>(this, twips::Rect { 390, 795, 1155, 2265 }, true));
+    frontDoor.setPicture(resourcePicture(":/art/A2"));
+
+    shpK_Waku.add(0, std::make_unique<ShapeElement>(this, twips::Rect { 3150, 1530, 75, 495 }, kFrameFill, kFrameBorder));
+    shpK_Waku.add(1, std::make_unique<ShapeElement>(this, twips::Rect { 4635, 1530, 75, 495 }, kFrameFill, kFrameBorder));
+    shpK_Waku.add(2, std::make_unique<ShapeElement>(this, twips::Rect { 3150, 1995, 1560, 60 }, kFrameFill, kFrameBorder));
+
+    m_windowless = { &imgNakaorido(0), &imgNakaorido(1), &Image1(2), &Image1(1), &shpK_Waku(0), &shpK_Waku(1), &shpK_Waku(2) };
+
+    connect(Picture1, &PictureBox::Click, this, [this] { Picture1_Click(); });
+    connect(Picture1, &PictureBox::ImageClick, this, [this] { ImgDesiMaku_Click(); });
+    connect(Picture1, &PictureBox::KeyDown, this, [this](int key, int shift) { Picture1_KeyDown(key, shift); });
+    connect(PicKanban, &PictureBox::MouseDown, this,
+            [this](int button, int shift, float x, float y) { PicKanban_MouseDown(button, shift, x, y); });
+    connect(PicKanban, &PictureBox::DblClick, this, [this] { PicKanban_DblClick(); });
+    connect(PicKanban, &PictureBox::Resize, this, [this] { PicKanban_Resize(); });
+}
+
+void Form1::createMenu()
+{
+    MnuTempMenu1 = new QMenu(QStringLiteral("MnuTempMenu1"), this);
+    MnuTempMenu1->setObjectName("MnuTempMenu1");
+    MnuViewKanban = std::make_unique<MenuItem>(MnuTempMenu1, QStringLiteral("看板の表示"), true);
+    MnuViewWaku = std::make_unique<MenuItem>(MnuTempMenu1, QStringLiteral("枠の表示"), true);
+    MnuSetKanban = std::make_unique<MenuItem>(MnuTempMenu1, QStringLiteral("看板の画像を設定..."), false);
+    MnuBdr1 = MnuTempMenu1->addSeparator();
+    MnuKanbanReset = std::make_unique<MenuItem>(MnuTempMenu1, QStringLiteral("看板のリセット"), false);
+
+    connect(MnuViewKanban->action(), &QAction::triggered, this, [this] { MnuViewKanban_Click(); });
+    connect(MnuViewWaku->action(), &QAction::triggered, this, [this] { MnuViewWaku_Click(); });
+    connect(MnuSetKanban->action(), &QAction::triggered, this, [this] { MnuSetKanban_Click(); });
+    connect(MnuKanbanReset->action(), &QAction::triggered, this, [this] { MnuKanbanReset_Click(); });
+}
+
+frmSet& Form1::panel()
+{
+    if (!m_panel)
+        m_panel = std::make_unique<frmSet>(*this);
+    return *m_panel;
+}
+
+float Form1::Left() const
+{
+    return twips::fromPixels(frameGeometry().x());
+}
+
+float Form1::Top() const
+{
+    return twips::fromPixels(frameGeometry().y());
+}
+
+float Form1::Width() const
+{
+    return twips::fromPixels(frameGeometry().width());
+}
+
+float Form1::Height() const
+{
+    return twips::fromPixels(frameGeometry().height());
+}
+
+void Form1::setLeft(float v)
+{
+    move(twips::toPixel(v), frameGeometry().y());
+}
+
+void Form1::setTop(float v)
+{
+    move(frameGeometry().x(), twips::toPixel(v));
+}
+
+void Form1::Form_Load()
+{
+    LoadIni();
+    frmSet& desk = panel();
+    desk.show();
+    m_platform.SetTopmost(&desk);
+    setWindowTitle(QStringLiteral("くるりん号　-　") + m_platform.ExeName());
+}
+
+void Form1::LoadIni()
+{
+    // No settings file yet: the arrangement a first run gets.
+    setLeft(0);
+    setTop(0);
+    panel().setLeft(0);
+    panel().setTop(Height());
+    placePanelUnderBusOnceFramed();
+    MnuKanbanReset_Click();
+    panel().HScroll1->setValue(10000);
+    panel().HScroll2->setValue(6000);
+    panel().Option1(0)->setChecked(true);
+}
+
+void Form1::placePanelUnderBusOnceFramed()
+{
+    // Until the window manager has put its frame around the bus, the bus's outer height is not
+    // known; the panel is moved under the frame once it is.
+    auto* timer = new QTimer(this);
+    timer->setInterval(25);
+    auto deadline = std::make_shared<int>(80);
+    connect(timer, &QTimer::timeout, this, [this, timer, deadline] {
+        const bool framed = isVisible() && frameGeometry().height() > height();
+        if (framed && m_panel)
+            m_panel->move(m_panel->frameGeometry().x(), frameGeometry().bottom() + 1);
+        if (framed || --*deadline <= 0)
+            timer->deleteLater();
+    });
+    timer->start();
+}
+
+void Form1::SaveIni()
+{
+}
+
+void Form1::Form_Unload()
+{
+    if (m_unloading)
+        return;
+    m_unloading = true;
+    SaveIni();
+    // The program ends at once: no further handler of any window runs.
+    hide();
+    if (m_panel)
+        m_panel->hide();
+    QCoreApplication::exit(0);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    Form_Unload();
+}
+
+void Form1::Check1_Click()
+{
+}
+
+void Form1::Check2_Click()
+{
+}
+
+void Form1::HScroll1_Change()
+{
+    panel().lblMaeSpeed->setText(QString::number(panel().HScroll1->value()));
+}
+
+void Form1::HScroll2_Change()
+{
+    panel().lblNakaSpeed->setText(QString::number(panel().HScroll2->value()));
+}
+
+void Form1::MnuEditHkPic_Click()
+{
+}
+
+void Form1::MnuHelpVer_Click()
+{
+}
+
+void Form1::SignKeypadEnter(const QString&)
+{
+}
+
+void Form1::Form_MouseDown(int button, int, float, float)
+{
+    if (button == 2)
+        m_platform.PopupMenu(MnuTempMenu1, QCursor::pos());
+}
+
+void Form1::Image1_Click(int)
+{
+    Picture1->setFocus();
+}
+
+void Form1::ImgDesiMaku_Click()
+{
+    Picture1->setFocus();
+}
+
+void Form1::Picture1_Click()
+{
+    Picture1->setFocus();
+}
+
+void Form1::Picture1_KeyDown(int, int)
+{
+}
+
+void Form1::PicKanban_MouseDown(int button, int, float, float)
+{
+    if (button == 2)
+        m_platform.PopupMenu(MnuTempMenu1, QCursor::pos());
+}
+
+void Form1::PicKanban_DblClick()
+{
+    const auto p = SignboardFrame::fit(PicKanban->twipsRect(), shpK_Waku(0).Width(), shpK_Waku(1).Width());
+    shpK_Waku(0).Move(p.leftPost);
+    shpK_Waku(1).Move(p.rightPost);
+    shpK_Waku(2).Move(p.bottomBar);
+}
+
+void Form1::PicKanban_Resize()
+{
+    const auto p = SignboardFrame::followResize(PicKanban->twipsRect());
+    shpK_Waku(0).Move(p.leftPost);
+    shpK_Waku(1).Move(p.rightPost);
+    shpK_Waku(2).Move(p.bottomBar);
+}
+
+void Form1::MnuViewKanban_Click()
+{
+    PicKanban->setVisible(!MnuViewKanban->Checked());
+    MnuViewKanban->setChecked(!MnuViewKanban->Checked());
+}
+
+void Form1::MnuViewWaku_Click()
+{
+    const bool show = !MnuViewWaku->Checked();
+    for (int i = 0; i <= 2; ++i)
+        shpK_Waku(i).setVisible(show);
+    PicKanban_DblClick();
+    MnuViewWaku->setChecked(!MnuViewWaku->Checked());
+}
+
+void Form1::MnuSetKanban_Click()
+{
+}
+
+void Form1::MnuKanbanReset_Click()
+{
+    PicKanban->setPicture(Picture());
+    const twips::Rect home = SignboardFrame::kHome;
+    PicKanban->Move({ home.left, home.top, home.width, home.height });
+    PicKanban_DblClick();
+}
+
+WindowlessElement* Form1::elementAt(QPointF pixel) const
+{
+    for (WindowlessElement* element : m_windowless) {
+        if (element->hitTest(pixel))
+            return element;
+    }
+    return nullptr;
+}
+
+void Form1::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    painter.setClipRegion(event->region());
+    painter.fillRect(rect(), palette().color(QPalette::Button));
+    // The body picture is one pixel wider and lower than the client area: its last column is
+    // cut off, and the bottom row shows the button-face colour.
+    painter.drawImage(QPointF(0, 0), m_body);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (auto it = m_windowless.rbegin(); it != m_windowless.rend(); ++it)
+        (*it)->paint(painter);
+}
+
+void Form1::mousePressEvent(QMouseEvent* event)
+{
+    WindowlessElement* element = elementAt(event->position());
+    // A frame bar counts as the window's own surface; a door picture keeps its presses.
+    const bool isShape = dynamic_cast<ShapeElement*>(element) != nullptr;
+    if (element && !isShape) {
+        m_pressedElement = event->button() == Qt::LeftButton ? element : nullptr;
+        return;
+    }
+    m_pressedElement = nullptr;
+    const QPointF p = event->position();
+    Form_MouseDown(vbButton(event->button()), vbShift(event->modifiers()), float(p.x()) * twips::kPerPixel,
+                   float(p.y()) * twips::kPerPixel);
+}
+
+void Form1::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !m_pressedElement)
+        return;
+    WindowlessElement* pressed = std::exchange(m_pressedElement, nullptr);
+    if (elementAt(event->position()) != pressed)
+        return;
+    for (const auto& [index, image] : Image1) {
+        if (image.get() == pressed)
+            Image1_Click(index);
+    }
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "Elements.h"
+#include "FileList.h"
+#include "Platform.h"
+#include "frmSet.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+class QMenu;
+
+// The bus: a fixed-size window filled by the body picture, with the doors, the destination sign
+// and the signboard laid on top. Loading it starts the program; unloading it ends the program.
+class Form1 : public QWidget, public ControlDeskOwner {
+    Q_OBJECT
+public:
+    explicit Form1(Platform& platform);
+    ~Form1() override;
+
+    // The outer frame's place and size on the screen, in twips.
+    float Left() const;
+    float Top() const;
+    float Width() const;
+    float Height() const;
+    void setLeft(float v);
+    void setTop(float v);
+
+    // The settings panel; created, hidden, on first use.
+    frmSet& panel();
+    bool panelLoaded() const { return m_panel != nullptr; }
+
+    // Elements, by their design names. Child windows first, then windowless elements.
+    PictureBox* PicKanban;
+    FileList File1;
+    PictureBox* Picture1;
+    ImageElement* ImgDesiMaku;
+    ControlArray<ImageElement> imgNakaorido;
+    ControlArray<ImageElement> Image1;
+    ControlArray<ShapeElement> shpK_Waku;
+
+    QMenu* MnuTempMenu1;
+    std::unique_ptr<MenuItem> MnuViewKanban;
+    std::unique_ptr<MenuItem> MnuViewWaku;
+    std::unique_ptr<MenuItem> MnuSetKanban;
+    QAction* MnuBdr1;
+    std::unique_ptr<MenuItem> MnuKanbanReset;
+
+    // Start-up and shutdown.
+    void Form_Load();
+    void Form_Unload();
+    void LoadIni();
+    void SaveIni();
+
+    // Public procedures the control desk calls.
+    void Check1_Click() override;
+    void Check2_Click() override;
+    void HScroll1_Change() override;
+    void HScroll2_Change() override;
+    void MnuEditHkPic_Click() override;
+    void MnuHelpVer_Click() override;
+    void SignKeypadEnter(const QString& digits) override;
+
+    // The bus window's own events.
+    void Form_MouseDown(int button, int shift, float x, float y);
+    void Image1_Click(int index);
+    void ImgDesiMaku_Click();
+    void Picture1_Click();
+    void Picture1_KeyDown(int keyCode, int shift);
+
+    // The signboard and its frame.
+    void PicKanban_MouseDown(int button, int shift, float x, float y);
+    void PicKanban_DblClick();
+    void PicKanban_Resize();
+    void MnuViewKanban_Click();
+    void MnuViewWaku_Click();
+    void MnuSetKanban_Click();
+    void MnuKanbanReset_Click();
+
+    // Windowless elements in stacking order, the top one first.
+    const std::vector<WindowlessElement*>& windowlessElements() const { return m_windowless; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createElements();
+    void createMenu();
+    void placePanelUnderBusOnceFramed();
+    WindowlessElement* elementAt(QPointF pixel) const;
+
+    Platform& m_platform;
+    std::unique_ptr<frmSet> m_panel;
+    QImage m_body;
+    std::vector<WindowlessElement*> m_windowless;
+    WindowlessElement* m_pressedElement { nullptr };
+    bool m_unloading { false };
+};

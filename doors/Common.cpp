@@ -1,0 +1,51 @@
+#include "Common.h"
+
+#include "Platform.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+// The clips are compiled into a static library; naming its resource initialiser here keeps the
+// linker from dropping them.
+static void loadSoundResources()
+{
+    Q_INIT_RESOURCE(assets);
+}
+
+Common::Common(Platform& platform)
+    : m_platform(platform)
+{
+    loadSoundResources();
+}
+
+void Common::PlayResSound(short clip)
+{
+    play(clip, false);
+    QCoreApplication::processEvents();
+}
+
+void Common::PlayResSoundWait(short clip)
+{
+    play(clip, true);
+}
+
+const QByteArray& Common::SoundData() const
+{
+    return m_soundData;
+}
+
+void Common::play(short clip, bool wait)
+{
+    // The platform may still be reading the buffer for the clip now playing: silence it before
+    // the buffer is replaced.
+    m_platform.StopSound();
+
+    QFile resource(QStringLiteral(":/wave/%1").arg(clip));
+    if (!resource.open(QIODevice::ReadOnly)) {
+        qWarning("Common: no sound clip %d", int(clip));
+        m_soundData.clear();
+        return;
+    }
+    m_soundData = resource.readAll();
+    m_platform.PlaySound(std::as_bytes(std::span(m_soundData.constData(), m_soundData.size())), wait);
+}

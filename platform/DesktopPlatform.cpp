@@ -1,0 +1,122 @@
+#include "DesktopPlatform.h"
+
+#include "Folders.h"
+#include "PictureLoader.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <QWidget>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] { -1, -1 };
+
+void onSignal(int)
+{
+    const char byte = 1;
+    // Only async-signal-safe work here: wake the event loop and let it do the rest.
+    [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+} // namespace
+
+DesktopPlatform::DesktopPlatform() = default;
+
+DesktopPlatform::~DesktopPlatform()
+{
+    StopSound();
+}
+
+PictureLoad DesktopPlatform::LoadPicture(const QString& fileName)
+{
+    return PictureLoader::load(fileName);
+}
+
+FolderListing DesktopPlatform::ListFolder(const QString& path)
+{
+    return Folders::list(path);
+}
+
+void DesktopPlatform::MsgBox(QWidget* owner, const QString& text, const QString& title, MsgIcon icon)
+{
+    QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
+    switch (icon) {
+    case MsgIcon::None: break;
+    case MsgIcon::Information: qtIcon = QMessageBox::Information; break;
+    case MsgIcon::Exclamation: qtIcon = QMessageBox::Warning; break;
+    case MsgIcon::Critical: qtIcon = QMessageBox::Critical; break;
+    }
+    QMessageBox box(qtIcon, title, text, QMessageBox::Ok, owner);
+    box.exec();
+}
+
+void DesktopPlatform::SetTopmost(QWidget* window)
+{
+    // Changing window flags re-creates the native window, which hides it; show it again as the
+    // design's SWP_SHOWWINDOW does, keeping its place.
+    const QPoint pos = window->pos();
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    window->move(pos);
+    window->show();
+}
+
+QString DesktopPlatform::ExeName() const
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+QString DesktopPlatform::ProgramFolder() const
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+void DesktopPlatform::PopupMenu(QMenu* menu, QPoint globalPos)
+{
+    menu->exec(globalPos);
+}
+
+void DesktopPlatform::PlaySound(std::span<const std::byte>, bool)
+{
+}
+
+void DesktopPlatform::StopSound()
+{
+}
+
+void DesktopPlatform::WatchShutdownRequests(std::function<void()> onRequest)
+{
+    m_onShutdown = std::move(onRequest);
+
+    if (g_signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
+        m_signalNotifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, qApp);
+        QObject::connect(m_signalNotifier, &QSocketNotifier::activated, qApp, [this] {
+            char byte;
+            [[maybe_unused]] const auto got = ::read(g_signalPipe[0], &byte, 1);
+            if (m_onShutdown)
+                m_onShutdown();
+        });
+        struct sigaction action {};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (int sig : { SIGTERM, SIGINT, SIGHUP })
+            ::sigaction(sig, &action, nullptr);
+    }
+
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        QObject::connect(app, &QGuiApplication::commitDataRequest, app, [this](QSessionManager&) {
+            if (m_onShutdown)
+                m_onShutdown();
+        });
+    }
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "Platform.h"
+
+#include <QObject>
+
+#include <functional>
+
+class QSocketNotifier;
+
+// The real desktop: Qt for windows, pictures and dialogs, SDL for sound.
+class DesktopPlatform final : public Platform {
+public:
+    DesktopPlatform();
+    ~DesktopPlatform() override;
+
+    FolderListing ListFolder(const QString& path) override;
+    PictureLoad LoadPicture(const QString& fileName) override;
+    void MsgBox(QWidget* owner, const QString& text, const QString& title, MsgIcon icon) override;
+    void SetTopmost(QWidget* window) override;
+    QString ExeName() const override;
+    QString ProgramFolder() const override;
+    void PopupMenu(QMenu* menu, QPoint globalPos) override;
+    void PlaySound(std::span<const std::byte> waveImage, bool wait) override;
+    void StopSound() override;
+    void WatchShutdownRequests(std::function<void()> onRequest) override;
+
+private:
+    std::function<void()> m_onShutdown;
+    QSocketNotifier* m_signalNotifier { nullptr };
+};

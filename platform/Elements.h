@@ -1,0 +1,208 @@
+#pragma once
+
+#include "Picture.h"
+#include "Twips.h"
+
+#include <QAction>
+#include <QColor>
+#include <QWidget>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+
+class QMenu;
+
+// A group of elements sharing one name, addressed by index: Image1(2), shpK_Waku(0).
+template<typename T>
+class ControlArray {
+public:
+    T& operator()(int index) const
+    {
+        auto it = m_items.find(index);
+        if (it == m_items.end())
+            throw std::out_of_range("no element at this index");
+        return *it->second;
+    }
+    bool contains(int index) const { return m_items.contains(index); }
+    T& add(int index, std::unique_ptr<T> item) { return *(m_items[index] = std::move(item)); }
+    auto begin() const { return m_items.begin(); }
+    auto end() const { return m_items.end(); }
+    std::size_t size() const { return m_items.size(); }
+
+private:
+    std::map<int, std::unique_ptr<T>> m_items;
+};
+
+// The same for child controls, which their parent window owns.
+template<typename T>
+class WidgetArray {
+public:
+    T* operator()(int index) const
+    {
+        auto it = m_items.find(index);
+        if (it == m_items.end())
+            throw std::out_of_range("no control at this index");
+        return it->second;
+    }
+    void add(int index, T* widget) { m_items[index] = widget; }
+    auto begin() const { return m_items.begin(); }
+    auto end() const { return m_items.end(); }
+    std::size_t size() const { return m_items.size(); }
+
+private:
+    std::map<int, T*> m_items;
+};
+
+// Move() sets Left, Top, Width and Height in one operation; a value left out keeps its own.
+struct MoveArgs {
+    float left;
+    std::optional<float> top;
+    std::optional<float> width;
+    std::optional<float> height;
+};
+
+// An element with no window of its own: its container draws it beneath every child window.
+class WindowlessElement {
+public:
+    explicit WindowlessElement(QWidget* host, twips::Rect rect);
+    virtual ~WindowlessElement() = default;
+    WindowlessElement(const WindowlessElement&) = delete;
+    WindowlessElement& operator=(const WindowlessElement&) = delete;
+
+    float Left() const { return m_rect.left; }
+    float Top() const { return m_rect.top; }
+    float Width() const { return m_rect.width; }
+    float Height() const { return m_rect.height; }
+    const twips::Rect& twipsRect() const { return m_rect; }
+    bool Visible() const { return m_visible; }
+
+    void setLeft(float v);
+    void setTop(float v);
+    void setWidth(float v);
+    void setHeight(float v);
+    void Move(const MoveArgs& args);
+    void setVisible(bool visible);
+
+    // The area the element covers, in logical pixels of its container.
+    QRectF pixelRect() const { return twips::toPixels(m_rect); }
+    bool hitTest(QPointF pixel) const { return m_visible && pixelRect().contains(pixel); }
+
+    virtual void paint(QPainter& painter) const = 0;
+
+protected:
+    void changed(const twips::Rect& before, bool wasVisible);
+
+private:
+    QWidget* m_host;
+    twips::Rect m_rect;
+    bool m_visible { true };
+};
+
+// An image: stretched to its element's size, or taking the size of each picture it is given.
+class ImageElement final : public WindowlessElement {
+public:
+    ImageElement(QWidget* host, twips::Rect rect, bool stretch);
+
+    const Picture& picture() const { return m_picture; }
+    void setPicture(Picture picture);
+    bool Stretch() const { return m_stretch; }
+
+    void paint(QPainter& painter) const override;
+
+private:
+    Picture m_picture;
+    bool m_stretch;
+};
+
+// A rectangle shape filled with one colour and outlined with another.
+class ShapeElement final : public WindowlessElement {
+public:
+    ShapeElement(QWidget* host, twips::Rect rect, QColor fill, QColor border);
+
+    void paint(QPainter& painter) const override;
+
+private:
+    QColor m_fill;
+    QColor m_border;
+};
+
+// A picture box: a child window with a background colour, a flat one-pixel border, an optional
+// picture and windowless elements of its own. It can take the keyboard focus.
+class PictureBox : public QWidget {
+    Q_OBJECT
+public:
+    PictureBox(QWidget* parent, twips::Rect rect);
+
+    float Left() const { return m_rect.left; }
+    float Top() const { return m_rect.top; }
+    float Width() const { return m_rect.width; }
+    float Height() const { return m_rect.height; }
+    const twips::Rect& twipsRect() const { return m_rect; }
+    void setLeft(float v);
+    void setTop(float v);
+    void Move(const MoveArgs& args);
+
+    const Picture& picture() const { return m_picture; }
+    // With AutoSize on, the box takes the picture's size plus its border.
+    void setPicture(Picture picture);
+    void setAutoSize(bool on) { m_autoSize = on; }
+
+    // Elements drawn inside the border, from its inner corner.
+    ImageElement& addImage(twips::Rect rect, bool stretch);
+    QPoint innerOrigin() const { return { 1, 1 }; }
+
+    // The window system moved the box in pixels (a drag): the twips follow.
+    void syncFromWidgetGeometry();
+
+signals:
+    void Click();
+    void DblClick();
+    void MouseDown(int button, int shift, float x, float y);
+    void KeyDown(int keyCode, int shift);
+    void Resize();
+    void ImageClick(ImageElement* image);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void applyRect(const twips::Rect& before);
+    ImageElement* imageAt(QPointF pixel) const;
+
+    twips::Rect m_rect;
+    Picture m_picture;
+    bool m_autoSize { false };
+    std::vector<std::unique_ptr<ImageElement>> m_images;
+    ImageElement* m_pressedImage { nullptr };
+    bool m_pressed { false };
+};
+
+// A popup menu item whose check mark is changed only by the program, never by Qt on its own.
+class MenuItem {
+public:
+    MenuItem(QMenu* menu, const QString& caption, bool checked);
+
+    bool Checked() const { return m_checked; }
+    void setChecked(bool checked);
+    QAction* action() const { return m_action; }
+    QString Caption() const;
+
+private:
+    QAction* m_action;
+    bool m_checked;
+};
+
+// The design's mouse buttons and shift state, and its virtual key codes.
+int vbButton(Qt::MouseButton button);
+int vbShift(Qt::KeyboardModifiers modifiers);
+int vbKeyCode(const QKeyEvent* event);
+
+// Remembers an element's design geometry on an ordinary Qt control and places it in pixels.
+void placeControl(QWidget* control, twips::Rect rect);
+std::optional<twips::Rect> controlRect(const QWidget* control);

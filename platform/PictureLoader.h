@@ -1,0 +1,16 @@
+#pragma once
+
+#include "Picture.h"
+
+#include <QString>
+
+// Loads BMP, GIF and JPEG pictures (PNG as well, since Qt reads it anyway), judged by content
+// rather than by extension, and refuses pictures whose size would be absurd before decoding.
+namespace PictureLoader {
+
+// Pictures claiming more pixels than this are refused from their header alone.
+inline constexpr qint64 kMaxPixels = 64LL * 1024 * 1024;
+
+PictureLoad load(const QString& fileName);
+
+} // namespace PictureLoader

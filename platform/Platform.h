@@ -1,0 +1,68 @@
+#pragma once
+
+#include "Picture.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <QPoint>
+
+#include <cstddef>
+#include <functional>
+#include <span>
+
+class QMenu;
+class QWidget;
+
+enum class FolderError {
+    None,
+    NotFound,         // no such folder
+    NotAFolder,       // the path names a file
+    PermissionDenied, // the folder cannot be read
+    Other,            // any other failure of the file system
+};
+
+struct FolderListing {
+    QStringList names; // ordinary files only, without their folder; hidden files left out
+    FolderError error { FolderError::None };
+    QString description; // the system's own words for the failure
+};
+
+// Everything the program asks of the desktop goes through here, so that the windows and the
+// logic can be driven by tests with a fake standing in for real dialogs, sound and files.
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Pictures: BMP, GIF and JPEG. An empty name gives an empty picture and no error.
+    virtual PictureLoad LoadPicture(const QString& fileName) = 0;
+
+    // The files of a folder. Patterns and order are the caller's business.
+    virtual FolderListing ListFolder(const QString& path) = 0;
+
+    // Message boxes: one OK button; returns when the user has closed the box.
+    enum class MsgIcon { None, Information, Exclamation, Critical };
+    virtual void MsgBox(QWidget* owner, const QString& text, const QString& title, MsgIcon icon) = 0;
+
+    // Keeps a top-level window above every window that is not itself topmost.
+    virtual void SetTopmost(QWidget* window) = 0;
+
+    // The executable's file name without its folder and its last extension.
+    virtual QString ExeName() const = 0;
+    // The folder that holds the executable.
+    virtual QString ProgramFolder() const = 0;
+
+    // Pops the menu up at a screen position and returns when it has closed.
+    virtual void PopupMenu(QMenu* menu, QPoint globalPos) = 0;
+
+    // Calls onRequest on the event thread when the session ends or the process is asked to stop
+    // (SIGTERM, SIGINT, SIGHUP), so the program can shut down as if its window were closed.
+    virtual void WatchShutdownRequests(std::function<void()> onRequest) = 0;
+
+    // Sound: plays a complete RIFF WAVE image. With wait, returns when the clip has been heard
+    // to its end; without, returns at once and the clip plays on. A new clip cuts off the one
+    // still playing. The bytes must stay valid until the next call or StopSound().
+    // A clip that cannot be played leaves the program silent.
+    virtual void PlaySound(std::span<const std::byte> waveImage, bool wait) = 0;
+    virtual void StopSound() = 0;
+};

@@ -1,0 +1,290 @@
+#include "frmSet.h"
+
+#include "Assets.h"
+#include "Fonts.h"
+#include "Keypad.h"
+#include "Twips.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+
+namespace {
+
+const QColor kPanelGrey(64, 64, 64);
+const QColor kLightGrey(224, 224, 224);
+const QColor kSpeedText(255, 192, 128);
+const QColor kDisplayText(255, 128, 0);
+
+void paint(QWidget* w, QColor background, std::optional<QColor> text = {})
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, background);
+    pal.setColor(QPalette::Button, background);
+    if (text) {
+        pal.setColor(QPalette::WindowText, *text);
+        pal.setColor(QPalette::ButtonText, *text);
+    }
+    w->setPalette(pal);
+    w->setAutoFillBackground(true);
+}
+
+QFrame* makeFrame(QWidget* parent, twips::Rect rect, QColor background)
+{
+    auto* frame = new QFrame(parent);
+    frame->setFrameShape(QFrame::NoFrame);
+    paint(frame, background);
+    placeControl(frame, rect);
+    return frame;
+}
+
+QLabel* makeDisplay(QWidget* parent, twips::Rect rect, QColor text, const QFont& font)
+{
+    auto* label = new QLabel(parent);
+    paint(label, Qt::black, text);
+    label->setFont(font);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setFrameShape(QFrame::Box);
+    label->setLineWidth(1);
+    placeControl(label, rect);
+    return label;
+}
+
+// Controls inside the coloured frames keep the desktop's own colours.
+void useDesktopColours(QWidget* w)
+{
+    w->setPalette(QApplication::palette(w));
+}
+
+QPushButton* makeToggle(QWidget* parent, twips::Rect rect, const QString& picture, const QString& name)
+{
+    auto* button = new QPushButton(parent);
+    useDesktopColours(button);
+    button->setCheckable(true);
+    button->setIcon(QIcon(QPixmap(picture)));
+    button->setIconSize(QSize(50, 20));
+    button->setAccessibleName(name);
+    button->setToolTip(name);
+    button->setFocusPolicy(Qt::StrongFocus);
+    placeControl(button, rect);
+    return button;
+}
+
+QScrollBar* makeSpeedSlider(QWidget* parent, twips::Rect rect, int initial)
+{
+    auto* bar = new QScrollBar(Qt::Horizontal, parent);
+    useDesktopColours(bar);
+    bar->setRange(1, 30000);
+    bar->setSingleStep(1);
+    bar->setPageStep(1);
+    bar->setValue(initial);
+    bar->setFocusPolicy(Qt::StrongFocus);
+    placeControl(bar, rect);
+    return bar;
+}
+
+} // namespace
+
+frmSet::frmSet(ControlDeskOwner& owner)
+    : QWidget(nullptr, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , m_owner(owner)
+{
+    Assets::init();
+    setObjectName("frmSet");
+    setWindowTitle(QStringLiteral("設定パネル"));
+    setFixedSize(263, 171);
+    setFont(Fonts::designFont(Fonts::kPGothic, 9));
+    paint(this, kPanelGrey);
+    buildControls();
+    setTabOrder();
+    connectHandlers();
+}
+
+void frmSet::buildControls()
+{
+    FrameA = makeFrame(this, { 30, 30, 2190, 1965 }, Qt::black);
+    Check1 = makeToggle(FrameA, { 75, 165, 735, 510 }, ":/art/toggle_front", QStringLiteral("前扉"));
+    HScroll1 = makeSpeedSlider(FrameA, { 855, 195, 1260, 240 }, 6000);
+    const QFont labelFont = Fonts::designFont(Fonts::kPGothic, 9);
+    lblMaeSpeed = makeDisplay(FrameA, { 885, 450, 1215, 240 }, kSpeedText, labelFont);
+    lblMaeSpeed->setText(QStringLiteral("0"));
+    Check2 = makeToggle(FrameA, { 60, 840, 735, 525 }, ":/art/toggle_middle", QStringLiteral("中扉"));
+    HScroll2 = makeSpeedSlider(FrameA, { 840, 840, 1230, 240 }, 10000);
+    lblNakaSpeed = makeDisplay(FrameA, { 870, 1110, 1200, 240 }, kSpeedText, labelFont);
+    lblNakaSpeed->setText(QStringLiteral("0"));
+
+    Frame2 = new QGroupBox(QStringLiteral("中扉動作"), FrameA);
+    paint(Frame2, kLightGrey, Qt::black);
+    placeControl(Frame2, { 60, 1410, 2085, 480 });
+    const std::pair<const char*, twips::Rect> options[] = {
+        { "両方", { 60, 180, 735, 270 } },
+        { "左", { 795, 180, 570, 270 } },
+        { "右", { 1470, 165, 555, 270 } },
+    };
+    for (int i = 0; i < 3; ++i) {
+        auto* option = new QRadioButton(QString::fromUtf8(options[i].first), Frame2);
+        paint(option, kLightGrey, Qt::black);
+        placeControl(option, options[i].second);
+        Option1.add(i, option);
+    }
+    Option1(0)->setChecked(true);
+
+    Frame1 = makeFrame(this, { 2265, 0, 1620, 2505 }, kPanelGrey);
+    Label1 = makeDisplay(Frame1, { 90, 240, 1455, 315 }, kDisplayText, Fonts::designFont(Fonts::kGothic, 14.25));
+    Label1->setText(QString());
+
+    const QFont digitFont = Fonts::designFont(Fonts::kPGothic, 12);
+    for (int index = 0; index <= 11; ++index) {
+        // Digits sit in a telephone-style grid: 7 8 9 / 4 5 6 / 1 2 3 / 0 C 設定.
+        int column = 0;
+        int row = 3;
+        if (index >= 1 && index <= 9) {
+            column = (index - 1) % 3;
+            row = 2 - (index - 1) / 3;
+        } else if (index == 10) {
+            column = 1;
+        } else if (index == 11) {
+            column = 2;
+        }
+        const twips::Rect rect { 75.0f + 495.0f * column, 600.0f + 390.0f * row, 510, 390 };
+        QString caption = QString::number(index);
+        if (index == 10)
+            caption = QStringLiteral("C");
+        if (index == 11)
+            caption = QStringLiteral("設定");
+        auto* key = new QPushButton(caption, Frame1);
+        useDesktopColours(key);
+        key->setFocusPolicy(Qt::StrongFocus);
+        if (index <= 9) {
+            key->setFont(digitFont);
+        } else {
+            // Graphical style: the key is painted in the display's colour.
+            key->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(255,128,0); color: black;"
+                                              " border: 1px solid #202020; }"
+                                              "QPushButton:pressed { background-color: rgb(200,100,0); }"
+                                              "QPushButton:focus { border: 1px dotted black; }"));
+        }
+        placeControl(key, rect);
+        Command2.add(index, key);
+    }
+
+    Command1 = new QPushButton(QStringLiteral("方向幕フォルダー"), Frame1);
+    placeControl(Command1, { 75, 2190, 1530, 270 });
+    Command3 = new QPushButton(QStringLiteral("バージョン情報"), this);
+    placeControl(Command3, { 720, 2145, 1515, 360 });
+    for (QPushButton* b : { Command1, Command3 }) {
+        useDesktopColours(b);
+        b->setFocusPolicy(Qt::StrongFocus);
+        b->setAutoDefault(false);
+    }
+}
+
+void frmSet::setTabOrder()
+{
+    // The panel's tab order: keypad keys 0 to 11, the door mode, the two toggles, then the
+    // sliders and the two command buttons.
+    std::vector<QWidget*> order;
+    for (int i = 0; i <= 11; ++i)
+        order.push_back(Command2(i));
+    order.insert(order.end(), { Option1(2), Option1(1), Option1(0), Check1, Check2, HScroll2, HScroll1, Command3, Command1 });
+    for (std::size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void frmSet::connectHandlers()
+{
+    connect(Check1, &QPushButton::clicked, this, [this] { Check1_Click(); });
+    connect(Check2, &QPushButton::clicked, this, [this] { Check2_Click(); });
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+    for (const auto& [index, key] : Command2)
+        connect(key, &QPushButton::clicked, this, [this, index = index] { Command2_Click(index); });
+    connect(HScroll1, &QScrollBar::valueChanged, this, [this] { HScroll1_Change(); });
+    connect(HScroll2, &QScrollBar::valueChanged, this, [this] { HScroll2_Change(); });
+}
+
+float frmSet::Left() const
+{
+    return twips::fromPixels(frameGeometry().x());
+}
+
+float frmSet::Top() const
+{
+    return twips::fromPixels(frameGeometry().y());
+}
+
+void frmSet::setLeft(float v)
+{
+    move(twips::toPixel(v), frameGeometry().y());
+}
+
+void frmSet::setTop(float v)
+{
+    move(frameGeometry().x(), twips::toPixel(v));
+}
+
+int frmSet::Value(const QPushButton* toggle)
+{
+    return toggle->isChecked() ? 1 : 0;
+}
+
+int frmSet::Mode() const
+{
+    for (const auto& [index, option] : Option1) {
+        if (option->isChecked())
+            return index;
+    }
+    return -1;
+}
+
+void frmSet::Check1_Click()
+{
+    m_owner.Check1_Click();
+}
+
+void frmSet::Check2_Click()
+{
+    Frame2->setEnabled(Value(Check2) != 1);
+    m_owner.Check2_Click();
+}
+
+void frmSet::Command1_Click()
+{
+    m_owner.MnuEditHkPic_Click();
+}
+
+void frmSet::Command2_Click(int index)
+{
+    if (index >= 0 && index <= 9)
+        Label1->setText(Keypad::appendDigit(Label1->text(), index));
+    else if (index == 10)
+        Label1->clear();
+    else if (index == 11)
+        m_owner.SignKeypadEnter(Label1->text());
+}
+
+void frmSet::Command3_Click()
+{
+    m_owner.MnuHelpVer_Click();
+}
+
+void frmSet::HScroll1_Change()
+{
+    m_owner.HScroll1_Change();
+}
+
+void frmSet::HScroll2_Change()
+{
+    m_owner.HScroll2_Change();
+}
+
+void frmSet::closeEvent(QCloseEvent* event)
+{
+    // The panel lives as long as the bus: only the bus window's shutdown takes it away.
+    event->ignore();
+}

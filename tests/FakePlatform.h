@@ -1,0 +1,76 @@
+#pragma once
+
+#include "Folders.h"
+#include "PictureLoader.h"
+#include "Platform.h"
+
+#include <QMenu>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+// Stands in for the desktop: records what the program asked for instead of showing dialogs,
+// Folders and pictures come from the real file system, which tests fill in temporary folders.
+class FakePlatform : public Platform {
+public:
+    struct Message {
+        QString text;
+        QString title;
+        MsgIcon icon;
+    };
+    struct Popup {
+        QMenu* menu;
+        QPoint pos;
+    };
+    struct Sound {
+        QByteArray bytes;
+        bool wait;
+    };
+
+    QString exeName { QStringLiteral("RX27A0022") };
+    QString programFolder { QStringLiteral("/tmp") };
+    std::vector<Message> messages;
+    std::vector<Popup> popups;
+    std::vector<Sound> sounds;
+    std::vector<QWidget*> topmost;
+    int stopCount { 0 };
+    std::function<void()> shutdownRequest;
+    std::function<void(const Message&)> onMessage;
+
+    FolderListing ListFolder(const QString& path) override
+    {
+        ++listCount;
+        return Folders::list(path);
+    }
+    PictureLoad LoadPicture(const QString& fileName) override
+    {
+        loadedPictures << fileName;
+        return PictureLoader::load(fileName);
+    }
+    void MsgBox(QWidget*, const QString& text, const QString& title, MsgIcon icon) override
+    {
+        messages.push_back({ text, title, icon });
+        if (onMessage)
+            onMessage(messages.back());
+    }
+    void SetTopmost(QWidget* window) override
+    {
+        topmost.push_back(window);
+        window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        window->show();
+    }
+    QString ExeName() const override { return exeName; }
+    QString ProgramFolder() const override { return programFolder; }
+    void PopupMenu(QMenu* menu, QPoint globalPos) override { popups.push_back({ menu, globalPos }); }
+    void WatchShutdownRequests(std::function<void()> onRequest) override { shutdownRequest = std::move(onRequest); }
+    void PlaySound(std::span<const std::byte> waveImage, bool wait) override
+    {
+        sounds.push_back({ QByteArray(reinterpret_cast<const char*>(waveImage.data()), qsizetype(waveImage.size())), wait });
+    }
+    void StopSound() override { ++stopCount; }
+
+    QStringList loadedPictures;
+    int listCount { 0 };
+};

@@ -1,0 +1,229 @@
+#include "frmSet.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Records which of the bus's procedures the panel called, and what the panel looked like then.
+class RecordingOwner : public ControlDeskOwner {
+public:
+    QStringList calls;
+    frmSet* panel { nullptr };
+    bool frame2EnabledAtCall { true };
+    QString keypadDigits;
+
+    void Check1_Click() override { calls << "Check1_Click"; }
+    void Check2_Click() override
+    {
+        calls << "Check2_Click";
+        frame2EnabledAtCall = panel->Frame2->isEnabled();
+    }
+    void HScroll1_Change() override { calls << "HScroll1_Change"; }
+    void HScroll2_Change() override { calls << "HScroll2_Change"; }
+    void MnuEditHkPic_Click() override { calls << "MnuEditHkPic_Click"; }
+    void MnuHelpVer_Click() override { calls << "MnuHelpVer_Click"; }
+    void SignKeypadEnter(const QString& digits) override
+    {
+        calls << "SignKeypadEnter";
+        keypadDigits = digits;
+    }
+};
+
+class SettingsPanel : public ::testing::Test {
+protected:
+    RecordingOwner owner;
+    frmSet panel { owner };
+
+    void SetUp() override { owner.panel = &panel; }
+
+    static twips::Rect twipsOf(const QWidget* w) { return controlRect(w).value_or(twips::Rect { -1, -1, -1, -1 }); }
+};
+
+TEST_F(SettingsPanel, is_a_fixed_tool_window_without_a_close_button)
+{
+    EXPECT_EQ(panel.windowTitle(), "設定パネル");
+    EXPECT_EQ(panel.size(), QSize(263, 171));
+    EXPECT_EQ(panel.minimumSize(), panel.maximumSize());
+    const Qt::WindowFlags flags = panel.windowFlags();
+    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
+    EXPECT_TRUE(flags & Qt::CustomizeWindowHint);
+    EXPECT_FALSE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowSystemMenuHint);
+    EXPECT_EQ(panel.palette().color(QPalette::Window), QColor(64, 64, 64));
+}
+
+TEST_F(SettingsPanel, ignores_a_close_request_from_the_window_manager)
+{
+    panel.show();
+    EXPECT_FALSE(panel.close());
+    EXPECT_TRUE(panel.isVisible());
+}
+
+TEST_F(SettingsPanel, controls_sit_at_their_twip_geometry_inside_their_frames)
+{
+    const std::vector<std::tuple<QWidget*, QWidget*, twips::Rect>> expected = {
+        { panel.FrameA, &panel, { 30, 30, 2190, 1965 } },
+        { panel.Check1, panel.FrameA, { 75, 165, 735, 510 } },
+        { panel.HScroll1, panel.FrameA, { 855, 195, 1260, 240 } },
+        { panel.lblMaeSpeed, panel.FrameA, { 885, 450, 1215, 240 } },
+        { panel.Check2, panel.FrameA, { 60, 840, 735, 525 } },
+        { panel.HScroll2, panel.FrameA, { 840, 840, 1230, 240 } },
+        { panel.lblNakaSpeed, panel.FrameA, { 870, 1110, 1200, 240 } },
+        { panel.Frame2, panel.FrameA, { 60, 1410, 2085, 480 } },
+        { panel.Option1(0), panel.Frame2, { 60, 180, 735, 270 } },
+        { panel.Option1(1), panel.Frame2, { 795, 180, 570, 270 } },
+        { panel.Option1(2), panel.Frame2, { 1470, 165, 555, 270 } },
+        { panel.Frame1, &panel, { 2265, 0, 1620, 2505 } },
+        { panel.Label1, panel.Frame1, { 90, 240, 1455, 315 } },
+        { panel.Command1, panel.Frame1, { 75, 2190, 1530, 270 } },
+        { panel.Command3, &panel, { 720, 2145, 1515, 360 } },
+    };
+    for (const auto& [control, container, rect] : expected) {
+        EXPECT_EQ(control->parentWidget(), container) << control->metaObject()->className();
+        EXPECT_EQ(twipsOf(control), rect) << control->metaObject()->className();
+        EXPECT_EQ(control->geometry(), twips::toPixelGrid(rect));
+    }
+}
+
+TEST_F(SettingsPanel, keypad_keys_form_a_telephone_grid)
+{
+    const std::map<int, std::pair<float, float>> keys = {
+        { 7, { 75, 600 } }, { 8, { 570, 600 } }, { 9, { 1065, 600 } },
+        { 4, { 75, 990 } }, { 5, { 570, 990 } }, { 6, { 1065, 990 } },
+        { 1, { 75, 1380 } }, { 2, { 570, 1380 } }, { 3, { 1065, 1380 } },
+        { 0, { 75, 1770 } }, { 10, { 570, 1770 } }, { 11, { 1065, 1770 } },
+    };
+    ASSERT_EQ(panel.Command2.size(), 12u);
+    for (const auto& [index, pos] : keys) {
+        EXPECT_EQ(twipsOf(panel.Command2(index)), (twips::Rect { pos.first, pos.second, 510, 390 })) << index;
+        EXPECT_EQ(panel.Command2(index)->parentWidget(), panel.Frame1);
+    }
+    EXPECT_EQ(panel.Command2(7)->text(), "7");
+    EXPECT_EQ(panel.Command2(10)->text(), "C");
+    EXPECT_EQ(panel.Command2(11)->text(), "設定");
+}
+
+TEST_F(SettingsPanel, captions_colours_and_fonts)
+{
+    EXPECT_EQ(panel.Frame2->title(), "中扉動作");
+    EXPECT_EQ(panel.Option1(0)->text(), "両方");
+    EXPECT_EQ(panel.Option1(1)->text(), "左");
+    EXPECT_EQ(panel.Option1(2)->text(), "右");
+    EXPECT_EQ(panel.Command1->text(), "方向幕フォルダー");
+    EXPECT_EQ(panel.Command3->text(), "バージョン情報");
+    EXPECT_EQ(panel.FrameA->palette().color(QPalette::Window), QColor(0, 0, 0));
+    EXPECT_EQ(panel.Frame2->palette().color(QPalette::Window), QColor(224, 224, 224));
+    EXPECT_EQ(panel.Frame1->palette().color(QPalette::Window), QColor(64, 64, 64));
+    for (QLabel* label : { panel.lblMaeSpeed, panel.lblNakaSpeed }) {
+        EXPECT_EQ(label->palette().color(QPalette::Window), QColor(0, 0, 0));
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(255, 192, 128));
+        EXPECT_TRUE(label->alignment() & Qt::AlignRight);
+        EXPECT_EQ(label->frameShape(), QFrame::Box);
+    }
+    EXPECT_EQ(panel.Label1->palette().color(QPalette::WindowText), QColor(255, 128, 0));
+    EXPECT_EQ(panel.Label1->font().family(), "ＭＳ ゴシック");
+    EXPECT_EQ(panel.Label1->font().pixelSize(), 19);
+    EXPECT_EQ(panel.Command2(5)->font().family(), "ＭＳ Ｐゴシック");
+    EXPECT_EQ(panel.Command2(5)->font().pixelSize(), 16);
+    // The design's face names resolve to installed Japanese fonts, so no text shows as boxes.
+    EXPECT_TRUE(QFontInfo(panel.Label1->font()).family().startsWith("IPA")) << QFontInfo(panel.Label1->font()).family().toStdString();
+    EXPECT_TRUE(QFontMetrics(panel.Command2(11)->font()).inFont(QChar(u'設')));
+}
+
+TEST_F(SettingsPanel, toggles_carry_their_pictures_and_start_released)
+{
+    for (QPushButton* toggle : { panel.Check1, panel.Check2 }) {
+        EXPECT_TRUE(toggle->isCheckable());
+        EXPECT_EQ(frmSet::Value(toggle), 0);
+        EXPECT_EQ(toggle->iconSize(), QSize(50, 20));
+        EXPECT_FALSE(toggle->icon().isNull());
+    }
+}
+
+TEST_F(SettingsPanel, sliders_span_1_to_30000_in_steps_of_1_and_labels_show_0_until_a_change)
+{
+    EXPECT_EQ(panel.HScroll1->minimum(), 1);
+    EXPECT_EQ(panel.HScroll1->maximum(), 30000);
+    EXPECT_EQ(panel.HScroll1->value(), 6000);
+    EXPECT_EQ(panel.HScroll2->value(), 10000);
+    for (QScrollBar* bar : { panel.HScroll1, panel.HScroll2 }) {
+        EXPECT_EQ(bar->singleStep(), 1);
+        EXPECT_EQ(bar->pageStep(), 1);
+    }
+    EXPECT_EQ(panel.lblMaeSpeed->text(), "0");
+    EXPECT_EQ(panel.lblNakaSpeed->text(), "0");
+
+    panel.HScroll1->setValue(6000); // no change, no handler
+    EXPECT_TRUE(owner.calls.isEmpty());
+    panel.HScroll1->setValue(1);
+    panel.HScroll2->setValue(30000);
+    EXPECT_EQ(owner.calls, QStringList({ "HScroll1_Change", "HScroll2_Change" }));
+}
+
+TEST_F(SettingsPanel, tab_order_runs_through_the_keypad_then_mode_toggles_sliders_and_buttons)
+{
+    std::vector<QWidget*> expected;
+    for (int i = 0; i <= 11; ++i)
+        expected.push_back(panel.Command2(i));
+    expected.insert(expected.end(), { panel.Option1(2), panel.Option1(1), panel.Option1(0), panel.Check1, panel.Check2,
+                                      panel.HScroll2, panel.HScroll1, panel.Command3, panel.Command1 });
+    for (std::size_t i = 1; i < expected.size(); ++i)
+        EXPECT_EQ(expected[i - 1]->nextInFocusChain(), expected[i]) << i;
+    EXPECT_EQ(panel.Label1->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(panel.lblMaeSpeed->focusPolicy(), Qt::NoFocus);
+}
+
+TEST_F(SettingsPanel, middle_door_toggle_locks_the_mode_before_the_door_moves)
+{
+    panel.show();
+    QTest::mouseClick(panel.Check2, Qt::LeftButton);
+    EXPECT_EQ(frmSet::Value(panel.Check2), 1);
+    EXPECT_FALSE(owner.frame2EnabledAtCall);
+    EXPECT_FALSE(panel.Option1(1)->isEnabled());
+    QTest::mouseClick(panel.Check2, Qt::LeftButton);
+    EXPECT_TRUE(owner.frame2EnabledAtCall);
+    EXPECT_EQ(owner.calls, QStringList({ "Check2_Click", "Check2_Click" }));
+}
+
+TEST_F(SettingsPanel, buttons_forward_to_the_bus)
+{
+    panel.show();
+    QTest::mouseClick(panel.Check1, Qt::LeftButton);
+    QTest::mouseClick(panel.Command1, Qt::LeftButton);
+    QTest::mouseClick(panel.Command3, Qt::LeftButton);
+    EXPECT_EQ(owner.calls, QStringList({ "Check1_Click", "MnuEditHkPic_Click", "MnuHelpVer_Click" }));
+    EXPECT_EQ(frmSet::Value(panel.Check1), 1);
+}
+
+TEST_F(SettingsPanel, keypad_appends_up_to_six_digits_and_c_clears)
+{
+    panel.show();
+    for (int digit : { 0, 0, 7, 1, 2, 3, 9 })
+        QTest::mouseClick(panel.Command2(digit), Qt::LeftButton);
+    EXPECT_EQ(panel.Label1->text(), "007123");
+    QTest::mouseClick(panel.Command2(11), Qt::LeftButton);
+    EXPECT_EQ(owner.keypadDigits, "007123");
+    EXPECT_EQ(panel.Label1->text(), "007123") << "enter keeps the display";
+    QTest::mouseClick(panel.Command2(10), Qt::LeftButton);
+    EXPECT_EQ(panel.Label1->text(), "");
+}
+
+TEST_F(SettingsPanel, mode_is_the_selected_option)
+{
+    EXPECT_EQ(panel.Mode(), 0);
+    panel.Option1(2)->setChecked(true);
+    EXPECT_EQ(panel.Mode(), 2);
+}
+
+} // namespace
