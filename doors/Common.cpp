@@ -1,21 +1,15 @@
 #include "Common.h"
 
+#include "Assets.h"
 #include "Platform.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
-// The clips are compiled into a static library; naming its resource initialiser here keeps the
-// linker from dropping them.
-static void loadSoundResources()
-{
-    Q_INIT_RESOURCE(assets);
-}
-
 Common::Common(Platform& platform)
     : m_platform(platform)
 {
-    loadSoundResources();
+    Assets::init();
 }
 
 void Common::PlayResSound(short clip)

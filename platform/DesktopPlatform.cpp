@@ -12,6 +12,7 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QWidget>
+#include <QWindow>
 
 #include <csignal>
 #include <sys/socket.h>
@@ -62,12 +63,13 @@ void DesktopPlatform::MsgBox(QWidget* owner, const QString& text, const QString&
 
 void DesktopPlatform::SetTopmost(QWidget* window)
 {
-    // Changing window flags re-creates the native window, which hides it; show it again as the
-    // design's SWP_SHOWWINDOW does, keeping its place.
-    const QPoint pos = window->pos();
-    window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    window->move(pos);
+    const Qt::WindowFlags flags = window->windowFlags() | Qt::WindowStaysOnTopHint;
     window->show();
+    // QWidget::setWindowFlags would re-create the native window; telling the QWindow instead
+    // just asks the window manager to keep it above, which is all that is wanted here.
+    window->overrideWindowFlags(flags);
+    if (QWindow* handle = window->windowHandle())
+        handle->setFlags(flags);
 }
 
 QString DesktopPlatform::ExeName() const
@@ -85,12 +87,14 @@ void DesktopPlatform::PopupMenu(QMenu* menu, QPoint globalPos)
     menu->exec(globalPos);
 }
 
-void DesktopPlatform::PlaySound(std::span<const std::byte>, bool)
+void DesktopPlatform::PlaySound(std::span<const std::byte> waveImage, bool wait)
 {
+    m_sound.play(waveImage, wait);
 }
 
 void DesktopPlatform::StopSound()
 {
+    m_sound.stop();
 }
 
 void DesktopPlatform::WatchShutdownRequests(std::function<void()> onRequest)

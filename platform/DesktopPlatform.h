@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform.h"
+#include "SdlSound.h"
 
 #include <QObject>
 
@@ -28,4 +29,5 @@ public:
 private:
     std::function<void()> m_onShutdown;
     QSocketNotifier* m_signalNotifier { nullptr };
+    SdlSound m_sound;
 };

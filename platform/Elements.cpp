@@ -243,12 +243,34 @@ void PictureBox::keyPressEvent(QKeyEvent* event)
     emit KeyDown(vbKeyCode(event), vbShift(event->modifiers()));
 }
 
+CaptionFrame::CaptionFrame(const QString& title, QWidget* parent)
+    : QWidget(parent)
+    , m_title(title)
+{
+    setAutoFillBackground(true);
+}
+
+void CaptionFrame::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QFontMetrics fm(font());
+    const int top = fm.height() / 2;
+    const QRect box(0, top, width() - 2, height() - top - 2);
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(box);
+    painter.setPen(palette().color(QPalette::Light));
+    painter.drawRect(box.translated(1, 1));
+    const QRect caption(6, 0, fm.horizontalAdvance(m_title) + 4, fm.height());
+    painter.fillRect(caption, palette().color(QPalette::Window));
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    painter.drawText(caption, Qt::AlignCenter, m_title);
+}
+
 MenuItem::MenuItem(QMenu* menu, const QString& caption, bool checked)
     : m_action(menu->addAction(caption))
     , m_checked(checked)
 {
-    m_action->setCheckable(true);
-    m_action->setChecked(checked);
+    setChecked(checked);
     // Qt flips a checkable action before reporting the trigger; the handlers decide the mark.
     QObject::connect(m_action, &QAction::triggered, m_action, [this] { m_action->setChecked(m_checked); });
 }
@@ -256,6 +278,9 @@ MenuItem::MenuItem(QMenu* menu, const QString& caption, bool checked)
 void MenuItem::setChecked(bool checked)
 {
     m_checked = checked;
+    // Only a ticked item is checkable, so an unticked one shows no empty box, as on the
+    // desktop the design comes from.
+    m_action->setCheckable(checked);
     m_action->setChecked(checked);
 }
 

@@ -183,6 +183,19 @@ private:
     bool m_pressed { false };
 };
 
+// A frame with its caption set into the top edge of an etched border, holding other controls.
+class CaptionFrame : public QWidget {
+public:
+    CaptionFrame(const QString& title, QWidget* parent);
+    QString title() const { return m_title; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString m_title;
+};
+
 // A popup menu item whose check mark is changed only by the program, never by Qt on its own.
 class MenuItem {
 public:

@@ -112,9 +112,9 @@ bool SdlSound::startAudio()
         return false;
 
     silenceAlsa();
-    // The audio subsystem brings SDL's event subsystem with it, which would otherwise take over
-    // SIGINT and SIGTERM and turn them into SDL events that nobody here reads: Ctrl+C would no
-    // longer end the program.
+    // The audio subsystem brings SDL's event subsystem with it, which would otherwise claim
+    // SIGINT and SIGTERM wherever they still have their default handling and turn them into
+    // SDL events that nobody here reads: Ctrl+C would no longer end the program.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         m_failedAt = Clock::now();

@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -58,7 +57,10 @@ QLabel* makeDisplay(QWidget* parent, twips::Rect rect, QColor text, const QFont&
 // Controls inside the coloured frames keep the desktop's own colours.
 void useDesktopColours(QWidget* w)
 {
-    w->setPalette(QApplication::palette(w));
+    QPalette pal = QApplication::palette(w);
+    // Mark every role as set here, or the palette would still be inherited from the frame.
+    pal.setResolveMask(~QPalette::ResolveMask(0));
+    w->setPalette(pal);
 }
 
 QPushButton* makeToggle(QWidget* parent, twips::Rect rect, const QString& picture, const QString& name)
@@ -118,7 +120,7 @@ void frmSet::buildControls()
     lblNakaSpeed = makeDisplay(FrameA, { 870, 1110, 1200, 240 }, kSpeedText, labelFont);
     lblNakaSpeed->setText(QStringLiteral("0"));
 
-    Frame2 = new QGroupBox(QStringLiteral("中扉動作"), FrameA);
+    Frame2 = new CaptionFrame(QStringLiteral("中扉動作"), FrameA);
     paint(Frame2, kLightGrey, Qt::black);
     placeControl(Frame2, { 60, 1410, 2085, 480 });
     const std::pair<const char*, twips::Rect> options[] = {
@@ -164,10 +166,10 @@ void frmSet::buildControls()
             key->setFont(digitFont);
         } else {
             // Graphical style: the key is painted in the display's colour.
-            key->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(255,128,0); color: black;"
-                                              " border: 1px solid #202020; }"
-                                              "QPushButton:pressed { background-color: rgb(200,100,0); }"
-                                              "QPushButton:focus { border: 1px dotted black; }"));
+            QPalette pal = key->palette();
+            pal.setColor(QPalette::Button, kDisplayText);
+            pal.setColor(QPalette::ButtonText, Qt::black);
+            key->setPalette(pal);
         }
         placeControl(key, rect);
         Command2.add(index, key);

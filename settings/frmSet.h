@@ -5,7 +5,6 @@
 #include <QWidget>
 
 class QFrame;
-class QGroupBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -48,7 +47,7 @@ public:
     QPushButton* Check2;
     QScrollBar* HScroll2;
     QLabel* lblNakaSpeed;
-    QGroupBox* Frame2;
+    CaptionFrame* Frame2;
     WidgetArray<QRadioButton> Option1;
     QFrame* Frame1;
     QLabel* Label1;

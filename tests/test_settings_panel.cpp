@@ -1,7 +1,6 @@
 #include "frmSet.h"
 
 #include <QFrame>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>

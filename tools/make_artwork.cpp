@@ -325,7 +325,7 @@ struct DoorwayInterior {
     QRect area;
     int floorY;      // top of the raised floor, where the yellow nosing is
     int stepY;       // top of the step tread
-    bool middle;     // the middle doorway is wider and shows seats on both sides
+    bool middle;     // the wider middle doorway shows seats and straps; the front one the fare box
 };
 
 void paintInterior(QPainter& p, const DoorwayInterior& d)
@@ -620,10 +620,10 @@ QImage drawBusBody()
     // Wheel arches: the dark wheel well, clipped to the body, and a lip around it.
     for (QPointF c : { kFrontWheel, kRearWheel }) {
         p.save();
-        p.setClipPath(body.united(QPainterPath()));
+        p.setClipPath(body);
         QPainterPath lip;
         lip.addEllipse(c, 40, 40);
-        p.fillPath(lip.intersected(body), kOutline);
+        p.fillPath(lip, kOutline);
         QPainterPath well;
         well.addEllipse(c, 37, 37);
         p.fillPath(well, QColor(0x26, 0x28, 0x2d));
@@ -755,16 +755,38 @@ QImage drawDefaultSign()
 
 QImage drawToggle(const QString& text)
 {
+    // Unsmoothed glyphs struck twice, one pixel apart, give a crisp bold: the font has no bold
+    // face of its own, and a smoothed synthetic bold turns grey and blurred at this size.
+    QImage ink(50, 20, QImage::Format_ARGB32);
+    ink.fill(Qt::transparent);
+    {
+        QPainter p(&ink);
+        QFont font(QStringLiteral("IPAPGothic"));
+        font.setPixelSize(16);
+        font.setStyleStrategy(QFont::NoAntialias);
+        font.setHintingPreference(QFont::PreferFullHinting);
+        p.setFont(font);
+        p.setPen(Qt::black);
+        p.drawText(QRect(0, 0, 49, 20), Qt::AlignCenter, text);
+        p.drawText(QRect(1, 0, 49, 20), Qt::AlignCenter, text);
+    }
+
+    // Centre the ink itself rather than the font's line box, whose descent would push the
+    // characters up.
+    QRect bounds;
+    for (int y = 0; y < ink.height(); ++y) {
+        for (int x = 0; x < ink.width(); ++x) {
+            if (qAlpha(ink.pixel(x, y)) != 0)
+                bounds |= QRect(x, y, 1, 1);
+        }
+    }
+
     QImage image(50, 20, QImage::Format_RGB32);
     image.fill(QColor(0xff, 0xe1, 0x00));
     QPainter p(&image);
-    QFont font(QStringLiteral("IPAPGothic"));
-    font.setPixelSize(16);
-    font.setBold(true);
-    font.setHintingPreference(QFont::PreferFullHinting);
-    p.setFont(font);
-    p.setPen(Qt::black);
-    p.drawText(QRect(0, 0, 50, 20), Qt::AlignCenter, text);
+    const QPoint offset((image.width() - bounds.width()) / 2 - bounds.left(),
+                        (image.height() - bounds.height()) / 2 - bounds.top());
+    p.drawImage(offset, ink);
     p.end();
     return image;
 }
@@ -798,24 +820,30 @@ QImage drawIcon()
     fill(4, 2, 4, 2, silver);
     fill(27, 2, 27, 2, silver);
 
-    // Destination display.
+    // Destination display: a few yellow characters.
     fill(7, 3, 24, 7, black);
-    fill(9, 5, 22, 5, yellow);
-    fill(10, 4, 10, 6, yellow);
-    fill(21, 4, 21, 6, yellow);
+    static const char* const lettering[3] = {
+        "X.X.XXX.X...XXX",
+        "XXX..X..XXX..X.",
+        "X.X.XXX.X.X.X.X",
+    };
+    for (int row = 0; row < 3; ++row) {
+        for (int col = 0; lettering[row][col] != '\0'; ++col) {
+            if (lettering[row][col] == 'X')
+                fill(9 + col, 4 + row, 9 + col, 4 + row, yellow);
+        }
+    }
 
-    // Windscreen with a reflection.
+    // Windscreen, two panes either side of the centre pillar, each with a glint.
     fill(4, 9, 27, 18, black);
-    fill(5, 10, 26, 17, navy);
-    fill(5, 10, 26, 11, teal);
-    fill(8, 17, 9, 17, aqua);
-    fill(9, 16, 10, 16, aqua);
-    fill(10, 15, 11, 15, aqua);
-    fill(11, 14, 12, 14, aqua);
-    fill(12, 13, 13, 13, aqua);
-    fill(13, 12, 14, 12, aqua);
-    fill(15, 10, 26, 10, teal);
-    fill(15, 9, 16, 18, black); // centre pillar
+    fill(5, 10, 14, 17, navy);
+    fill(17, 10, 26, 17, navy);
+    fill(5, 10, 14, 10, teal);
+    fill(17, 10, 26, 10, teal);
+    for (int i = 0; i < 4; ++i) {
+        fill(7 + i, 16 - i, 7 + i, 16 - i, aqua);
+        fill(19 + i, 16 - i, 19 + i, 16 - i, aqua);
+    }
 
     // Colour band, lamps and number plate.
     fill(4, 19, 27, 21, blue);

@@ -1,0 +1,147 @@
+# Shared helpers for the end-to-end tests: a private X server with a window manager, the real
+# program started in a scratch folder, and ways to wait, look and poke at it.
+set -euo pipefail
+
+: "${BUS_EXE:?BUS_EXE must name the built program}"
+
+E2E_TMP=$(mktemp -d /tmp/kururin-e2e.XXXXXX)
+E2E_PIDS=()
+
+cleanup() {
+    local pid
+    for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${E2E_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+    if [[ -n "${E2E_KEEP:-}" ]]; then echo "kept $E2E_TMP"; else rm -rf "$E2E_TMP"; fi
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [[ -f "$E2E_TMP/last.png" && -n "${E2E_ARTIFACTS:-}" ]]; then
+        mkdir -p "$E2E_ARTIFACTS" && cp "$E2E_TMP/last.png" "$E2E_ARTIFACTS/$(basename "$0" .sh)-fail.png"
+    fi
+    exit 1
+}
+
+# wait_until SECONDS COMMAND...: polls until the command succeeds.
+wait_until() {
+    local limit=$1; shift
+    local deadline=$((SECONDS + limit))
+    until "$@" >/dev/null 2>&1; do
+        ((SECONDS < deadline)) || return 1
+        sleep 0.05
+    done
+}
+
+start_display() {
+    local fd_file="$E2E_TMP/display"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+    E2E_PIDS+=($!)
+    wait_until 10 test -s "$fd_file" || fail "Xvfb did not start"
+    export DISPLAY=":$(head -n1 "$fd_file")"
+    openbox >"$E2E_TMP/openbox.log" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_until 30 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' \
+        || fail "openbox did not start on $DISPLAY: $(cat "$E2E_TMP/openbox.log")"
+}
+
+# start_bus [NAME]: copies the program into a scratch folder (under NAME) and starts it there.
+start_bus() {
+    local name=${1:-RX27A0022}
+    BUS_DIR="$E2E_TMP/bin"
+    mkdir -p "$BUS_DIR"
+    cp "$BUS_EXE" "$BUS_DIR/$name"
+    local lib
+    for lib in "$(dirname "$BUS_EXE")"/lib*.so; do [[ -e "$lib" ]] && cp "$lib" "$BUS_DIR/"; done
+    QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}" XDG_RUNTIME_DIR="$E2E_TMP" \
+        "$BUS_DIR/$name" >"$E2E_TMP/bus.log" 2>&1 &
+    BUS_PID=$!
+    E2E_PIDS+=($BUS_PID)
+    wait_until 20 xdotool search --name "^くるりん号　-　$name\$" || fail "bus window did not appear"
+    BUS_WIN=$(xdotool search --name "^くるりん号　-　$name\$" | head -n1)
+    wait_until 20 xdotool search --name '^設定パネル$' || fail "panel did not appear"
+    PANEL_WIN=$(xdotool search --name '^設定パネル$' | head -n1)
+    wait_until 10 is_viewable "$BUS_WIN" || fail "bus window not mapped"
+}
+
+is_viewable() {
+    xwininfo -id "$1" | grep -q "Map State: IsViewable"
+}
+
+# client_origin WIN: absolute x y of the window's client area.
+client_origin() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x, y}'
+}
+
+# frame_rect WIN: x y w h of the window including the window manager's frame.
+frame_rect() {
+    local x y w h l r t b
+    read -r x y < <(client_origin "$1")
+    w=$(xwininfo -id "$1" | awk '/  Width:/ {print $NF}')
+    h=$(xwininfo -id "$1" | awk '/  Height:/ {print $NF}')
+    read -r l r t b < <(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+    echo $((x - l)) $((y - t)) $((w + l + r)) $((h + t + b))
+}
+
+shot() {
+    import -window root "$1"
+    cp "$1" "$E2E_TMP/last.png"
+}
+
+# crop_client SHOT WIN OUT: the client area of WIN, cut out of a screenshot.
+crop_client() {
+    local x y w h
+    read -r x y < <(client_origin "$2")
+    w=$(xwininfo -id "$2" | awk '/  Width:/ {print $NF}')
+    h=$(xwininfo -id "$2" | awk '/  Height:/ {print $NF}')
+    convert "$1" -crop "${w}x${h}+${x}+${y}" +repage "$3"
+}
+
+# pixel IMAGE X Y: "r,g,b" of one pixel.
+pixel() {
+    convert "$1" -format "%[fx:int(255*p{$2,$3}.r+.5)],%[fx:int(255*p{$2,$3}.g+.5)],%[fx:int(255*p{$2,$3}.b+.5)]" info:
+}
+
+expect_pixel() {
+    local got
+    got=$(pixel "$1" "$2" "$3")
+    [[ "$got" == "$4" ]] || fail "pixel $2,$3 of $(basename "$1") is $got, expected $4${5:+ ($5)}"
+}
+
+# differing_pixels A B [GEOMETRY]: how many pixels differ, optionally within a region.
+differing_pixels() {
+    local a=$1 b=$2
+    if [[ -n "${3:-}" ]]; then
+        convert "$1" -crop "$3" +repage "$E2E_TMP/da.png"
+        convert "$2" -crop "$3" +repage "$E2E_TMP/db.png"
+        a="$E2E_TMP/da.png" b="$E2E_TMP/db.png"
+    fi
+    compare -metric AE "$a" "$b" null: 2>&1 || true
+}
+
+# click_client WIN X Y [BUTTON]: clicks at client coordinates.
+click_client() {
+    local x y
+    read -r x y < <(client_origin "$1")
+    xdotool mousemove --sync $((x + $2)) $((y + $3)) click "${4:-1}"
+}
+
+# Stacking order of managed windows, bottom to top.
+stacking() {
+    xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g'
+}
+
+window_is_above() { # window_is_above UPPER LOWER
+    local upper lower i=0 pos_u=-1 pos_l=-1 w
+    upper=$(printf '0x%x' "$1"); lower=$(printf '0x%x' "$2")
+    for w in $(stacking); do
+        [[ $((w)) -eq $((upper)) ]] && pos_u=$i
+        [[ $((w)) -eq $((lower)) ]] && pos_l=$i
+        i=$((i + 1))
+    done
+    ((pos_u > pos_l && pos_l >= 0))
+}
+
+pass() {
+    echo "PASS: $(basename "$0" .sh)"
+}
