@@ -22,7 +22,7 @@ const QColor kFrameBorder(128, 128, 128);
 
 Picture resourcePicture(const char* name)
 {
-    return Picture(QImage(QString::fromLatin1(name)));
+    return Picture(Assets::bitmap(QString::fromLatin1(name)));
 }
 
 } // namespace
@@ -33,14 +33,15 @@ Form1::Form1(Platform& platform)
     , PicKanban(nullptr)
     , File1(platform, { 3585, 2895, 1395, 270 })
     , m_platform(platform)
+    , m_common(platform)
 {
     Assets::init();
     setObjectName("Form1");
     setWindowTitle(QStringLiteral("くるりん号　-　RX27A0022"));
-    setWindowIcon(QIcon(QStringLiteral(":/art/A5")));
+    setWindowIcon(QIcon(QPixmap::fromImage(Assets::icon())));
     setFixedSize(twips::toPixel(12105), twips::toPixel(3375));
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_body = QImage(QStringLiteral(":/art/A1"));
+    m_body = Assets::bitmap(QStringLiteral("A1"));
     createElements();
     createMenu();
 }
@@ -53,7 +54,7 @@ void Form1::createElements()
     Picture1 = new PictureBox(this, { 7485, 615, 780, 480 });
     Picture1->setObjectName("Picture1");
     ImgDesiMaku = &Picture1->addImage({ 0, 0, 780, 480 }, false);
-    ImgDesiMaku->setPicture(resourcePicture(":/art/A4"));
+    ImgDesiMaku->setPicture(resourcePicture("A4"));
 
     PicKanban = new PictureBox(this, { 3225, 1545, 1410, 450 });
     PicKanban->setObjectName("PicKanban");
@@ -65,14 +66,14 @@ void Form1::createElements()
     Picture1->setFocus();
 
     auto& leftLeaf = imgNakaorido.add(0, std::make_unique<ImageElement>(this, twips::Rect { 5475, 795, 855, 2325 }, true));
-    leftLeaf.setPicture(resourcePicture(":/art/A3L"));
+    leftLeaf.setPicture(resourcePicture("A3L"));
     auto& rightLeaf = imgNakaorido.add(1, std::make_unique<ImageElement>(this, twips::Rect { 6330, 795, 855, 2325 }, true));
-    rightLeaf.setPicture(resourcePicture(":/art/A3R"));
+    rightLeaf.setPicture(resourcePicture("A3R"));
 
     auto& hidden = Image1.add(1, std::make_unique<ImageElement>(this, twips::Rect { 390, 795, 1155, 2265 }, true));
     hidden.setVisible(false);
     auto& frontDoor = Image1.add(2, std::make_unique<ImageElement>(this, twips::Rect { 390, 795, 1155, 2265 }, true));
-    frontDoor.setPicture(resourcePicture(":/art/A2"));
+    frontDoor.setPicture(resourcePicture("A2"));
 
     shpK_Waku.add(0, std::make_unique<ShapeElement>(this, twips::Rect { 3150, 1530, 75, 495 }, kFrameFill, kFrameBorder));
     shpK_Waku.add(1, std::make_unique<ShapeElement>(this, twips::Rect { 4635, 1530, 75, 495 }, kFrameFill, kFrameBorder));
@@ -207,10 +208,38 @@ void Form1::closeEvent(QCloseEvent* event)
 
 void Form1::Check1_Click()
 {
+    frmSet& desk = panel();
+    Doors::ElementLeaf door(Image1(2));
+    const Doors::SpeedSource speed = [&desk] { return desk.HScroll1->value(); };
+    if (frmSet::Value(desk.Check1) == 0)
+        Doors::closeFrontDoor(door, speed, *m_pacer);
+    else
+        Doors::openFrontDoor(door, speed, *m_pacer);
 }
 
 void Form1::Check2_Click()
 {
+    frmSet& desk = panel();
+    const bool opening = frmSet::Value(desk.Check2) != 0;
+    if (opening)
+        m_common.PlayResSoundWait(101);
+    else
+        m_common.PlayResSound(102);
+
+    // Read after the sound: the single event pass of the closing clip may have run handlers.
+    Doors::LeafChoice choice = Doors::LeafChoice::Right;
+    if (desk.Option1(0)->isChecked())
+        choice = Doors::LeafChoice::Both;
+    else if (desk.Option1(1)->isChecked())
+        choice = Doors::LeafChoice::Left;
+
+    Doors::ElementLeaf left(imgNakaorido(0));
+    Doors::ElementLeaf right(imgNakaorido(1));
+    const Doors::SpeedSource speed = [&desk] { return desk.HScroll2->value(); };
+    if (opening)
+        Doors::openMiddleDoor(left, right, choice, speed, *m_pacer);
+    else
+        Doors::closeMiddleDoor(left, right, choice, speed, *m_pacer);
 }
 
 void Form1::HScroll1_Change()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Common.h"
+#include "DoorMotion.h"
 #include "Elements.h"
 #include "FileList.h"
 #include "Platform.h"
@@ -79,6 +81,10 @@ public:
     void MnuSetKanban_Click();
     void MnuKanbanReset_Click();
 
+    // Door pauses; tests hand in one that does not wait.
+    void setPacer(Doors::Pacer& pacer) { m_pacer = &pacer; }
+    Common& common() { return m_common; }
+
     // Windowless elements in stacking order, the top one first.
     const std::vector<WindowlessElement*>& windowlessElements() const { return m_windowless; }
 
@@ -95,6 +101,9 @@ private:
     WindowlessElement* elementAt(QPointF pixel) const;
 
     Platform& m_platform;
+    Common m_common;
+    Doors::ClockPacer m_clockPacer;
+    Doors::Pacer* m_pacer { &m_clockPacer };
     std::unique_ptr<frmSet> m_panel;
     QImage m_body;
     std::vector<WindowlessElement*> m_windowless;

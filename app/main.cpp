@@ -12,9 +12,8 @@ int main(int argc, char** argv)
         && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
 
+    Fonts::warmUpInBackground();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("RX27A0022"));
-    QApplication::setApplicationDisplayName(QString());
     Fonts::installSubstitutions();
     QApplication::setFont(Fonts::designFont(Fonts::kPGothic, 9));
 

@@ -111,6 +111,10 @@ int ignoreErrors(Display*, XErrorEvent*)
 
 Sample measure(Display* dpy, const Target& t)
 {
+    if (findWindow(dpy, t.className)) {
+        std::fprintf(stderr, "%s: a window of this program is already on the display\n", t.label);
+        std::exit(2);
+    }
     const auto start = Clock::now();
     const pid_t pid = fork();
     if (pid == 0) {

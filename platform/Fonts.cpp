@@ -1,9 +1,19 @@
 #include "Fonts.h"
 
 #include <QApplication>
+#include <fontconfig/fontconfig.h>
+
 #include <cmath>
+#include <thread>
 
 namespace Fonts {
+
+void warmUpInBackground()
+{
+    // fontconfig guards its one configuration itself: if Qt asks before this thread is done,
+    // both load it and one copy is dropped, which is no slower than not warming up at all.
+    std::thread([] { FcInit(); }).detach();
+}
 
 void installSubstitutions()
 {

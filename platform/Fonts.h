@@ -8,6 +8,10 @@ namespace Fonts {
 inline const QString kGothic = QStringLiteral("ＭＳ ゴシック");
 inline const QString kPGothic = QStringLiteral("ＭＳ Ｐゴシック");
 
+// Loads the system's font configuration on a second thread while the window system connection
+// is made, so the first text painted does not wait for it.
+void warmUpInBackground();
+
 // The design names Windows' Japanese Gothic faces; map them onto the installed IPA faces.
 void installSubstitutions();
 

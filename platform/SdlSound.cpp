@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <type_traits>
 #include <bit>
 #include <thread>
 
@@ -35,6 +36,60 @@ void silenceAlsa()
         return true;
     }();
     (void)done;
+}
+
+// SDL, and the thirty-odd libraries it brings along, are loaded at the first play rather than
+// at start-up, so the bus appears without waiting for a sound stack it may not need yet.
+struct SdlApi {
+    decltype(&::SDL_ClearQueuedAudio) SDL_ClearQueuedAudio { nullptr };
+    decltype(&::SDL_CloseAudioDevice) SDL_CloseAudioDevice { nullptr };
+    decltype(&::SDL_GetAudioDeviceStatus) SDL_GetAudioDeviceStatus { nullptr };
+    decltype(&::SDL_GetQueuedAudioSize) SDL_GetQueuedAudioSize { nullptr };
+    decltype(&::SDL_InitSubSystem) SDL_InitSubSystem { nullptr };
+    decltype(&::SDL_LockAudioDevice) SDL_LockAudioDevice { nullptr };
+    decltype(&::SDL_OpenAudioDevice) SDL_OpenAudioDevice { nullptr };
+    decltype(&::SDL_PauseAudioDevice) SDL_PauseAudioDevice { nullptr };
+    decltype(&::SDL_QueueAudio) SDL_QueueAudio { nullptr };
+    decltype(&::SDL_QuitSubSystem) SDL_QuitSubSystem { nullptr };
+    decltype(&::SDL_SetHint) SDL_SetHint { nullptr };
+    decltype(&::SDL_UnlockAudioDevice) SDL_UnlockAudioDevice { nullptr };
+
+    bool load()
+    {
+        void* lib = dlopen("libSDL2-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
+        if (!lib)
+            return false;
+        bool all = true;
+        auto resolve = [&](auto& fn, const char* name) {
+            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(lib, name));
+            all = all && fn;
+        };
+        resolve(SDL_ClearQueuedAudio, "SDL_ClearQueuedAudio");
+        resolve(SDL_CloseAudioDevice, "SDL_CloseAudioDevice");
+        resolve(SDL_GetAudioDeviceStatus, "SDL_GetAudioDeviceStatus");
+        resolve(SDL_GetQueuedAudioSize, "SDL_GetQueuedAudioSize");
+        resolve(SDL_InitSubSystem, "SDL_InitSubSystem");
+        resolve(SDL_LockAudioDevice, "SDL_LockAudioDevice");
+        resolve(SDL_OpenAudioDevice, "SDL_OpenAudioDevice");
+        resolve(SDL_PauseAudioDevice, "SDL_PauseAudioDevice");
+        resolve(SDL_QueueAudio, "SDL_QueueAudio");
+        resolve(SDL_QuitSubSystem, "SDL_QuitSubSystem");
+        resolve(SDL_SetHint, "SDL_SetHint");
+        resolve(SDL_UnlockAudioDevice, "SDL_UnlockAudioDevice");
+        return all;
+    }
+};
+
+// Loaded once for the run and never unloaded: SDL keeps threads of its own.
+const SdlApi* sdl = nullptr;
+
+bool loadSdl()
+{
+    static SdlApi api;
+    static const bool loaded = api.load();
+    if (loaded)
+        sdl = &api;
+    return loaded;
 }
 
 SDL_AudioFormat sdlFormat(const WaveFormat& format)
@@ -70,7 +125,7 @@ SdlSound::~SdlSound()
 {
     closeDevice();
     if (m_audioStarted)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        sdl->SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
 void SdlSound::play(std::span<const std::byte> wave, bool wait)
@@ -83,13 +138,13 @@ void SdlSound::play(std::span<const std::byte> wave, bool wait)
 
     // Swapping the queue's contents under the device lock means the device thread never sees the
     // queue empty in between, so the new clip follows the cut-off one without a gap.
-    SDL_LockAudioDevice(m_device);
-    SDL_ClearQueuedAudio(m_device);
-    const bool queued = SDL_QueueAudio(m_device, clip.samples.data(), static_cast<Uint32>(clip.samples.size())) == 0;
-    SDL_UnlockAudioDevice(m_device);
+    sdl->SDL_LockAudioDevice(m_device);
+    sdl->SDL_ClearQueuedAudio(m_device);
+    const bool queued = sdl->SDL_QueueAudio(m_device, clip.samples.data(), static_cast<Uint32>(clip.samples.size())) == 0;
+    sdl->SDL_UnlockAudioDevice(m_device);
     if (!queued)
         return;
-    SDL_PauseAudioDevice(m_device, 0);
+    sdl->SDL_PauseAudioDevice(m_device, 0);
     const auto started = Clock::now();
 
     if (wait) {
@@ -101,7 +156,7 @@ void SdlSound::play(std::span<const std::byte> wave, bool wait)
 void SdlSound::stop()
 {
     if (m_device)
-        SDL_ClearQueuedAudio(m_device);
+        sdl->SDL_ClearQueuedAudio(m_device);
 }
 
 bool SdlSound::startAudio()
@@ -111,12 +166,16 @@ bool SdlSound::startAudio()
     if (m_failedAt && Clock::now() - *m_failedAt < m_retryAfter)
         return false;
 
+    if (!loadSdl()) {
+        m_failedAt = Clock::now();
+        return false;
+    }
     silenceAlsa();
     // The audio subsystem brings SDL's event subsystem with it, which would otherwise claim
     // SIGINT and SIGTERM wherever they still have their default handling and turn them into
     // SDL events that nobody here reads: Ctrl+C would no longer end the program.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    sdl->SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (sdl->SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         m_failedAt = Clock::now();
         return false;
     }
@@ -127,7 +186,7 @@ bool SdlSound::startAudio()
 bool SdlSound::openDevice(const WaveFormat& format)
 {
     if (m_device) {
-        if (sameFormat(format, m_deviceFormat) && SDL_GetAudioDeviceStatus(m_device) != SDL_AUDIO_STOPPED)
+        if (sameFormat(format, m_deviceFormat) && sdl->SDL_GetAudioDeviceStatus(m_device) != SDL_AUDIO_STOPPED)
             return true;
         // Another format, or the device was unplugged.
         closeDevice();
@@ -143,7 +202,7 @@ bool SdlSound::openDevice(const WaveFormat& format)
     SDL_AudioSpec have {};
     // No changes allowed: SDL converts if the hardware wants something else, and the clip's
     // bytes can be queued as they are.
-    m_device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    m_device = sdl->SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (!m_device) {
         giveUp();
         return false;
@@ -156,7 +215,7 @@ bool SdlSound::openDevice(const WaveFormat& format)
 void SdlSound::closeDevice()
 {
     if (m_device) {
-        SDL_CloseAudioDevice(m_device);
+        sdl->SDL_CloseAudioDevice(m_device);
         m_device = 0;
     }
 }
@@ -168,7 +227,7 @@ void SdlSound::giveUp()
 {
     closeDevice();
     if (m_audioStarted) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        sdl->SDL_QuitSubSystem(SDL_INIT_AUDIO);
         m_audioStarted = false;
     }
     m_failedAt = Clock::now();
@@ -179,8 +238,8 @@ void SdlSound::waitUntilHeard(Clock::time_point started, std::chrono::nanosecond
     // A device that stalls must not hang the caller; twice the clip's length is far beyond any
     // honest device's latency.
     const auto stalled = started + 2 * length + 1s;
-    while (SDL_GetQueuedAudioSize(m_device) > 0) {
-        if (SDL_GetAudioDeviceStatus(m_device) != SDL_AUDIO_PLAYING || Clock::now() > stalled) {
+    while (sdl->SDL_GetQueuedAudioSize(m_device) > 0) {
+        if (sdl->SDL_GetAudioDeviceStatus(m_device) != SDL_AUDIO_PLAYING || Clock::now() > stalled) {
             closeDevice();
             return;
         }

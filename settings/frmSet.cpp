@@ -68,7 +68,7 @@ QPushButton* makeToggle(QWidget* parent, twips::Rect rect, const QString& pictur
     auto* button = new QPushButton(parent);
     useDesktopColours(button);
     button->setCheckable(true);
-    button->setIcon(QIcon(QPixmap(picture)));
+    button->setIcon(QIcon(QPixmap::fromImage(Assets::bitmap(picture))));
     button->setIconSize(QSize(50, 20));
     button->setAccessibleName(name);
     button->setToolTip(name);
@@ -110,12 +110,12 @@ frmSet::frmSet(ControlDeskOwner& owner)
 void frmSet::buildControls()
 {
     FrameA = makeFrame(this, { 30, 30, 2190, 1965 }, Qt::black);
-    Check1 = makeToggle(FrameA, { 75, 165, 735, 510 }, ":/art/toggle_front", QStringLiteral("前扉"));
+    Check1 = makeToggle(FrameA, { 75, 165, 735, 510 }, "toggle_front", QStringLiteral("前扉"));
     HScroll1 = makeSpeedSlider(FrameA, { 855, 195, 1260, 240 }, 6000);
     const QFont labelFont = Fonts::designFont(Fonts::kPGothic, 9);
     lblMaeSpeed = makeDisplay(FrameA, { 885, 450, 1215, 240 }, kSpeedText, labelFont);
     lblMaeSpeed->setText(QStringLiteral("0"));
-    Check2 = makeToggle(FrameA, { 60, 840, 735, 525 }, ":/art/toggle_middle", QStringLiteral("中扉"));
+    Check2 = makeToggle(FrameA, { 60, 840, 735, 525 }, "toggle_middle", QStringLiteral("中扉"));
     HScroll2 = makeSpeedSlider(FrameA, { 840, 840, 1230, 240 }, 10000);
     lblNakaSpeed = makeDisplay(FrameA, { 870, 1110, 1200, 240 }, kSpeedText, labelFont);
     lblNakaSpeed->setText(QStringLiteral("0"));

@@ -278,3 +278,29 @@ TEST(ArtworkCursor, HotSpotIsTheTopOfTheFingertip)
     EXPECT_TRUE(maskSaysTransparent(b, hotX - 3, hotY));
     EXPECT_TRUE(maskSaysTransparent(b, hotX + 3, hotY));
 }
+
+#include "Assets.h"
+
+// The program decodes its own bitmaps and icon on a fast path at start-up; it must see exactly
+// what Qt's own readers see in the same files.
+TEST(ArtworkLoading, FastPathMatchesQtsReaders)
+{
+    for (const char* name : { "A1", "A2", "A3L", "A3R", "A4", "toggle_front", "toggle_middle" }) {
+        const QImage ours = Assets::bitmap(QString::fromLatin1(name));
+        const QImage qts = QImage(QStringLiteral(":/art/") + QLatin1String(name), "BMP").convertToFormat(QImage::Format_RGB32);
+        ASSERT_FALSE(ours.isNull()) << name;
+        EXPECT_EQ(ours.format(), QImage::Format_RGB32) << name;
+        EXPECT_TRUE(ours == qts) << name;
+    }
+    const QImage icon = Assets::icon();
+    const QImage qtIcon = QImage(QStringLiteral(":/art/A5"), "ICO").convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(icon.size(), QSize(32, 32));
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            const QRgb a = icon.pixel(x, y), b = qtIcon.pixel(x, y);
+            ASSERT_EQ(qAlpha(a), qAlpha(b)) << x << "," << y;
+            if (qAlpha(a) != 0)
+                ASSERT_EQ(a, b) << x << "," << y;
+        }
+    }
+}

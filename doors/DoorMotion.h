@@ -1,0 +1,68 @@
+#pragma once
+
+#include "Elements.h"
+
+#include <functional>
+
+// The two door animations: a door picture narrowed towards its hinge, or widened again, one
+// twip per step, with a pause after every step as long as the door's speed setting.
+namespace Doors {
+
+inline constexpr int kFrontClosed = 1155;
+inline constexpr int kFrontOpen = 70;
+inline constexpr int kLeafClosed = 855;
+inline constexpr int kLeafOpen = 110;
+inline constexpr int kLeafClosedLeft = 6330;  // where the right leaf starts when closed
+inline constexpr int kRightHinge = 7185;      // the right leaf's right edge, which never moves
+
+// What a movement changes on a door picture, in twips.
+class Leaf {
+public:
+    virtual ~Leaf() = default;
+    virtual float Width() const = 0;
+    virtual void setWidth(float width) = 0;
+    virtual void setLeft(float left) = 0;
+};
+
+// A door picture on the bus window; every change shows on the screen at once.
+class ElementLeaf final : public Leaf {
+public:
+    explicit ElementLeaf(ImageElement& element) : m_element(element) { }
+    float Width() const override { return m_element.Width(); }
+    void setWidth(float width) override { m_element.setWidth(width); }
+    void setLeft(float left) override { m_element.setLeft(left); }
+
+private:
+    ImageElement& m_element;
+};
+
+// The pause after a step, counted in ticks of 250 ns.
+class Pacer {
+public:
+    virtual ~Pacer() = default;
+    virtual void pause(int counts) = 0;
+};
+
+// Pauses on the monotonic clock: sleeps through the bulk of a long pause and spins only its
+// last stretch, so the pace is exact without a slow door keeping a core busy.
+class ClockPacer final : public Pacer {
+public:
+    static constexpr long long kNanosPerCount = 250;
+    void pause(int counts) override;
+};
+
+// The door's speed, read afresh at every step.
+using SpeedSource = std::function<int()>;
+
+enum class LeafChoice { Both, Left, Right };
+
+// The start width of an opening: the current width to the nearest whole twip, halves to even.
+int startWidth(float width);
+
+void openFrontDoor(Leaf& door, const SpeedSource& speed, Pacer& pacer);
+void closeFrontDoor(Leaf& door, const SpeedSource& speed, Pacer& pacer);
+
+void openMiddleDoor(Leaf& left, Leaf& right, LeafChoice choice, const SpeedSource& speed, Pacer& pacer);
+void closeMiddleDoor(Leaf& left, Leaf& right, LeafChoice choice, const SpeedSource& speed, Pacer& pacer);
+
+} // namespace Doors
