@@ -299,8 +299,9 @@ TEST(ArtworkLoading, FastPathMatchesQtsReaders)
         for (int x = 0; x < 32; ++x) {
             const QRgb a = icon.pixel(x, y), b = qtIcon.pixel(x, y);
             ASSERT_EQ(qAlpha(a), qAlpha(b)) << x << "," << y;
-            if (qAlpha(a) != 0)
+            if (qAlpha(a) != 0) {
                 ASSERT_EQ(a, b) << x << "," << y;
+            }
         }
     }
 }

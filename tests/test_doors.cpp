@@ -1,0 +1,332 @@
+#include "DoorMotion.h"
+#include "FakePlatform.h"
+#include "Form1.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace Doors;
+
+namespace {
+
+// Everything a movement does, in order: "L.W=855", "R.L=6331", "pause 10".
+struct Journal {
+    std::vector<std::string> entries;
+    void add(std::string e) { entries.push_back(std::move(e)); }
+};
+
+class RecordingLeaf : public Leaf {
+public:
+    RecordingLeaf(Journal& journal, std::string name, float left, float width)
+        : m_journal(journal), m_name(std::move(name)), left(left), width(width) { }
+    float Width() const override { return width; }
+    void setWidth(float w) override
+    {
+        width = w;
+        m_journal.add(m_name + ".W=" + std::to_string(int(w)));
+    }
+    void setLeft(float l) override
+    {
+        left = l;
+        m_journal.add(m_name + ".L=" + std::to_string(int(l)));
+    }
+
+private:
+    Journal& m_journal;
+    std::string m_name;
+
+public:
+    float left;
+    float width;
+};
+
+class RecordingPacer : public Pacer {
+public:
+    explicit RecordingPacer(Journal* journal = nullptr) : m_journal(journal) { }
+    void pause(int counts) override
+    {
+        pauses.push_back(counts);
+        if (m_journal)
+            m_journal->add("pause " + std::to_string(counts));
+        if (onPause)
+            onPause(int(pauses.size()));
+    }
+    std::vector<int> pauses;
+    std::function<void(int)> onPause;
+
+private:
+    Journal* m_journal;
+};
+
+std::vector<int> widthsOf(const Journal& j, const std::string& leaf)
+{
+    std::vector<int> out;
+    const std::string prefix = leaf + ".W=";
+    for (const auto& e : j.entries)
+        if (e.rfind(prefix, 0) == 0)
+            out.push_back(std::stoi(e.substr(prefix.size())));
+    return out;
+}
+
+const SpeedSource speed10 = [] { return 10; };
+
+TEST(FrontDoor, opening_narrows_from_1155_to_70_with_a_pause_after_every_step)
+{
+    Journal j;
+    RecordingLeaf door(j, "F", 390, 1155);
+    RecordingPacer pacer(&j);
+    openFrontDoor(door, speed10, pacer);
+    const auto widths = widthsOf(j, "F");
+    ASSERT_EQ(widths.size(), 1086u);
+    EXPECT_EQ(widths.front(), 1155);
+    EXPECT_EQ(widths.back(), 70);
+    for (std::size_t i = 1; i < widths.size(); ++i)
+        ASSERT_EQ(widths[i], widths[i - 1] - 1);
+    ASSERT_EQ(j.entries.size(), 2 * 1086u);
+    EXPECT_EQ(j.entries[1], "pause 10");
+    EXPECT_EQ(j.entries.back(), "pause 10");
+}
+
+TEST(FrontDoor, closing_always_starts_at_70_and_ends_at_1155)
+{
+    Journal j;
+    RecordingLeaf door(j, "F", 390, 600); // half open, e.g. after an odd start
+    RecordingPacer pacer;
+    closeFrontDoor(door, speed10, pacer);
+    const auto widths = widthsOf(j, "F");
+    ASSERT_EQ(widths.size(), 1086u);
+    EXPECT_EQ(widths.front(), 70);
+    EXPECT_EQ(widths.back(), 1155);
+    EXPECT_EQ(pacer.pauses.size(), 1086u);
+}
+
+TEST(FrontDoor, opening_a_door_already_narrower_than_open_takes_no_step)
+{
+    Journal j;
+    RecordingLeaf door(j, "F", 390, 69.4f);
+    RecordingPacer pacer;
+    openFrontDoor(door, speed10, pacer);
+    EXPECT_TRUE(j.entries.empty());
+    EXPECT_FLOAT_EQ(door.width, 69.4f);
+}
+
+TEST(FrontDoor, start_width_rounds_halves_to_even)
+{
+    EXPECT_EQ(startWidth(100.5f), 100);
+    EXPECT_EQ(startWidth(101.5f), 102);
+    EXPECT_EQ(startWidth(101.49f), 101);
+    EXPECT_EQ(startWidth(69.5f), 70);
+    Journal j;
+    RecordingLeaf door(j, "F", 390, 70.5f); // rounds to 70: one step
+    RecordingPacer pacer;
+    openFrontDoor(door, speed10, pacer);
+    EXPECT_EQ(widthsOf(j, "F"), std::vector<int>({ 70 }));
+}
+
+TEST(FrontDoor, speed_is_read_afresh_at_every_step_and_below_1_means_no_pause)
+{
+    Journal j;
+    RecordingLeaf door(j, "F", 390, 1155);
+    RecordingPacer pacer;
+    int speed = 5;
+    pacer.onPause = [&](int n) {
+        if (n == 3)
+            speed = 0;
+        if (n == 10) // never reached while speed is 0
+            speed = 7;
+    };
+    openFrontDoor(door, [&] { return speed; }, pacer);
+    EXPECT_EQ(pacer.pauses, std::vector<int>({ 5, 5, 5 }));
+}
+
+struct MiddleDoorCase : ::testing::Test {
+    Journal j;
+    RecordingLeaf left { j, "L", 5475, 855 };
+    RecordingLeaf right { j, "R", 6330, 855 };
+    RecordingPacer pacer { &j };
+};
+
+TEST_F(MiddleDoorCase, both_leaves_fold_together_with_the_right_edge_held_at_7185)
+{
+    openMiddleDoor(left, right, LeafChoice::Both, speed10, pacer);
+    ASSERT_EQ(j.entries.size(), 746u * 4);
+    EXPECT_EQ(j.entries[0], "L.W=855");
+    EXPECT_EQ(j.entries[1], "R.W=855");
+    EXPECT_EQ(j.entries[2], "R.L=6330");
+    EXPECT_EQ(j.entries[3], "pause 10");
+    EXPECT_EQ(j.entries[4], "L.W=854");
+    EXPECT_EQ(j.entries[6], "R.L=6331");
+    EXPECT_EQ(j.entries[746 * 4 - 4], "L.W=110");
+    EXPECT_EQ(j.entries[746 * 4 - 2], "R.L=7075");
+    // After every step the right leaf's right edge is at its hinge.
+    for (std::size_t i = 2; i < j.entries.size(); i += 4) {
+        const int l = std::stoi(j.entries[i].substr(4));
+        const int w = std::stoi(j.entries[i - 1].substr(4));
+        ASSERT_EQ(l + w, 7185) << i;
+    }
+
+    j.entries.clear();
+    closeMiddleDoor(left, right, LeafChoice::Both, speed10, pacer);
+    ASSERT_EQ(j.entries.size(), 746u * 4);
+    EXPECT_EQ(j.entries[0], "L.W=110");
+    EXPECT_EQ(j.entries[2], "R.L=7075");
+    EXPECT_EQ(j.entries.back(), "pause 10");
+    EXPECT_FLOAT_EQ(left.width, 855);
+    EXPECT_FLOAT_EQ(right.left, 6330);
+}
+
+TEST_F(MiddleDoorCase, left_choice_moves_only_the_left_leaf)
+{
+    openMiddleDoor(left, right, LeafChoice::Left, speed10, pacer);
+    EXPECT_EQ(widthsOf(j, "L").size(), 746u);
+    EXPECT_TRUE(widthsOf(j, "R").empty());
+    EXPECT_FLOAT_EQ(right.left, 6330);
+    EXPECT_FLOAT_EQ(left.width, 110);
+}
+
+TEST_F(MiddleDoorCase, right_choice_takes_its_start_width_from_the_right_leaf)
+{
+    left.width = 300; // must not matter
+    right.width = 500;
+    right.left = 7185 - 500;
+    openMiddleDoor(left, right, LeafChoice::Right, speed10, pacer);
+    const auto widths = widthsOf(j, "R");
+    ASSERT_EQ(widths.size(), 391u);
+    EXPECT_EQ(widths.front(), 500);
+    EXPECT_TRUE(widthsOf(j, "L").empty());
+    EXPECT_FLOAT_EQ(right.left + right.width, 7185);
+}
+
+TEST_F(MiddleDoorCase, no_step_when_the_measured_leaf_is_already_narrower_than_open)
+{
+    left.width = 109;
+    openMiddleDoor(left, right, LeafChoice::Both, speed10, pacer);
+    EXPECT_TRUE(j.entries.empty());
+}
+
+// The same movements driven from the control desk, on the real window with its elements.
+class DeskDrivesDoors : public ::testing::Test {
+protected:
+    FakePlatform platform;
+    Form1 bus { platform };
+    RecordingPacer pacer;
+    frmSet* desk { nullptr };
+
+    void SetUp() override
+    {
+        bus.setPacer(pacer);
+        bus.Form_Load();
+        bus.show();
+        desk = &bus.panel();
+    }
+    static QByteArray clip(int n)
+    {
+        QFile f(QStringLiteral(":/wave/%1").arg(n));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+TEST_F(DeskDrivesDoors, front_door_toggle_opens_then_closes_at_the_sliders_pace)
+{
+    desk->HScroll1->setValue(123);
+    QTest::mouseClick(desk->Check1, Qt::LeftButton);
+    EXPECT_FLOAT_EQ(bus.Image1(2).Width(), 70);
+    EXPECT_FLOAT_EQ(bus.Image1(2).Left(), 390);
+    EXPECT_EQ(pacer.pauses.size(), 1086u);
+    EXPECT_EQ(pacer.pauses.front(), 123);
+    QTest::mouseClick(desk->Check1, Qt::LeftButton);
+    EXPECT_FLOAT_EQ(bus.Image1(2).Width(), 1155);
+    EXPECT_EQ(pacer.pauses.size(), 2 * 1086u);
+    EXPECT_TRUE(platform.sounds.empty()) << "the front door makes no sound";
+}
+
+TEST_F(DeskDrivesDoors, middle_door_plays_the_opening_clip_to_its_end_then_folds_both_leaves)
+{
+    desk->HScroll2->setValue(77);
+    QTest::mouseClick(desk->Check2, Qt::LeftButton);
+    ASSERT_EQ(platform.sounds.size(), 1u);
+    EXPECT_TRUE(platform.sounds[0].wait);
+    EXPECT_EQ(platform.sounds[0].bytes, clip(101));
+    EXPECT_FLOAT_EQ(bus.imgNakaorido(0).Width(), 110);
+    EXPECT_FLOAT_EQ(bus.imgNakaorido(1).Width(), 110);
+    EXPECT_FLOAT_EQ(bus.imgNakaorido(1).Left(), 7075);
+    EXPECT_FALSE(desk->Frame2->isEnabled());
+    EXPECT_EQ(pacer.pauses.back(), 77);
+
+    QTest::mouseClick(desk->Check2, Qt::LeftButton);
+    ASSERT_EQ(platform.sounds.size(), 2u);
+    EXPECT_FALSE(platform.sounds[1].wait) << "the closing clip plays on while the leaves move";
+    EXPECT_EQ(platform.sounds[1].bytes, clip(102));
+    EXPECT_FLOAT_EQ(bus.imgNakaorido(0).Width(), 855);
+    EXPECT_FLOAT_EQ(bus.imgNakaorido(1).Left(), 6330);
+    EXPECT_TRUE(desk->Frame2->isEnabled());
+}
+
+TEST_F(DeskDrivesDoors, leaf_choice_comes_from_the_option_buttons_and_defaults_to_the_right_leaf)
+{
+    desk->Option1(1)->setChecked(true);
+    QTest::mouseClick(desk->Check2, Qt::LeftButton);
+    EXPECT_FLOAT_EQ(bus.imgNakaorido(0).Width(), 110);
+    EXPECT_FLOAT_EQ(bus.imgNakaorido(1).Width(), 855);
+    QTest::mouseClick(desk->Check2, Qt::LeftButton);
+    EXPECT_FLOAT_EQ(bus.imgNakaorido(0).Width(), 855);
+
+    // No option selected at all: only the right leaf moves.
+    for (const auto& [index, option] : desk->Option1)
+        option->setAutoExclusive(false);
+    for (const auto& [index, option] : desk->Option1)
+        option->setChecked(false);
+    QTest::mouseClick(desk->Check2, Qt::LeftButton);
+    EXPECT_FLOAT_EQ(bus.imgNakaorido(0).Width(), 855);
+    EXPECT_FLOAT_EQ(bus.imgNakaorido(1).Width(), 110);
+    EXPECT_FLOAT_EQ(bus.imgNakaorido(1).Left(), 7075);
+}
+
+TEST_F(DeskDrivesDoors, events_waiting_when_the_closing_clip_starts_run_before_the_leaves_move)
+{
+    QTest::mouseClick(desk->Check2, Qt::LeftButton);
+    float widthSeenByWaitingEvent = -1;
+    std::size_t pausesSeen = 0;
+    QTimer::singleShot(0, [&] {
+        widthSeenByWaitingEvent = bus.imgNakaorido(0).Width();
+        pausesSeen = pacer.pauses.size();
+    });
+    const std::size_t before = pacer.pauses.size();
+    QTest::mouseClick(desk->Check2, Qt::LeftButton);
+    EXPECT_FLOAT_EQ(widthSeenByWaitingEvent, 110) << "ran inside the closing, before the first step";
+    EXPECT_EQ(pausesSeen, before);
+    EXPECT_FLOAT_EQ(bus.imgNakaorido(0).Width(), 855);
+}
+
+TEST_F(DeskDrivesDoors, no_events_run_during_a_movement)
+{
+    bool ran = false;
+    bool ranDuringMovement = false;
+    pacer.onPause = [&](int n) {
+        if (n == 1)
+            QTimer::singleShot(0, [&] { ran = true; });
+        if (n > 1 && ran)
+            ranDuringMovement = true;
+    };
+    QTest::mouseClick(desk->Check1, Qt::LeftButton);
+    EXPECT_FALSE(ranDuringMovement);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(ran) << "handled afterwards";
+}
+
+TEST_F(DeskDrivesDoors, speed_labels_show_the_slider_values)
+{
+    desk->HScroll1->setValue(1);
+    desk->HScroll2->setValue(30000);
+    EXPECT_EQ(desk->lblMaeSpeed->text(), "1");
+    EXPECT_EQ(desk->lblNakaSpeed->text(), "30000");
+}
+
+} // namespace
