@@ -16,6 +16,16 @@
 
 namespace {
 
+// Each door step is painted in one go, and before its pause.
+class BatchDisplay final : public Doors::StepDisplay {
+public:
+    explicit BatchDisplay(QWidget* window) : m_batch(window) { }
+    void showStep() override { m_batch.flush(); }
+
+private:
+    RepaintBatch m_batch;
+};
+
 const QString kFilePattern = QStringLiteral("*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpeg");
 const QColor kFrameFill(224, 224, 224);
 const QColor kFrameBorder(128, 128, 128);
@@ -211,10 +221,11 @@ void Form1::Check1_Click()
     frmSet& desk = panel();
     Doors::ElementLeaf door(Image1(2));
     const Doors::SpeedSource speed = [&desk] { return desk.HScroll1->value(); };
+    BatchDisplay display(this);
     if (frmSet::Value(desk.Check1) == 0)
-        Doors::closeFrontDoor(door, speed, *m_pacer);
+        Doors::closeFrontDoor(door, speed, *m_pacer, display);
     else
-        Doors::openFrontDoor(door, speed, *m_pacer);
+        Doors::openFrontDoor(door, speed, *m_pacer, display);
 }
 
 void Form1::Check2_Click()
@@ -236,10 +247,11 @@ void Form1::Check2_Click()
     Doors::ElementLeaf left(imgNakaorido(0));
     Doors::ElementLeaf right(imgNakaorido(1));
     const Doors::SpeedSource speed = [&desk] { return desk.HScroll2->value(); };
+    BatchDisplay display(this);
     if (opening)
-        Doors::openMiddleDoor(left, right, choice, speed, *m_pacer);
+        Doors::openMiddleDoor(left, right, choice, speed, *m_pacer, display);
     else
-        Doors::closeMiddleDoor(left, right, choice, speed, *m_pacer);
+        Doors::closeMiddleDoor(left, right, choice, speed, *m_pacer, display);
 }
 
 void Form1::HScroll1_Change()
@@ -355,7 +367,6 @@ void Form1::paintEvent(QPaintEvent* event)
     // The body picture is one pixel wider and lower than the client area: its last column is
     // cut off, and the bottom row shows the button-face colour.
     painter.drawImage(QPointF(0, 0), m_body);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     for (auto it = m_windowless.rbegin(); it != m_windowless.rend(); ++it)
         (*it)->paint(painter);
 }

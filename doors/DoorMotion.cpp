@@ -1,5 +1,6 @@
 #include "DoorMotion.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -12,8 +13,9 @@ namespace Doors {
 
 namespace {
 
-void pauseAfterStep(const SpeedSource& speed, Pacer& pacer)
+void endStep(StepDisplay& display, const SpeedSource& speed, Pacer& pacer)
 {
+    display.showStep();
     const int counts = speed();
     if (counts >= 1)
         pacer.pause(counts);
@@ -31,17 +33,34 @@ void cpuRelax()
 void ClockPacer::pause(int counts)
 {
     using Clock = std::chrono::steady_clock;
+    using std::chrono::nanoseconds;
     if (counts < 1)
         return;
-    const auto until = Clock::now() + std::chrono::nanoseconds(counts * kNanosPerCount);
+    const auto start = Clock::now();
+    // An overrun only carries over between the steps of one movement, and never more than a
+    // couple of milliseconds of it.
+    constexpr auto kNewMovement = std::chrono::milliseconds(50);
+    constexpr nanoseconds kMaxOverrun = std::chrono::milliseconds(2);
+    if (start - m_lastEnd > kNewMovement)
+        m_overrun = nanoseconds(0);
+    const nanoseconds length(counts * kNanosPerCount);
+    const nanoseconds madeUp = std::min(m_overrun, length);
+    m_overrun -= madeUp;
+    const auto until = start + length - madeUp;
+
     // A sleep can overrun by the kernel's timer slack and a scheduling delay; leave that much
     // to the spin so the pause still ends on time.
     constexpr auto kSpinStretch = std::chrono::microseconds(400);
     const auto remaining = until - Clock::now();
     if (remaining > 2 * kSpinStretch)
         std::this_thread::sleep_for(remaining - kSpinStretch);
-    while (Clock::now() < until)
+    auto now = Clock::now();
+    while (now < until) {
         cpuRelax();
+        now = Clock::now();
+    }
+    m_overrun = std::min(kMaxOverrun, m_overrun + (now - until));
+    m_lastEnd = now;
 }
 
 int startWidth(float width)
@@ -49,23 +68,23 @@ int startWidth(float width)
     return static_cast<int>(std::nearbyint(width)); // the default rounding mode: halves to even
 }
 
-void openFrontDoor(Leaf& door, const SpeedSource& speed, Pacer& pacer)
+void openFrontDoor(Leaf& door, const SpeedSource& speed, Pacer& pacer, StepDisplay& display)
 {
     for (int w = startWidth(door.Width()); w >= kFrontOpen; --w) {
         door.setWidth(float(w));
-        pauseAfterStep(speed, pacer);
+        endStep(display, speed, pacer);
     }
 }
 
-void closeFrontDoor(Leaf& door, const SpeedSource& speed, Pacer& pacer)
+void closeFrontDoor(Leaf& door, const SpeedSource& speed, Pacer& pacer, StepDisplay& display)
 {
     for (int w = kFrontOpen; w <= kFrontClosed; ++w) {
         door.setWidth(float(w));
-        pauseAfterStep(speed, pacer);
+        endStep(display, speed, pacer);
     }
 }
 
-void openMiddleDoor(Leaf& left, Leaf& right, LeafChoice choice, const SpeedSource& speed, Pacer& pacer)
+void openMiddleDoor(Leaf& left, Leaf& right, LeafChoice choice, const SpeedSource& speed, Pacer& pacer, StepDisplay& display)
 {
     const Leaf& measured = choice == LeafChoice::Right ? right : left;
     for (int w = startWidth(measured.Width()); w >= kLeafOpen; --w) {
@@ -75,11 +94,11 @@ void openMiddleDoor(Leaf& left, Leaf& right, LeafChoice choice, const SpeedSourc
             right.setWidth(float(w));
             right.setLeft(float(kLeafClosedLeft + (kLeafClosed - w)));
         }
-        pauseAfterStep(speed, pacer);
+        endStep(display, speed, pacer);
     }
 }
 
-void closeMiddleDoor(Leaf& left, Leaf& right, LeafChoice choice, const SpeedSource& speed, Pacer& pacer)
+void closeMiddleDoor(Leaf& left, Leaf& right, LeafChoice choice, const SpeedSource& speed, Pacer& pacer, StepDisplay& display)
 {
     for (int w = kLeafOpen; w <= kLeafClosed; ++w) {
         if (choice != LeafChoice::Right)
@@ -88,7 +107,7 @@ void closeMiddleDoor(Leaf& left, Leaf& right, LeafChoice choice, const SpeedSour
             right.setWidth(float(w));
             right.setLeft(float(kRightHinge - w));
         }
-        pauseAfterStep(speed, pacer);
+        endStep(display, speed, pacer);
     }
 }
 

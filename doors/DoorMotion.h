@@ -2,6 +2,7 @@
 
 #include "Elements.h"
 
+#include <chrono>
 #include <functional>
 
 // The two door animations: a door picture narrowed towards its hinge, or widened again, one
@@ -45,10 +46,23 @@ public:
 
 // Pauses on the monotonic clock: sleeps through the bulk of a long pause and spins only its
 // last stretch, so the pace is exact without a slow door keeping a core busy.
+// A pause that overruns (the thread was kept waiting by the system) is made up by shortening
+// the ones that follow, so a whole movement keeps its pace.
 class ClockPacer final : public Pacer {
 public:
     static constexpr long long kNanosPerCount = 250;
     void pause(int counts) override;
+
+private:
+    std::chrono::nanoseconds m_overrun { 0 };
+    std::chrono::steady_clock::time_point m_lastEnd {};
+};
+
+// Puts a finished step on the screen before its pause begins.
+class StepDisplay {
+public:
+    virtual ~StepDisplay() = default;
+    virtual void showStep() = 0;
 };
 
 // The door's speed, read afresh at every step.
@@ -59,10 +73,10 @@ enum class LeafChoice { Both, Left, Right };
 // The start width of an opening: the current width to the nearest whole twip, halves to even.
 int startWidth(float width);
 
-void openFrontDoor(Leaf& door, const SpeedSource& speed, Pacer& pacer);
-void closeFrontDoor(Leaf& door, const SpeedSource& speed, Pacer& pacer);
+void openFrontDoor(Leaf& door, const SpeedSource& speed, Pacer& pacer, StepDisplay& display);
+void closeFrontDoor(Leaf& door, const SpeedSource& speed, Pacer& pacer, StepDisplay& display);
 
-void openMiddleDoor(Leaf& left, Leaf& right, LeafChoice choice, const SpeedSource& speed, Pacer& pacer);
-void closeMiddleDoor(Leaf& left, Leaf& right, LeafChoice choice, const SpeedSource& speed, Pacer& pacer);
+void openMiddleDoor(Leaf& left, Leaf& right, LeafChoice choice, const SpeedSource& speed, Pacer& pacer, StepDisplay& display);
+void closeMiddleDoor(Leaf& left, Leaf& right, LeafChoice choice, const SpeedSource& speed, Pacer& pacer, StepDisplay& display);
 
 } // namespace Doors

@@ -51,21 +51,85 @@ void WindowlessElement::setVisible(bool visible)
     changed(m_rect, !visible);
 }
 
+QRect WindowlessElement::footprint(const twips::Rect& rect, qreal dpr) const
+{
+    const QRectF r = twips::toPixels(rect);
+    return QRectF(r.topLeft() * dpr, r.size() * dpr).toAlignedRect();
+}
+
+namespace {
+
+QRect toLogical(const QRect& device, qreal dpr)
+{
+    return QRectF(QPointF(device.topLeft()) / dpr, QSizeF(device.size()) / dpr).toAlignedRect();
+}
+
+} // namespace
+
 void WindowlessElement::changed(const twips::Rect& before, bool wasVisible)
 {
     if (!m_host)
         return;
     // Door animations change an element and pause without returning to the event loop, so the
-    // change is painted here and now, and only over the area it touched.
+    // change is painted here and now, and only over the area it touched. A door moves by a
+    // fifteenth of a pixel per step: when the pixels it covers stay the same, so does the
+    // picture, and there is nothing to paint.
+    const qreal dpr = m_host->devicePixelRatioF();
+    const QRect oldFootprint = footprint(before, dpr);
+    const QRect newFootprint = footprint(m_rect, dpr);
+    if (wasVisible == m_visible && oldFootprint == newFootprint && !m_forceRepaint)
+        return;
+    m_forceRepaint = false;
     QRegion dirty;
     if (wasVisible)
-        dirty += twips::toPixels(before).toAlignedRect();
+        dirty += toLogical(oldFootprint, dpr);
     if (m_visible)
-        dirty += pixelRect().toAlignedRect();
-    if (!dirty.isEmpty() && m_host->isVisible())
+        dirty += toLogical(newFootprint, dpr);
+    if (dirty.isEmpty())
+        return;
+    if (RepaintBatch* batch = RepaintBatch::openOn(m_host))
+        batch->hold(dirty);
+    else if (m_host->isVisible())
         m_host->repaint(dirty);
-    else if (!dirty.isEmpty())
+    else
         m_host->update(dirty);
+}
+
+namespace {
+RepaintBatch* g_innermostBatch = nullptr;
+}
+
+RepaintBatch::RepaintBatch(QWidget* host)
+    : m_host(host)
+    , m_outer(g_innermostBatch)
+{
+    g_innermostBatch = this;
+}
+
+RepaintBatch::~RepaintBatch()
+{
+    flush();
+    g_innermostBatch = m_outer;
+}
+
+void RepaintBatch::flush()
+{
+    if (m_region.isEmpty())
+        return;
+    if (m_host->isVisible())
+        m_host->repaint(m_region);
+    else
+        m_host->update(m_region);
+    m_region = QRegion();
+}
+
+RepaintBatch* RepaintBatch::openOn(const QWidget* host)
+{
+    for (RepaintBatch* b = g_innermostBatch; b; b = b->m_outer) {
+        if (b->m_host == host)
+            return b;
+    }
+    return nullptr;
 }
 
 ImageElement::ImageElement(QWidget* host, twips::Rect rect, bool stretch)
@@ -77,24 +141,42 @@ ImageElement::ImageElement(QWidget* host, twips::Rect rect, bool stretch)
 void ImageElement::setPicture(Picture picture)
 {
     m_picture = std::move(picture);
+    m_scaled = QImage();
     twips::Rect sized = twipsRect();
     if (!m_stretch && !m_picture.isEmpty()) {
         sized.width = twips::fromPixels(m_picture.size().width());
         sized.height = twips::fromPixels(m_picture.size().height());
     }
     const twips::Rect before = twipsRect();
+    forceRepaint();
     Move({ sized.left, sized.top, sized.width, sized.height });
     if (sized == before)
         changed(before, Visible());
+}
+
+QRect ImageElement::footprint(const twips::Rect& rect, qreal dpr) const
+{
+    const QRectF r = twips::toPixels(rect);
+    const QPoint corner(qRound(r.left() * dpr), qRound(r.top() * dpr));
+    if (!m_stretch && !m_picture.isEmpty())
+        return { corner, m_picture.size() * dpr };
+    return { corner, QSize(qMax(1, qRound(r.width() * dpr)), qMax(1, qRound(r.height() * dpr))) };
 }
 
 void ImageElement::paint(QPainter& painter) const
 {
     if (!Visible() || m_picture.isEmpty())
         return;
-    if (m_stretch)
-        m_picture.draw(painter, pixelRect());
-    else
+    const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QRect device = footprint(twipsRect(), dpr);
+    if (m_stretch) {
+        // Scaled once per device-pixel size and then copied: on a high-dpi screen that is a
+        // finer step than a logical pixel, so the door moves as finely as the screen can show.
+        if (m_scaled.size() != device.size())
+            m_scaled = m_picture.image().scaled(device.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        m_scaled.setDevicePixelRatio(dpr);
+        painter.drawImage(QPointF(device.topLeft()) / dpr, m_scaled);
+    } else
         m_picture.drawAt(painter, pixelRect().topLeft());
 }
 
@@ -103,6 +185,12 @@ ShapeElement::ShapeElement(QWidget* host, twips::Rect rect, QColor fill, QColor 
     , m_fill(fill)
     , m_border(border)
 {
+}
+
+QRect ShapeElement::footprint(const twips::Rect& rect, qreal dpr) const
+{
+    const QRect r = twips::toPixelGrid(rect);
+    return { r.topLeft() * dpr, r.size() * dpr };
 }
 
 void ShapeElement::paint(QPainter& painter) const

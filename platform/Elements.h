@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QColor>
+#include <QRegion>
 #include <QWidget>
 
 #include <map>
@@ -91,13 +92,42 @@ public:
 
     virtual void paint(QPainter& painter) const = 0;
 
+    // The device pixels the element covers when it stands at rect on a screen with the given
+    // pixel ratio. Two placements with the same footprint draw the same pixels.
+    virtual QRect footprint(const twips::Rect& rect, qreal dpr) const;
+
 protected:
     void changed(const twips::Rect& before, bool wasVisible);
+    // The next change repaints even if the element keeps its footprint (a new picture).
+    void forceRepaint() { m_forceRepaint = true; }
 
 private:
     QWidget* m_host;
     twips::Rect m_rect;
     bool m_visible { true };
+    bool m_forceRepaint { false };
+};
+
+// Holds back the repaints that element changes on one window ask for, and paints them as one:
+// a door step changes up to three properties and must reach the screen once, not three times.
+class RepaintBatch {
+public:
+    explicit RepaintBatch(QWidget* host);
+    ~RepaintBatch();
+    RepaintBatch(const RepaintBatch&) = delete;
+    RepaintBatch& operator=(const RepaintBatch&) = delete;
+
+    // Paints what was held back, now.
+    void flush();
+
+    // The batch open on this window, if any.
+    static RepaintBatch* openOn(const QWidget* host);
+    void hold(const QRegion& region) { m_region += region; }
+
+private:
+    QWidget* m_host;
+    QRegion m_region;
+    RepaintBatch* m_outer;
 };
 
 // An image: stretched to its element's size, or taking the size of each picture it is given.
@@ -110,10 +140,14 @@ public:
     bool Stretch() const { return m_stretch; }
 
     void paint(QPainter& painter) const override;
+    QRect footprint(const twips::Rect& rect, qreal dpr) const override;
 
 private:
     Picture m_picture;
     bool m_stretch;
+    // The stretched picture at the size it was last drawn, in device pixels: a door moves by a
+    // fraction of a pixel per step, so most steps draw the same pixels again.
+    mutable QImage m_scaled;
 };
 
 // A rectangle shape filled with one colour and outlined with another.
@@ -122,6 +156,7 @@ public:
     ShapeElement(QWidget* host, twips::Rect rect, QColor fill, QColor border);
 
     void paint(QPainter& painter) const override;
+    QRect footprint(const twips::Rect& rect, qreal dpr) const override;
 
 private:
     QColor m_fill;

@@ -65,6 +65,19 @@ private:
     Journal* m_journal;
 };
 
+class RecordingDisplay : public StepDisplay {
+public:
+    explicit RecordingDisplay(Journal* journal = nullptr) : m_journal(journal) { }
+    void showStep() override
+    {
+        if (m_journal)
+            m_journal->add("show");
+    }
+
+private:
+    Journal* m_journal;
+};
+
 std::vector<int> widthsOf(const Journal& j, const std::string& leaf)
 {
     std::vector<int> out;
@@ -82,15 +95,19 @@ TEST(FrontDoor, opening_narrows_from_1155_to_70_with_a_pause_after_every_step)
     Journal j;
     RecordingLeaf door(j, "F", 390, 1155);
     RecordingPacer pacer(&j);
-    openFrontDoor(door, speed10, pacer);
+    RecordingDisplay display(&j);
+    openFrontDoor(door, speed10, pacer, display);
     const auto widths = widthsOf(j, "F");
     ASSERT_EQ(widths.size(), 1086u);
     EXPECT_EQ(widths.front(), 1155);
     EXPECT_EQ(widths.back(), 70);
     for (std::size_t i = 1; i < widths.size(); ++i)
         ASSERT_EQ(widths[i], widths[i - 1] - 1);
-    ASSERT_EQ(j.entries.size(), 2 * 1086u);
-    EXPECT_EQ(j.entries[1], "pause 10");
+    // Every step is shown before its pause begins, the last one included.
+    ASSERT_EQ(j.entries.size(), 3 * 1086u);
+    EXPECT_EQ(j.entries[1], "show");
+    EXPECT_EQ(j.entries[2], "pause 10");
+    EXPECT_EQ(j.entries[j.entries.size() - 2], "show");
     EXPECT_EQ(j.entries.back(), "pause 10");
 }
 
@@ -99,7 +116,8 @@ TEST(FrontDoor, closing_always_starts_at_70_and_ends_at_1155)
     Journal j;
     RecordingLeaf door(j, "F", 390, 600); // half open, e.g. after an odd start
     RecordingPacer pacer;
-    closeFrontDoor(door, speed10, pacer);
+    RecordingDisplay display;
+    closeFrontDoor(door, speed10, pacer, display);
     const auto widths = widthsOf(j, "F");
     ASSERT_EQ(widths.size(), 1086u);
     EXPECT_EQ(widths.front(), 70);
@@ -112,7 +130,8 @@ TEST(FrontDoor, opening_a_door_already_narrower_than_open_takes_no_step)
     Journal j;
     RecordingLeaf door(j, "F", 390, 69.4f);
     RecordingPacer pacer;
-    openFrontDoor(door, speed10, pacer);
+    RecordingDisplay display;
+    openFrontDoor(door, speed10, pacer, display);
     EXPECT_TRUE(j.entries.empty());
     EXPECT_FLOAT_EQ(door.width, 69.4f);
 }
@@ -126,7 +145,8 @@ TEST(FrontDoor, start_width_rounds_halves_to_even)
     Journal j;
     RecordingLeaf door(j, "F", 390, 70.5f); // rounds to 70: one step
     RecordingPacer pacer;
-    openFrontDoor(door, speed10, pacer);
+    RecordingDisplay display;
+    openFrontDoor(door, speed10, pacer, display);
     EXPECT_EQ(widthsOf(j, "F"), std::vector<int>({ 70 }));
 }
 
@@ -142,7 +162,8 @@ TEST(FrontDoor, speed_is_read_afresh_at_every_step_and_below_1_means_no_pause)
         if (n == 10) // never reached while speed is 0
             speed = 7;
     };
-    openFrontDoor(door, [&] { return speed; }, pacer);
+    RecordingDisplay display;
+    openFrontDoor(door, [&] { return speed; }, pacer, display);
     EXPECT_EQ(pacer.pauses, std::vector<int>({ 5, 5, 5 }));
 }
 
@@ -151,30 +172,32 @@ struct MiddleDoorCase : ::testing::Test {
     RecordingLeaf left { j, "L", 5475, 855 };
     RecordingLeaf right { j, "R", 6330, 855 };
     RecordingPacer pacer { &j };
+    RecordingDisplay display { &j };
 };
 
 TEST_F(MiddleDoorCase, both_leaves_fold_together_with_the_right_edge_held_at_7185)
 {
-    openMiddleDoor(left, right, LeafChoice::Both, speed10, pacer);
-    ASSERT_EQ(j.entries.size(), 746u * 4);
+    openMiddleDoor(left, right, LeafChoice::Both, speed10, pacer, display);
+    ASSERT_EQ(j.entries.size(), 746u * 5);
     EXPECT_EQ(j.entries[0], "L.W=855");
     EXPECT_EQ(j.entries[1], "R.W=855");
     EXPECT_EQ(j.entries[2], "R.L=6330");
-    EXPECT_EQ(j.entries[3], "pause 10");
-    EXPECT_EQ(j.entries[4], "L.W=854");
-    EXPECT_EQ(j.entries[6], "R.L=6331");
-    EXPECT_EQ(j.entries[746 * 4 - 4], "L.W=110");
-    EXPECT_EQ(j.entries[746 * 4 - 2], "R.L=7075");
+    EXPECT_EQ(j.entries[3], "show");
+    EXPECT_EQ(j.entries[4], "pause 10");
+    EXPECT_EQ(j.entries[5], "L.W=854");
+    EXPECT_EQ(j.entries[7], "R.L=6331");
+    EXPECT_EQ(j.entries[746 * 5 - 5], "L.W=110");
+    EXPECT_EQ(j.entries[746 * 5 - 3], "R.L=7075");
     // After every step the right leaf's right edge is at its hinge.
-    for (std::size_t i = 2; i < j.entries.size(); i += 4) {
+    for (std::size_t i = 2; i < j.entries.size(); i += 5) {
         const int l = std::stoi(j.entries[i].substr(4));
         const int w = std::stoi(j.entries[i - 1].substr(4));
         ASSERT_EQ(l + w, 7185) << i;
     }
 
     j.entries.clear();
-    closeMiddleDoor(left, right, LeafChoice::Both, speed10, pacer);
-    ASSERT_EQ(j.entries.size(), 746u * 4);
+    closeMiddleDoor(left, right, LeafChoice::Both, speed10, pacer, display);
+    ASSERT_EQ(j.entries.size(), 746u * 5);
     EXPECT_EQ(j.entries[0], "L.W=110");
     EXPECT_EQ(j.entries[2], "R.L=7075");
     EXPECT_EQ(j.entries.back(), "pause 10");
@@ -184,7 +207,7 @@ TEST_F(MiddleDoorCase, both_leaves_fold_together_with_the_right_edge_held_at_718
 
 TEST_F(MiddleDoorCase, left_choice_moves_only_the_left_leaf)
 {
-    openMiddleDoor(left, right, LeafChoice::Left, speed10, pacer);
+    openMiddleDoor(left, right, LeafChoice::Left, speed10, pacer, display);
     EXPECT_EQ(widthsOf(j, "L").size(), 746u);
     EXPECT_TRUE(widthsOf(j, "R").empty());
     EXPECT_FLOAT_EQ(right.left, 6330);
@@ -196,7 +219,7 @@ TEST_F(MiddleDoorCase, right_choice_takes_its_start_width_from_the_right_leaf)
     left.width = 300; // must not matter
     right.width = 500;
     right.left = 7185 - 500;
-    openMiddleDoor(left, right, LeafChoice::Right, speed10, pacer);
+    openMiddleDoor(left, right, LeafChoice::Right, speed10, pacer, display);
     const auto widths = widthsOf(j, "R");
     ASSERT_EQ(widths.size(), 391u);
     EXPECT_EQ(widths.front(), 500);
@@ -207,7 +230,7 @@ TEST_F(MiddleDoorCase, right_choice_takes_its_start_width_from_the_right_leaf)
 TEST_F(MiddleDoorCase, no_step_when_the_measured_leaf_is_already_narrower_than_open)
 {
     left.width = 109;
-    openMiddleDoor(left, right, LeafChoice::Both, speed10, pacer);
+    openMiddleDoor(left, right, LeafChoice::Both, speed10, pacer, display);
     EXPECT_TRUE(j.entries.empty());
 }
 
@@ -327,6 +350,34 @@ TEST_F(DeskDrivesDoors, speed_labels_show_the_slider_values)
     desk->HScroll2->setValue(30000);
     EXPECT_EQ(desk->lblMaeSpeed->text(), "1");
     EXPECT_EQ(desk->lblNakaSpeed->text(), "30000");
+}
+
+} // namespace
+
+namespace {
+
+class PaintCounter : public QObject {
+public:
+    int paints { 0 };
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// A step moves a door by a fifteenth of a pixel; only steps that change the pixels are painted.
+TEST_F(DeskDrivesDoors, only_steps_that_change_the_pixels_are_painted)
+{
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bus));
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    bus.installEventFilter(&counter);
+    QTest::mouseClick(desk->Check1, Qt::LeftButton);
+    bus.removeEventFilter(&counter);
+    EXPECT_GE(counter.paints, 1086 / 15 - 2);
+    EXPECT_LE(counter.paints, 1086 / 15 + 3);
 }
 
 } // namespace

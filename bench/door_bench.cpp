@@ -1,0 +1,91 @@
+// Door pace on a real display: for both doors at several speeds, the time of a whole movement
+// against its ideal length (steps x speed x 250 ns), the time the pauses alone take, and what a
+// step costs beyond its pause (setting the width and getting the change onto the screen).
+//
+//   door_bench            (needs $DISPLAY; run through scripts/bench)
+#include "DesktopPlatform.h"
+#include "DoorMotion.h"
+#include "Fonts.h"
+#include "Form1.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds(const std::function<void()>& work)
+{
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+struct Row {
+    const char* door;
+    int speed;
+    int steps;
+    double movement;
+    double pausesAlone;
+};
+
+void print(const Row& r)
+{
+    const double ideal = double(r.steps) * r.speed * Doors::ClockPacer::kNanosPerCount * 1e-9;
+    const double stepCost = (r.movement - r.pausesAlone) / r.steps;
+    std::printf("%-6s %6d %9.4f %9.4f %9.4f %+8.2f%% %10.1f\n", r.door, r.speed, ideal, r.movement, r.pausesAlone,
+                100.0 * (r.pausesAlone - ideal) / ideal, stepCost * 1e6);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    Fonts::installSubstitutions();
+    DesktopPlatform platform;
+    Form1 bus(platform);
+    bus.Form_Load();
+    bus.show();
+    if (!QTest::qWaitForWindowExposed(&bus))
+        return 1;
+    QTest::qWait(200);
+
+    Doors::ClockPacer pacer;
+    // As the window does it: the step's changes held back, then painted together.
+    struct Display : Doors::StepDisplay {
+        explicit Display(QWidget* w) : batch(w) { }
+        void showStep() override { batch.flush(); }
+        RepaintBatch batch;
+    } display(&bus);
+    Doors::ElementLeaf front(bus.Image1(2));
+    Doors::ElementLeaf left(bus.imgNakaorido(0));
+    Doors::ElementLeaf right(bus.imgNakaorido(1));
+
+    std::printf("door    speed  ideal_s  moving_s  pauses_s  pause_err  step_cost_us\n");
+    for (int speed : { 1, 100, 1000, 10000 }) {
+        const Doors::SpeedSource pace = [speed] { return speed; };
+        const double pauses = seconds([&] {
+            for (int i = 0; i < 1086; ++i)
+                pacer.pause(speed);
+        });
+        double moving = seconds([&] { Doors::openFrontDoor(front, pace, pacer, display); });
+        moving += seconds([&] { Doors::closeFrontDoor(front, pace, pacer, display); });
+        print({ "front", speed, 2 * 1086, moving, 2 * pauses });
+
+        const double leafPauses = seconds([&] {
+            for (int i = 0; i < 746; ++i)
+                pacer.pause(speed);
+        });
+        moving = seconds([&] { Doors::openMiddleDoor(left, right, Doors::LeafChoice::Both, pace, pacer, display); });
+        moving += seconds([&] { Doors::closeMiddleDoor(left, right, Doors::LeafChoice::Both, pace, pacer, display); });
+        print({ "middle", speed, 2 * 746, moving, 2 * leafPauses });
+    }
+    std::printf("targets: step_cost_us <= 100; pause_err within 1%% from speed 100 up\n");
+    return 0;
+}
