@@ -57,8 +57,9 @@ start_bus() {
         "$BUS_DIR/$name" >"$E2E_TMP/bus.log" 2>&1 &
     BUS_PID=$!
     E2E_PIDS+=($BUS_PID)
-    wait_until 20 xdotool search --name "^くるりん号　-　$name\$" || fail "bus window did not appear"
-    BUS_WIN=$(xdotool search --name "^くるりん号　-　$name\$" | head -n1)
+    local caption="くるりん号　-　${name%.*}"
+    wait_until 20 xdotool search --name "^$caption\$" || fail "bus window '$caption' did not appear"
+    BUS_WIN=$(xdotool search --name "^$caption\$" | head -n1)
     wait_until 20 xdotool search --name '^設定パネル$' || fail "panel did not appear"
     PANEL_WIN=$(xdotool search --name '^設定パネル$' | head -n1)
     wait_until 10 is_viewable "$BUS_WIN" || fail "bus window not mapped"

@@ -68,4 +68,13 @@ wait_until 5 sh -c "! kill -0 $BUS_PID" || fail "program still running after the
 elapsed_ms=$((($(date +%s%N) - start) / 1000000))
 ((elapsed_ms <= 1000)) || fail "program took ${elapsed_ms} ms to end"
 xwininfo -id "$PANEL_WIN" >/dev/null 2>&1 && fail "panel outlived the bus"
+wait "$BUS_PID" || fail "program ended with status $? after the bus was closed"
+
+# A renamed copy shows its own name; asked to stop by the system, it shuts down like a closed
+# bus window, cleanly and at once.
+start_bus "MyBus.x86_64"
+[[ $(xdotool getwindowname "$BUS_WIN") == "くるりん号　-　MyBus" ]] || fail "caption is '$(xdotool getwindowname "$BUS_WIN")'"
+kill -TERM "$BUS_PID"
+wait_until 5 sh -c "! kill -0 $BUS_PID" || fail "SIGTERM did not end the program"
+wait "$BUS_PID" || fail "SIGTERM ended the program with status $?"
 pass
