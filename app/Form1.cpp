@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -26,6 +27,7 @@ private:
     RepaintBatch m_batch;
 };
 
+const QString kProgramTitle = QStringLiteral("くるりん号");
 const QString kFilePattern = QStringLiteral("*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpeg");
 const QColor kFrameFill(224, 224, 224);
 const QColor kFrameBorder(128, 128, 128);
@@ -44,6 +46,7 @@ Form1::Form1(Platform& platform)
     , File1(platform, { 3585, 2895, 1395, 270 })
     , m_platform(platform)
     , m_common(platform)
+    , m_sign(platform, File1, *createSignBox(), QSize(50, 30))
 {
     Assets::init();
     setObjectName("Form1");
@@ -58,12 +61,18 @@ Form1::Form1(Platform& platform)
 
 Form1::~Form1() = default;
 
-void Form1::createElements()
+ImageElement* Form1::createSignBox()
 {
-    // Creation order is stacking order for child windows: the last created lies on top.
+    // Made first of all child windows, so that every later one lies above it; the sign logic
+    // needs the sign's picture element from the start.
     Picture1 = new PictureBox(this, { 7485, 615, 780, 480 });
     Picture1->setObjectName("Picture1");
     ImgDesiMaku = &Picture1->addImage({ 0, 0, 780, 480 }, false);
+    return ImgDesiMaku;
+}
+
+void Form1::createElements()
+{
     ImgDesiMaku->setPicture(resourcePicture("A4"));
 
     PicKanban = new PictureBox(this, { 3225, 1545, 1410, 450 });
@@ -266,14 +275,55 @@ void Form1::HScroll2_Change()
 
 void Form1::MnuEditHkPic_Click()
 {
+    if (m_browseDir) {
+        // Already open (a path that was not found): it stays in use, holding the path again.
+        m_browseDir->Text1->setText(SignFolderPath());
+        return;
+    }
+    frmBrowseDir window(*this, this);
+    m_browseDir = &window;
+    window.Text1->setText(SignFolderPath());
+    window.exec();
+    m_browseDir = nullptr;
+}
+
+bool Form1::picDir()
+{
+    const auto outcome = m_sign.pointListAtFolder();
+    switch (outcome.result) {
+    case DestinationSign::FolderResult::Listed:
+        return true;
+    case DestinationSign::FolderResult::NotFound:
+        m_platform.MsgBox(activeModalOwner(), QStringLiteral("指定したパスが見つかりません。再度指定しなおしてください。"),
+                          kProgramTitle, Platform::MsgIcon::None);
+        MnuEditHkPic_Click();
+        return false;
+    case DestinationSign::FolderResult::OtherFailure:
+        m_platform.MsgBox(activeModalOwner(), outcome.description, kProgramTitle, Platform::MsgIcon::None);
+        return true;
+    }
+    return true;
+}
+
+QWidget* Form1::activeModalOwner()
+{
+    if (m_browseDir)
+        return m_browseDir;
+    return this;
+}
+
+QString Form1::BrowseForFolder(const QString& title)
+{
+    return m_platform.BrowseForFolder(this, title);
 }
 
 void Form1::MnuHelpVer_Click()
 {
 }
 
-void Form1::SignKeypadEnter(const QString&)
+void Form1::SignKeypadEnter(const QString& digits)
 {
+    m_sign.showNumber(digits);
 }
 
 void Form1::Form_MouseDown(int button, int, float, float)
@@ -297,8 +347,9 @@ void Form1::Picture1_Click()
     Picture1->setFocus();
 }
 
-void Form1::Picture1_KeyDown(int, int)
+void Form1::Picture1_KeyDown(int keyCode, int)
 {
+    m_sign.keyDown(keyCode);
 }
 
 void Form1::PicKanban_MouseDown(int button, int, float, float)

@@ -2,9 +2,11 @@
 
 #include "Common.h"
 #include "DoorMotion.h"
+#include "DestinationSign.h"
 #include "Elements.h"
 #include "FileList.h"
 #include "Platform.h"
+#include "frmBrowseDir.h"
 #include "frmSet.h"
 
 #include <QWidget>
@@ -16,7 +18,7 @@ class QMenu;
 
 // The bus: a fixed-size window filled by the body picture, with the doors, the destination sign
 // and the signboard laid on top. Loading it starts the program; unloading it ends the program.
-class Form1 : public QWidget, public ControlDeskOwner {
+class Form1 : public QWidget, public ControlDeskOwner, public FolderWindowOwner {
     Q_OBJECT
 public:
     explicit Form1(Platform& platform);
@@ -65,6 +67,15 @@ public:
     void MnuHelpVer_Click() override;
     void SignKeypadEnter(const QString& digits) override;
 
+    // The sign folder and the folder selection window.
+    QString SignFolderPath() const override { return m_sign.folderPath(); }
+    void SetSignFolderPath(const QString& path) override { m_sign.setFolderPath(path); }
+    bool picDir() override;
+    QString BrowseForFolder(const QString& title) override;
+    DestinationSign& sign() { return m_sign; }
+    // The folder selection window while it is open.
+    frmBrowseDir* browseDirWindow() const { return m_browseDir; }
+
     // The bus window's own events.
     void Form_MouseDown(int button, int shift, float x, float y);
     void Image1_Click(int index);
@@ -95,6 +106,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    ImageElement* createSignBox();
+    QWidget* activeModalOwner();
     void createElements();
     void createMenu();
     void placePanelUnderBusOnceFramed();
@@ -102,6 +115,8 @@ private:
 
     Platform& m_platform;
     Common m_common;
+    DestinationSign m_sign;
+    frmBrowseDir* m_browseDir { nullptr };
     Doors::ClockPacer m_clockPacer;
     Doors::Pacer* m_pacer { &m_clockPacer };
     std::unique_ptr<frmSet> m_panel;

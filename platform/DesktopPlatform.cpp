@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMenu>
@@ -38,9 +39,18 @@ DesktopPlatform::~DesktopPlatform()
     StopSound();
 }
 
-PictureLoad DesktopPlatform::LoadPicture(const QString& fileName)
+PictureLoad DesktopPlatform::LoadPicture(const QString& fileName, QSize visibleSize)
 {
-    return PictureLoader::load(fileName);
+    return PictureLoader::load(fileName, visibleSize);
+}
+
+QString DesktopPlatform::BrowseForFolder(QWidget* owner, const QString& title)
+{
+    const QString chosen = QFileDialog::getExistingDirectory(owner, title, QStringLiteral("/"),
+                                                             QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (chosen.isEmpty())
+        return {};
+    return QFileInfo(chosen).absoluteFilePath();
 }
 
 FolderListing DesktopPlatform::ListFolder(const QString& path)

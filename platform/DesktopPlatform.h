@@ -16,7 +16,8 @@ public:
     ~DesktopPlatform() override;
 
     FolderListing ListFolder(const QString& path) override;
-    PictureLoad LoadPicture(const QString& fileName) override;
+    PictureLoad LoadPicture(const QString& fileName, QSize visibleSize) override;
+    QString BrowseForFolder(QWidget* owner, const QString& title) override;
     void MsgBox(QWidget* owner, const QString& text, const QString& title, MsgIcon icon) override;
     void SetTopmost(QWidget* window) override;
     QString ExeName() const override;

@@ -4,6 +4,13 @@
 
 Picture::Picture(QImage image)
     : m_image(std::move(image))
+    , m_fullSize(m_image.size())
+{
+}
+
+Picture::Picture(QImage topLeft, QSize fullSize)
+    : m_image(std::move(topLeft))
+    , m_fullSize(fullSize)
 {
 }
 

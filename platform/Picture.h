@@ -12,9 +12,13 @@ class Picture {
 public:
     Picture() = default;
     explicit Picture(QImage image);
+    // Only the top-left part of a larger picture, as much as will ever be seen of it.
+    Picture(QImage topLeft, QSize fullSize);
 
     bool isEmpty() const { return m_image.isNull(); }
-    QSize size() const { return m_image.size(); }
+    // The picture's own size, even when only part of it was decoded.
+    QSize size() const { return m_fullSize; }
+    bool isPartial() const { return m_fullSize != m_image.size(); }
     const QImage& image() const { return m_image; }
 
     // Draws the whole picture scaled into target (logical pixels, fractions allowed).
@@ -24,6 +28,7 @@ public:
 
 private:
     QImage m_image;
+    QSize m_fullSize;
 };
 
 enum class PictureError {

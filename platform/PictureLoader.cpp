@@ -6,7 +6,7 @@
 
 namespace PictureLoader {
 
-PictureLoad load(const QString& fileName)
+PictureLoad load(const QString& fileName, QSize visibleSize)
 {
     if (fileName.isEmpty())
         return {};
@@ -34,10 +34,20 @@ PictureLoad load(const QString& fileName)
         return { {}, PictureError::TooLarge };
     reader.setAllocationLimit(int(kMaxPixels * 4 / (1024 * 1024)) + 1);
 
+    const bool clipped = visibleSize.isValid() && size.isValid()
+        && (size.width() > visibleSize.width() || size.height() > visibleSize.height());
+    const QRect visible(QPoint(0, 0), size.boundedTo(visibleSize.isValid() ? visibleSize : size));
+    if (clipped && reader.supportsOption(QImageIOHandler::ClipRect))
+        reader.setClipRect(visible);
+
     QImage image;
     if (!reader.read(&image) || image.isNull())
         return { {}, PictureError::NotAPicture };
-    return { Picture(std::move(image)), PictureError::None };
+    if (!clipped)
+        return { Picture(std::move(image)), PictureError::None };
+    if (image.size() != visible.size())
+        image = image.copy(visible);
+    return { Picture(std::move(image), size), PictureError::None };
 }
 
 } // namespace PictureLoader

@@ -11,6 +11,8 @@ namespace PictureLoader {
 // Pictures claiming more pixels than this are refused from their header alone.
 inline constexpr qint64 kMaxPixels = 64LL * 1024 * 1024;
 
-PictureLoad load(const QString& fileName);
+// With a visible size, only the picture's top-left part of that size is decoded where the format
+// allows it (a JPEG photo shown on the small sign box); the picture keeps its full size.
+PictureLoad load(const QString& fileName, QSize visibleSize = {});
 
 } // namespace PictureLoader

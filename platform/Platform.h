@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <QPoint>
+#include <QSize>
 
 #include <cstddef>
 #include <functional>
@@ -34,8 +35,13 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
-    // Pictures: BMP, GIF and JPEG. An empty name gives an empty picture and no error.
-    virtual PictureLoad LoadPicture(const QString& fileName) = 0;
+    // Pictures: BMP, GIF and JPEG. An empty name gives an empty picture and no error. With a
+    // visible size, decoding may stop at the part of that size the picture shows at its top left.
+    virtual PictureLoad LoadPicture(const QString& fileName, QSize visibleSize) = 0;
+
+    // A modal folder picker owned by the given window, starting at the file system's root and
+    // offering only folders. Returns an absolute path, or nothing when cancelled.
+    virtual QString BrowseForFolder(QWidget* owner, const QString& title) = 0;
 
     // The files of a folder. Patterns and order are the caller's business.
     virtual FolderListing ListFolder(const QString& path) = 0;

@@ -1,6 +1,8 @@
 #include "FileList.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 FileList::FileList(Platform& platform, twips::Rect rect)
     : m_platform(platform)
@@ -38,16 +40,19 @@ FolderListing FileList::setPath(const QString& path)
     if (listing.error != FolderError::None)
         return listing;
 
-    QStringList entries;
-    entries.reserve(listing.names.size());
+    // Sorted by name without regard to case; the folded names are made once, not per comparison,
+    // which matters for folders of tens of thousands of files.
+    std::vector<std::pair<QString, QString>> keyed;
+    keyed.reserve(listing.names.size());
     for (QString& name : listing.names) {
         if (matches(name))
-            entries << std::move(name);
+            keyed.emplace_back(name.toCaseFolded(), std::move(name));
     }
-    std::sort(entries.begin(), entries.end(), [](const QString& a, const QString& b) {
-        const int c = a.compare(b, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a < b;
-    });
+    std::sort(keyed.begin(), keyed.end());
+    QStringList entries;
+    entries.reserve(qsizetype(keyed.size()));
+    for (auto& [key, name] : keyed)
+        entries << std::move(name);
     m_path = path;
     m_entries = std::move(entries);
     listing.names.clear();

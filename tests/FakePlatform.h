@@ -44,10 +44,16 @@ public:
         ++listCount;
         return Folders::list(path);
     }
-    PictureLoad LoadPicture(const QString& fileName) override
+    PictureLoad LoadPicture(const QString& fileName, QSize visibleSize) override
     {
         loadedPictures << fileName;
-        return PictureLoader::load(fileName);
+        return PictureLoader::load(fileName, visibleSize);
+    }
+    QString BrowseForFolder(QWidget* owner, const QString& title) override
+    {
+        browseOwners.push_back(owner);
+        browseTitles << title;
+        return browseResult;
     }
     void MsgBox(QWidget*, const QString& text, const QString& title, MsgIcon icon) override
     {
@@ -72,5 +78,8 @@ public:
     void StopSound() override { ++stopCount; }
 
     QStringList loadedPictures;
+    QString browseResult;
+    std::vector<QWidget*> browseOwners;
+    QStringList browseTitles;
     int listCount { 0 };
 };

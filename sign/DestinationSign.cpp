@@ -1,0 +1,80 @@
+#include "DestinationSign.h"
+
+#include <limits>
+
+namespace {
+
+constexpr int kMax16 = std::numeric_limits<qint16>::max();
+
+} // namespace
+
+DestinationSign::DestinationSign(Platform& platform, FileList& list, ImageElement& picture, QSize visibleSize)
+    : m_platform(platform)
+    , m_list(list)
+    , m_picture(picture)
+    , m_visibleSize(visibleSize)
+{
+}
+
+void DestinationSign::ensureTrailingSeparator()
+{
+    if (!m_folderPath.endsWith(u'/'))
+        m_folderPath += u'/';
+}
+
+bool DestinationSign::show(const QString& name)
+{
+    // An empty name (an index past the list's end) names the folder itself, which is no picture.
+    PictureLoad load = m_platform.LoadPicture(m_folderPath + name, m_visibleSize);
+    if (!load.ok())
+        return false;
+    m_picture.setPicture(std::move(load.picture));
+    return true;
+}
+
+void DestinationSign::keyDown(int keyCode)
+{
+    ensureTrailingSeparator();
+    // From here on a failure ends the key's handling without a word.
+    if (keyCode == kVkUp) {
+        if (m_index == 0)
+            return;
+        --m_index;
+    } else if (keyCode == kVkDown) {
+        // The list's count is a 16-bit number: a folder of more entries than that cannot be
+        // stepped down through, only up.
+        if (m_list.ListCount() > kMax16)
+            return;
+        if (m_index == m_list.ListCount() - 1)
+            return;
+        if (m_index == std::numeric_limits<qint32>::max())
+            return;
+        ++m_index;
+    } else {
+        return;
+    }
+    if (m_index > kMax16)
+        return;
+    show(m_list.List(m_index));
+}
+
+void DestinationSign::showNumber(const QString& digits)
+{
+    ensureTrailingSeparator();
+    bool ok = true;
+    // The display holds at most six digits; an empty display means 0.
+    const qint64 number = digits.isEmpty() ? 0 : digits.toLongLong(&ok);
+    if (!ok || number < 0 || number > kMax16)
+        return;
+    show(m_list.List(int(number)));
+}
+
+DestinationSign::FolderOutcome DestinationSign::pointListAtFolder()
+{
+    const FolderListing listing = m_list.setPath(m_folderPath);
+    switch (listing.error) {
+    case FolderError::None: return { FolderResult::Listed, {} };
+    case FolderError::NotFound: return { FolderResult::NotFound, listing.description };
+    default: return { FolderResult::OtherFailure, listing.description };
+    }
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "Elements.h"
+#include "FileList.h"
+#include "Platform.h"
+
+#include <QString>
+
+// The destination sign: the folder of sign pictures, the arrow keys' own position in its list,
+// and the two ways a sign is chosen (the arrow keys on the sign box and the keypad's number).
+class DestinationSign {
+public:
+    static constexpr int kVkUp = 38;
+    static constexpr int kVkDown = 40;
+
+    DestinationSign(Platform& platform, FileList& list, ImageElement& picture, QSize visibleSize);
+
+    QString folderPath() const { return m_folderPath; }
+    void setFolderPath(const QString& path) { m_folderPath = path; }
+    qint32 index() const { return m_index; }
+
+    // The path with "/" appended when it does not end with one, as it is stored from then on.
+    void ensureTrailingSeparator();
+
+    // An arrow key on the sign box: moves the index within the list and shows that entry.
+    void keyDown(int keyCode);
+    // The keypad's enter key: shows the entry whose number is on the display.
+    void showNumber(const QString& digits);
+    // Loads folder path + name into the sign; a failure leaves the sign as it was.
+    bool show(const QString& name);
+
+    enum class FolderResult { Listed, NotFound, OtherFailure };
+    struct FolderOutcome {
+        FolderResult result;
+        QString description; // the system's words for an other failure
+    };
+    // Points the list at the folder path; on failure the list keeps its previous folder.
+    FolderOutcome pointListAtFolder();
+
+private:
+    Platform& m_platform;
+    FileList& m_list;
+    ImageElement& m_picture;
+    QSize m_visibleSize;
+    QString m_folderPath;
+    qint32 m_index { 0 };
+};

@@ -1,0 +1,489 @@
+#include "FakePlatform.h"
+#include "Form1.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Qt reads GIF but does not write it: a one-colour GIF, its LZW stream written by hand with a
+// clear code before every pixel so the code size never grows past three bits.
+QByteArray oneColourGif(QColor colour, QSize size)
+{
+    QByteArray g("GIF89a");
+    auto le16 = [&](int v) { g.append(char(v & 0xFF)).append(char(v >> 8)); };
+    le16(size.width());
+    le16(size.height());
+    g.append(char(0x80)).append(char(0)).append(char(0)); // global table of two colours
+    g.append(char(colour.red())).append(char(colour.green())).append(char(colour.blue()));
+    g.append(char(0)).append(char(0)).append(char(0));
+    g.append(',');
+    le16(0);
+    le16(0);
+    le16(size.width());
+    le16(size.height());
+    g.append(char(0)).append(char(2)); // no local table; minimum code size 2
+    QByteArray data;
+    quint32 bits = 0;
+    int count = 0;
+    auto put = [&](int code) {
+        bits |= quint32(code) << count;
+        count += 3;
+        while (count >= 8) {
+            data.append(char(bits & 0xFF));
+            bits >>= 8;
+            count -= 8;
+        }
+    };
+    for (int i = 0; i < size.width() * size.height(); ++i) {
+        put(4);
+        put(0);
+    }
+    put(5);
+    if (count > 0)
+        data.append(char(bits & 0xFF));
+    for (qsizetype at = 0; at < data.size(); at += 255) {
+        const QByteArray block = data.mid(at, 255);
+        g.append(char(block.size())).append(block);
+    }
+    g.append(char(0)).append(';');
+    return g;
+}
+
+// A picture whose top-left pixel says which one it is.
+void writePicture(const QString& path, QColor colour, QSize size = { 40, 20 }, const char* format = nullptr)
+{
+    if (path.endsWith(".gif", Qt::CaseInsensitive)) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(oneColourGif(colour, size));
+        return;
+    }
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    ASSERT_TRUE(image.save(path, format)) << path.toStdString();
+}
+
+void writeText(const QString& path, const QByteArray& bytes = "not a picture")
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+class Sign : public ::testing::Test {
+protected:
+    FakePlatform platform;
+    Form1 bus { platform };
+    QTemporaryDir dir;
+    QString folder;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        folder = dir.path() + "/signs";
+        QDir().mkpath(folder);
+        bus.Form_Load();
+    }
+    // The three signs of the usual story: a.bmp red, b.jpg green, c.gif blue.
+    void makeAbc()
+    {
+        writePicture(folder + "/a.bmp", Qt::red);
+        writePicture(folder + "/b.jpg", Qt::green);
+        writePicture(folder + "/c.gif", Qt::blue);
+    }
+    void useFolder(const QString& path)
+    {
+        bus.SetSignFolderPath(path);
+        ASSERT_TRUE(bus.picDir());
+    }
+    void key(int vk) { bus.Picture1_KeyDown(vk, 0); }
+    void down() { key(DestinationSign::kVkDown); }
+    void up() { key(DestinationSign::kVkUp); }
+    QColor shown() const { return bus.ImgDesiMaku->picture().image().pixelColor(0, 0); }
+    static bool near(QColor a, QColor b) // JPEG is lossy
+    {
+        return std::abs(a.red() - b.red()) < 12 && std::abs(a.green() - b.green()) < 12 && std::abs(a.blue() - b.blue()) < 12;
+    }
+    void typeOnKeypad(const QString& digits)
+    {
+        QTest::mouseClick(bus.panel().Command2(10), Qt::LeftButton);
+        for (QChar c : digits)
+            QTest::mouseClick(bus.panel().Command2(c.digitValue()), Qt::LeftButton);
+        QTest::mouseClick(bus.panel().Command2(11), Qt::LeftButton);
+    }
+};
+
+TEST_F(Sign, arrow_keys_step_through_the_list_and_stop_at_its_ends)
+{
+    makeAbc();
+    useFolder(folder);
+    const QColor start = shown();
+    down();
+    EXPECT_TRUE(near(shown(), Qt::green));
+    down();
+    EXPECT_EQ(shown(), QColor(Qt::blue));
+    down();
+    EXPECT_EQ(shown(), QColor(Qt::blue));
+    EXPECT_EQ(bus.sign().index(), 2);
+    up();
+    up();
+    EXPECT_EQ(shown(), QColor(Qt::red));
+    up();
+    EXPECT_EQ(bus.sign().index(), 0);
+    EXPECT_EQ(shown(), QColor(Qt::red));
+    EXPECT_NE(start, QColor(Qt::red)) << "the default sign showed before any key";
+}
+
+TEST_F(Sign, the_sign_takes_each_pictures_own_size)
+{
+    writePicture(folder + "/a.bmp", Qt::red, { 30, 10 });
+    writePicture(folder + "/b.bmp", Qt::green, { 80, 60 });
+    useFolder(folder);
+    down();
+    EXPECT_EQ(bus.ImgDesiMaku->twipsRect(), (twips::Rect { 0, 0, 80 * 15, 60 * 15 }));
+    up();
+    EXPECT_EQ(bus.ImgDesiMaku->twipsRect(), (twips::Rect { 0, 0, 30 * 15, 10 * 15 }));
+    // Drawn from the box's inner corner, cut at its inner edges, white where it does not reach.
+    bus.show();
+    const QImage box = bus.Picture1->grab().toImage();
+    EXPECT_EQ(box.pixelColor(1, 1), QColor(Qt::red));
+    EXPECT_EQ(box.pixelColor(30, 10), QColor(Qt::red));
+    EXPECT_EQ(box.pixelColor(31, 11), QColor(Qt::white));
+    EXPECT_EQ(box.pixelColor(0, 0), QColor(Qt::black));
+    down();
+    const QImage big = bus.Picture1->grab().toImage();
+    EXPECT_EQ(big.pixelColor(50, 30), QColor(Qt::green));
+    EXPECT_EQ(big.pixelColor(51, 31), QColor(Qt::black)) << "the border stays on top";
+}
+
+TEST_F(Sign, any_key_appends_the_separator_to_the_folder_path_once)
+{
+    makeAbc();
+    useFolder(folder);
+    key(65); // 'A' does nothing else
+    EXPECT_EQ(bus.SignFolderPath(), folder + "/");
+    down();
+    EXPECT_EQ(bus.SignFolderPath(), folder + "/");
+    bus.SetSignFolderPath("/");
+    key(65);
+    EXPECT_EQ(bus.SignFolderPath(), "/");
+    bus.SetSignFolderPath("");
+    key(65);
+    EXPECT_EQ(bus.SignFolderPath(), "/");
+}
+
+TEST_F(Sign, an_empty_folder_lets_the_index_run_past_the_end_showing_nothing)
+{
+    useFolder(folder);
+    const QColor before = shown();
+    up();
+    EXPECT_EQ(bus.sign().index(), 0);
+    down();
+    down();
+    down();
+    EXPECT_EQ(bus.sign().index(), 3);
+    EXPECT_EQ(shown(), before);
+    makeAbc();
+    useFolder(folder); // the index survives a new folder
+    up();
+    up();
+    EXPECT_EQ(bus.sign().index(), 1);
+    EXPECT_TRUE(near(shown(), Qt::green));
+}
+
+TEST_F(Sign, the_list_holds_the_six_picture_extensions_in_any_case_sorted_without_regard_to_case)
+{
+    writePicture(folder + "/Photo.JPG", Qt::red, { 10, 10 }, "JPG");
+    writePicture(folder + "/map.jpeg", Qt::red, { 10, 10 }, "JPG");
+    writePicture(folder + "/Zebra.bmp", Qt::red);
+    writePicture(folder + "/apple.GIF", Qt::red, { 10, 10 });
+    writeText(folder + "/clip.wmf");
+    writeText(folder + "/clip.EMF");
+    writeText(folder + "/notes.txt");
+    writePicture(folder + "/anim.png", Qt::red);
+    writePicture(folder + "/.hidden.bmp", Qt::red);
+    QDir().mkpath(folder + "/folder.bmp");
+    useFolder(folder);
+    QStringList names;
+    for (int i = 0; i < bus.File1.ListCount(); ++i)
+        names << bus.File1.List(i);
+    EXPECT_EQ(names.join(",").toStdString(), "apple.GIF,clip.EMF,clip.wmf,map.jpeg,Photo.JPG,Zebra.bmp");
+    EXPECT_EQ(bus.File1.List(6), "");
+    EXPECT_EQ(bus.File1.List(-1), "");
+}
+
+TEST_F(Sign, an_unreadable_entry_keeps_the_old_sign_but_the_index_moves_on)
+{
+    writePicture(folder + "/a.bmp", Qt::red);
+    writeText(folder + "/b.bmp");
+    writePicture(folder + "/c.bmp", Qt::blue);
+    useFolder(folder);
+    down();
+    down();
+    EXPECT_EQ(shown(), QColor(Qt::blue));
+    up();
+    up();
+    EXPECT_EQ(shown(), QColor(Qt::red));
+    down();
+    EXPECT_EQ(bus.sign().index(), 1);
+    EXPECT_EQ(shown(), QColor(Qt::red));
+    QFile::remove(folder + "/c.bmp"); // deleted after listing
+    down();
+    EXPECT_EQ(bus.sign().index(), 2);
+    EXPECT_EQ(shown(), QColor(Qt::red));
+}
+
+TEST_F(Sign, a_new_folder_keeps_the_index_and_the_old_picture)
+{
+    for (int i = 0; i < 8; ++i)
+        writePicture(folder + QStringLiteral("/%1.bmp").arg(i), QColor(i * 30, 0, 0));
+    useFolder(folder);
+    for (int i = 0; i < 5; ++i)
+        down();
+    EXPECT_EQ(shown(), QColor(150, 0, 0));
+    const QString three = dir.path() + "/three";
+    QDir().mkpath(three);
+    writePicture(three + "/x.bmp", Qt::red);
+    writePicture(three + "/y.bmp", Qt::green);
+    writePicture(three + "/z.bmp", Qt::blue);
+    useFolder(three);
+    EXPECT_EQ(shown(), QColor(150, 0, 0)) << "the sign keeps its picture until a key";
+    down();
+    EXPECT_EQ(bus.sign().index(), 6);
+    EXPECT_EQ(shown(), QColor(150, 0, 0));
+    up();
+    up();
+    up();
+    EXPECT_EQ(shown(), QColor(150, 0, 0)) << "entries 5 and 4 are empty";
+    up();
+    EXPECT_EQ(bus.sign().index(), 2);
+    EXPECT_EQ(shown(), QColor(Qt::blue));
+}
+
+TEST_F(Sign, keypad_shows_the_numbered_entry_without_moving_the_arrow_index)
+{
+    for (int i = 0; i < 10; ++i)
+        writePicture(folder + QStringLiteral("/%1.bmp").arg(i), QColor(i * 20, 0, 0));
+    useFolder(folder);
+    typeOnKeypad("007");
+    EXPECT_EQ(shown(), QColor(140, 0, 0));
+    typeOnKeypad("");
+    EXPECT_EQ(shown(), QColor(0, 0, 0)) << "an empty display means entry 0";
+    typeOnKeypad("3");
+    EXPECT_EQ(shown(), QColor(60, 0, 0));
+    typeOnKeypad("10"); // the list's length
+    EXPECT_EQ(shown(), QColor(60, 0, 0));
+    typeOnKeypad("40000");
+    EXPECT_EQ(shown(), QColor(60, 0, 0));
+    EXPECT_EQ(bus.sign().index(), 0);
+    down();
+    EXPECT_EQ(shown(), QColor(20, 0, 0)) << "the arrows step from their own index";
+}
+
+TEST_F(Sign, keypad_appends_the_separator_even_when_the_entry_then_fails)
+{
+    makeAbc();
+    useFolder(folder);
+    typeOnKeypad("99");
+    EXPECT_EQ(bus.SignFolderPath(), folder + "/");
+}
+
+TEST_F(Sign, a_folder_of_more_than_32767_files_never_hangs_or_crashes)
+{
+    for (int i = 0; i < 32800; ++i)
+        writeText(folder + QStringLiteral("/%1.bmp").arg(i, 5, 10, QChar('0')), {});
+    useFolder(folder);
+    EXPECT_EQ(bus.File1.ListCount(), 32800);
+    down(); // the list's count no longer fits its 16 bits: nothing happens
+    EXPECT_EQ(bus.sign().index(), 0);
+    typeOnKeypad("32767");
+    typeOnKeypad("32768");
+    up();
+    EXPECT_EQ(bus.sign().index(), 0);
+}
+
+TEST_F(Sign, a_large_photo_is_decoded_only_where_the_sign_shows_it)
+{
+    writePicture(folder + "/a.jpg", Qt::green, { 1200, 800 }, "JPG");
+    writePicture(folder + "/b.bmp", Qt::red, { 900, 700 });
+    useFolder(folder);
+    up(); // index 0 stays: nothing happens
+    typeOnKeypad("0");
+    EXPECT_EQ(bus.ImgDesiMaku->picture().size(), QSize(1200, 800));
+    EXPECT_TRUE(bus.ImgDesiMaku->picture().isPartial());
+    EXPECT_LE(bus.ImgDesiMaku->picture().image().width(), 64);
+    EXPECT_EQ(bus.ImgDesiMaku->Width(), 1200 * 15);
+    down();
+    EXPECT_EQ(bus.ImgDesiMaku->picture().size(), QSize(900, 700));
+    EXPECT_EQ(shown(), QColor(Qt::red));
+}
+
+TEST_F(Sign, a_folder_that_does_not_exist_is_reported_and_the_list_keeps_its_entries)
+{
+    makeAbc();
+    useFolder(folder);
+    bus.SetSignFolderPath(dir.path() + "/nowhere");
+    // After the message the folder window is offered, holding the path that failed.
+    QString offered;
+    QTimer::singleShot(0, [&] {
+        ASSERT_NE(bus.browseDirWindow(), nullptr);
+        offered = bus.browseDirWindow()->Text1->text();
+        QTest::mouseClick(bus.browseDirWindow()->Command2(1), Qt::LeftButton);
+    });
+    EXPECT_FALSE(bus.picDir());
+    EXPECT_EQ(offered, dir.path() + "/nowhere");
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "指定したパスが見つかりません。再度指定しなおしてください。");
+    EXPECT_EQ(bus.File1.ListCount(), 3);
+    EXPECT_EQ(bus.File1.Path(), folder);
+    EXPECT_EQ(bus.SignFolderPath(), dir.path() + "/nowhere");
+}
+
+TEST_F(Sign, other_folder_failures_show_the_systems_description)
+{
+    makeAbc();
+    useFolder(folder);
+    writeText(dir.path() + "/file");
+    bus.SetSignFolderPath(dir.path() + "/file");
+    EXPECT_TRUE(bus.picDir()) << "the folder window closes as after a success";
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "指定したパスはフォルダーではありません。");
+    EXPECT_EQ(bus.File1.ListCount(), 3);
+}
+
+// The folder selection window, opened modally from the panel's button.
+class FolderWindow : public Sign {
+protected:
+    // Runs `inside` once the modal window is up, then returns when it has closed.
+    void openWindow(std::function<void(frmBrowseDir&)> inside)
+    {
+        bool ran = false;
+        QTimer::singleShot(0, [&] {
+            frmBrowseDir* w = bus.browseDirWindow();
+            ASSERT_NE(w, nullptr);
+            ran = true;
+            inside(*w);
+            if (bus.browseDirWindow() && bus.browseDirWindow()->isVisible())
+                QTest::mouseClick(bus.browseDirWindow()->Command2(1), Qt::LeftButton);
+        });
+        QTest::mouseClick(bus.panel().Command1, Qt::LeftButton);
+        EXPECT_TRUE(ran);
+        EXPECT_EQ(bus.browseDirWindow(), nullptr);
+    }
+};
+
+TEST_F(FolderWindow, is_laid_out_as_a_small_modal_dialog)
+{
+    bus.SetSignFolderPath("/some/where");
+    openWindow([&](frmBrowseDir& w) {
+        EXPECT_TRUE(w.isModal());
+        EXPECT_EQ(w.windowTitle(), "画像の位置");
+        EXPECT_EQ(w.size(), QSize(460, 81));
+        EXPECT_FALSE(w.windowFlags() & Qt::WindowCloseButtonHint);
+        EXPECT_EQ(w.Text1->text(), "/some/where");
+        EXPECT_EQ(w.Label2->text(), "方向幕のあるフォルダを指定してください");
+        EXPECT_EQ(w.Label1->text(), "位置：");
+        EXPECT_EQ(w.Command1->text(), "参照(&B)...");
+        EXPECT_EQ(controlRect(w.Text1), (twips::Rect { 555, 405, 5070, 300 }));
+        EXPECT_EQ(controlRect(w.Command2(0)), (twips::Rect { 4200, 825, 1230, 345 }));
+        EXPECT_EQ(w.Text1->nextInFocusChain(), w.Command1);
+        EXPECT_EQ(w.Command1->nextInFocusChain(), w.Command2(0));
+        EXPECT_EQ(w.Command2(0)->nextInFocusChain(), w.Command2(1));
+        EXPECT_FALSE(w.close()) << "no close box";
+    });
+}
+
+TEST_F(FolderWindow, ok_stores_the_typed_path_and_applies_it)
+{
+    makeAbc();
+    openWindow([&](frmBrowseDir& w) {
+        w.Text1->setText(folder);
+        QTest::mouseClick(w.Command2(0), Qt::LeftButton);
+        EXPECT_FALSE(w.isVisible()) << "closed after a folder that exists";
+    });
+    EXPECT_EQ(bus.SignFolderPath(), folder);
+    EXPECT_EQ(bus.File1.Path(), folder);
+    EXPECT_EQ(bus.File1.ListCount(), 3);
+    EXPECT_EQ(platform.listCount, 1) << "picDir ran once";
+}
+
+TEST_F(FolderWindow, cancel_changes_nothing_even_after_browsing)
+{
+    bus.SetSignFolderPath("/kept");
+    platform.browseResult = dir.path() + "/Mixed/Case";
+    openWindow([&](frmBrowseDir& w) {
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        EXPECT_EQ(w.Text1->text(), dir.path() + "/Mixed/Case") << "the case of a browsed path is kept";
+        ASSERT_EQ(platform.browseOwners.size(), 1u);
+        EXPECT_EQ(platform.browseOwners[0], &bus) << "the picker is owned by the bus window";
+        EXPECT_EQ(platform.browseTitles[0], "方向幕のあるフォルダを選択してください");
+    });
+    EXPECT_EQ(bus.SignFolderPath(), "/kept");
+    EXPECT_EQ(platform.listCount, 0);
+}
+
+TEST_F(FolderWindow, a_cancelled_picker_keeps_the_typed_text)
+{
+    openWindow([&](frmBrowseDir& w) {
+        w.Text1->setText("/typed/Path");
+        platform.browseResult.clear();
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        EXPECT_EQ(w.Text1->text(), "/typed/Path");
+    });
+}
+
+TEST_F(FolderWindow, enter_and_escape_close_nothing)
+{
+    makeAbc();
+    openWindow([&](frmBrowseDir& w) {
+        w.Text1->setText(folder);
+        QTest::keyClick(w.Text1, Qt::Key_Return);
+        QTest::keyClick(w.Text1, Qt::Key_Escape);
+        QTest::keyClick(&w, Qt::Key_Enter);
+        EXPECT_EQ(bus.browseDirWindow(), &w);
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_EQ(platform.listCount, 0);
+    });
+}
+
+TEST_F(FolderWindow, a_missing_folder_leaves_the_user_in_the_one_window_with_that_path)
+{
+    makeAbc();
+    platform.onMessage = [&](const FakePlatform::Message&) {
+        EXPECT_EQ(bus.browseDirWindow()->Text1->text(), dir.path() + "/nowhere");
+    };
+    openWindow([&](frmBrowseDir& w) {
+        w.Text1->setText(dir.path() + "/nowhere");
+        QTest::mouseClick(w.Command2(0), Qt::LeftButton);
+        EXPECT_EQ(bus.browseDirWindow(), &w) << "still the same, single window";
+        EXPECT_EQ(w.Text1->text(), dir.path() + "/nowhere");
+        EXPECT_EQ(bus.findChildren<frmBrowseDir*>().size(), 1);
+        w.Text1->setText(folder);
+        QTest::mouseClick(w.Command2(0), Qt::LeftButton);
+        EXPECT_FALSE(w.isVisible());
+    });
+    EXPECT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(bus.File1.ListCount(), 3);
+}
+
+TEST_F(FolderWindow, an_empty_path_is_stored_and_applied_like_any_other)
+{
+    bus.SetSignFolderPath("/before");
+    openWindow([&](frmBrowseDir& w) {
+        w.Text1->clear();
+        QTest::mouseClick(w.Command2(0), Qt::LeftButton);
+    });
+    EXPECT_EQ(bus.SignFolderPath(), "");
+    EXPECT_EQ(platform.messages.size(), 1u);
+}
+
+} // namespace
