@@ -1,0 +1,110 @@
+// The destination sign's speed: stepping onto a 24-megapixel photo against decoding it whole,
+// and listing a folder of 50,000 files.
+//
+//   sign_bench   (QT_QPA_PLATFORM=offscreen is enough)
+#include "DesktopPlatform.h"
+#include "DestinationSign.h"
+#include "FileList.h"
+#include "PictureLoader.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageReader>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+QTemporaryDir* g_dir = nullptr;
+QString g_photos;
+QString g_many;
+
+void makePhotos()
+{
+    g_photos = g_dir->path() + "/photos";
+    QDir().mkpath(g_photos);
+    // Something photo-like for the encoder: gradients and noise, not a flat colour.
+    QImage image(6000, 4000, QImage::Format_RGB32);
+    QRandomGenerator rng(7);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] = qRgb((x / 24 + int(rng.bounded(32))) & 0xFF, (y / 16 + int(rng.bounded(32))) & 0xFF, ((x + y) / 40) & 0xFF);
+    }
+    image.save(g_photos + "/a.jpg", "JPG", 90);
+    QFile::copy(g_photos + "/a.jpg", g_photos + "/b.jpg");
+}
+
+void makeManyFiles()
+{
+    g_many = g_dir->path() + "/many";
+    QDir().mkpath(g_many);
+    const char* exts[] = { ".bmp", ".JPG", ".jpeg", ".Gif", ".wmf", ".EMF", ".txt", ".png" };
+    for (int i = 0; i < 50000; ++i) {
+        QFile f(g_many + QStringLiteral("/Sign_%1%2").arg((i * 7919) % 50000, 5, 10, QChar('0')).arg(QLatin1String(exts[i % 8])));
+        f.open(QIODevice::WriteOnly);
+    }
+}
+
+void BM_ArrowStepOntoPhoto(benchmark::State& state)
+{
+    DesktopPlatform platform;
+    FileList list(platform, {});
+    list.setPattern(QStringLiteral("*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpeg"));
+    ImageElement picture(nullptr, { 0, 0, 780, 480 }, false);
+    DestinationSign sign(platform, list, picture, QSize(50, 30));
+    sign.setFolderPath(g_photos);
+    sign.pointListAtFolder();
+    bool down = true;
+    for (auto _ : state) {
+        sign.keyDown(down ? DestinationSign::kVkDown : DestinationSign::kVkUp);
+        down = !down;
+        benchmark::DoNotOptimize(picture.picture().size());
+    }
+    if (picture.picture().size() != QSize(6000, 4000))
+        state.SkipWithError("the photo was not shown");
+}
+
+void BM_FullDecodeOfPhoto(benchmark::State& state)
+{
+    for (auto _ : state) {
+        QImageReader reader(g_photos + "/a.jpg");
+        reader.setAllocationLimit(512);
+        QImage image = reader.read();
+        benchmark::DoNotOptimize(image.bits());
+    }
+}
+
+void BM_PicDirOn50000Files(benchmark::State& state)
+{
+    DesktopPlatform platform;
+    FileList list(platform, {});
+    list.setPattern(QStringLiteral("*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpeg"));
+    for (auto _ : state) {
+        list.setPath(g_many);
+        benchmark::DoNotOptimize(list.ListCount());
+    }
+    state.counters["entries"] = list.ListCount();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    QTemporaryDir dir;
+    g_dir = &dir;
+    makePhotos();
+    makeManyFiles();
+    benchmark::RegisterBenchmark("arrow_step_onto_6000x4000_jpeg", BM_ArrowStepOntoPhoto)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("full_decode_of_the_same_jpeg", BM_FullDecodeOfPhoto)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("picDir_on_50000_files", BM_PicDirOn50000Files)->Unit(benchmark::kMillisecond);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
