@@ -28,6 +28,8 @@ private:
 };
 
 const QString kProgramTitle = QStringLiteral("くるりん号");
+const QString kSignboardFilter = QStringLiteral("画像ファイル (*.bmp *.jpeg *.jpg *.gif *.wmf *.emf *.png);;"
+                                                "すべてのファイル (*)");
 const QString kFilePattern = QStringLiteral("*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpeg");
 const QColor kFrameFill(224, 224, 224);
 const QColor kFrameBorder(128, 128, 128);
@@ -352,10 +354,17 @@ void Form1::Picture1_KeyDown(int keyCode, int)
     m_sign.keyDown(keyCode);
 }
 
-void Form1::PicKanban_MouseDown(int button, int, float, float)
+void Form1::PicKanban_MouseDown(int button, int, float x, float y)
 {
-    if (button == 2)
+    if (button == 1) {
+        // The board follows the mouse until the button is released; the frame stays behind
+        // until the next fit.
+        const QPoint grab(qRound(x / twips::kPerPixel), qRound(y / twips::kPerPixel));
+        m_platform.DragWithMouse(PicKanban, grab);
+        PicKanban->syncFromWidgetGeometry();
+    } else if (button == 2) {
         m_platform.PopupMenu(MnuTempMenu1, QCursor::pos());
+    }
 }
 
 void Form1::PicKanban_DblClick()
@@ -391,6 +400,16 @@ void Form1::MnuViewWaku_Click()
 
 void Form1::MnuSetKanban_Click()
 {
+    // Every failure here ends the command quietly, with the signboard as it was.
+    const QString name = m_platform.GetOpenFileName(this, kSignboardFilter);
+    if (name.isEmpty())
+        return;
+    PictureLoad load = m_platform.LoadPicture(name, QSize());
+    if (!load.ok())
+        return;
+    PicKanban->setPicture(std::move(load.picture));
+    m_signboardPath = name;
+    PicKanban_DblClick();
 }
 
 void Form1::MnuKanbanReset_Click()

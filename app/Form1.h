@@ -76,6 +76,10 @@ public:
     // The folder selection window while it is open.
     frmBrowseDir* browseDirWindow() const { return m_browseDir; }
 
+    // The full name of the signboard picture chosen last; empty until one is chosen.
+    QString SignboardPicturePath() const { return m_signboardPath; }
+    void SetSignboardPicturePath(const QString& path) { m_signboardPath = path; }
+
     // The bus window's own events.
     void Form_MouseDown(int button, int shift, float x, float y);
     void Image1_Click(int index);
@@ -117,6 +121,7 @@ private:
     Common m_common;
     DestinationSign m_sign;
     frmBrowseDir* m_browseDir { nullptr };
+    QString m_signboardPath;
     Doors::ClockPacer m_clockPacer;
     Doors::Pacer* m_pacer { &m_clockPacer };
     std::unique_ptr<frmSet> m_panel;

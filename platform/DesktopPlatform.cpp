@@ -2,6 +2,7 @@
 
 #include "Folders.h"
 #include "PictureLoader.h"
+#include "WindowDrag.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -95,6 +96,16 @@ QString DesktopPlatform::ProgramFolder() const
 void DesktopPlatform::PopupMenu(QMenu* menu, QPoint globalPos)
 {
     menu->exec(globalPos);
+}
+
+void DesktopPlatform::DragWithMouse(QWidget* child, QPoint grabOffset)
+{
+    WindowDrag::run(child, grabOffset);
+}
+
+QString DesktopPlatform::GetOpenFileName(QWidget* owner, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
 }
 
 void DesktopPlatform::PlaySound(std::span<const std::byte> waveImage, bool wait)

@@ -23,6 +23,8 @@ public:
     QString ExeName() const override;
     QString ProgramFolder() const override;
     void PopupMenu(QMenu* menu, QPoint globalPos) override;
+    void DragWithMouse(QWidget* child, QPoint grabOffset) override;
+    QString GetOpenFileName(QWidget* owner, const QString& filter) override;
     void PlaySound(std::span<const std::byte> waveImage, bool wait) override;
     void StopSound() override;
     void WatchShutdownRequests(std::function<void()> onRequest) override;

@@ -1,5 +1,6 @@
 #include "Elements.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -304,6 +305,9 @@ void PictureBox::mousePressEvent(QMouseEvent* event)
     const QPointF p = event->position();
     emit MouseDown(vbButton(event->button()), vbShift(event->modifiers()), float(p.x()) * twips::kPerPixel,
                    float(p.y()) * twips::kPerPixel);
+    // A handler may have run its own loop until the button went up (a drag): no click follows.
+    if (!(QGuiApplication::mouseButtons() & Qt::LeftButton))
+        m_pressed = false;
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event)

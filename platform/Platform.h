@@ -58,6 +58,14 @@ public:
     // The folder that holds the executable.
     virtual QString ProgramFolder() const = 0;
 
+    // Lets the user drag a child window with the left mouse button, held at grabOffset, until
+    // the button is released; the pointer is kept inside the parent's client area meanwhile.
+    virtual void DragWithMouse(QWidget* child, QPoint grabOffset) = 0;
+
+    // The standard open-file dialog, modal and owned by owner. The chosen file's full path, or
+    // nothing when the user cancelled.
+    virtual QString GetOpenFileName(QWidget* owner, const QString& filter) = 0;
+
     // Pops the menu up at a screen position and returns when it has closed.
     virtual void PopupMenu(QMenu* menu, QPoint globalPos) = 0;
 

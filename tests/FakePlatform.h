@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 // Stands in for the desktop: records what the program asked for instead of showing dialogs,
@@ -70,6 +71,18 @@ public:
     QString ExeName() const override { return exeName; }
     QString ProgramFolder() const override { return programFolder; }
     void PopupMenu(QMenu* menu, QPoint globalPos) override { popups.push_back({ menu, globalPos }); }
+    void DragWithMouse(QWidget* child, QPoint grabOffset) override
+    {
+        drags.push_back({ child, grabOffset });
+        if (dragTo)
+            child->move(*dragTo);
+    }
+    QString GetOpenFileName(QWidget* owner, const QString& filter) override
+    {
+        openOwners.push_back(owner);
+        openFilters << filter;
+        return openResult;
+    }
     void WatchShutdownRequests(std::function<void()> onRequest) override { shutdownRequest = std::move(onRequest); }
     void PlaySound(std::span<const std::byte> waveImage, bool wait) override
     {
@@ -77,6 +90,11 @@ public:
     }
     void StopSound() override { ++stopCount; }
 
+    std::vector<std::pair<QWidget*, QPoint>> drags;
+    std::optional<QPoint> dragTo;
+    std::vector<QWidget*> openOwners;
+    QStringList openFilters;
+    QString openResult;
     QStringList loadedPictures;
     QString browseResult;
     std::vector<QWidget*> browseOwners;

@@ -1,0 +1,259 @@
+#include "FakePlatform.h"
+#include "Form1.h"
+#include "SignboardFrame.h"
+#include "WindowDrag.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+twips::Rect T(float l, float t, float w, float h)
+{
+    return { l, t, w, h };
+}
+
+class Signboard : public ::testing::Test {
+protected:
+    FakePlatform platform;
+    Form1 bus { platform };
+    QTemporaryDir dir;
+
+    void SetUp() override
+    {
+        bus.Form_Load();
+        bus.show();
+    }
+    QString picture(const QString& name, QSize size, QColor colour = Qt::magenta)
+    {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        const QString path = dir.path() + "/" + name;
+        EXPECT_TRUE(image.save(path));
+        return path;
+    }
+    void choose(const QString& path)
+    {
+        platform.openResult = path;
+        bus.MnuSetKanban_Click();
+    }
+    twips::Rect post(int i) { return bus.shpK_Waku(i).twipsRect(); }
+};
+
+TEST(SignboardFrameFit, wraps_the_board_at_its_home_and_at_its_first_place)
+{
+    auto p = SignboardFrame::fit(SignboardFrame::kHome, 75, 75);
+    EXPECT_EQ(p.leftPost.left, 3105);
+    EXPECT_EQ(*p.leftPost.top, 1815);
+    EXPECT_EQ(*p.leftPost.width, 75);
+    EXPECT_EQ(*p.leftPost.height, 465);
+    EXPECT_EQ(p.rightPost.left, 4590);
+    EXPECT_EQ(*p.rightPost.height, 465);
+    EXPECT_EQ(p.bottomBar.left, 3105);
+    EXPECT_EQ(*p.bottomBar.top, 2265);
+    EXPECT_EQ(*p.bottomBar.width, 1560);
+    EXPECT_FALSE(p.bottomBar.height.has_value()) << "the bar keeps its own height";
+
+    p = SignboardFrame::fit({ 3225, 1545, 1410, 450 }, 75, 80);
+    EXPECT_EQ(p.leftPost.left, 3150);
+    EXPECT_EQ(p.rightPost.left, 4635);
+    EXPECT_EQ(*p.rightPost.width, 80) << "each post passes its own width back";
+    EXPECT_EQ(*p.rightPost.top, 1545);
+    EXPECT_EQ(*p.bottomBar.top, 1995);
+}
+
+TEST(SignboardDrag, the_grab_point_stays_inside_the_bus)
+{
+    const QRect area(0, 0, 807, 225);
+    EXPECT_EQ(WindowDrag::position({ 300, 100 }, area, { 10, 5 }), QPoint(290, 95));
+    EXPECT_EQ(WindowDrag::position({ 2000, -50 }, area, { 10, 5 }), QPoint(806 - 10, -5));
+    EXPECT_EQ(WindowDrag::position({ -300, 500 }, area, { 90, 25 }), QPoint(-90, 224 - 25));
+}
+
+TEST_F(Signboard, a_chosen_picture_resizes_the_board_at_its_place_and_the_frame_follows)
+{
+    const QString path = picture("board.png", { 200, 100 });
+    choose(path);
+    EXPECT_EQ(bus.PicKanban->twipsRect(), T(3180, 1815, 202 * 15, 102 * 15)) << "the picture plus its border";
+    EXPECT_EQ(bus.SignboardPicturePath(), path);
+    EXPECT_EQ(post(0), T(3105, 1815, 75, 1530 + 15));
+    EXPECT_EQ(post(1), T(3180 + 3030, 1815, 75, 1545));
+    EXPECT_EQ(post(2), T(3105, 1815 + 1530, 3030 + 150, 60));
+    ASSERT_EQ(platform.openOwners.size(), 1u);
+    EXPECT_EQ(platform.openOwners[0], &bus);
+    EXPECT_TRUE(platform.openFilters[0].contains("*.jpg"));
+    EXPECT_TRUE(platform.openFilters[0].contains("*.bmp"));
+    EXPECT_TRUE(platform.openFilters[0].contains("(*)"));
+    // Shown on the bus inside the board's border.
+    const QImage shot = bus.PicKanban->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(1, 1), QColor(Qt::magenta));
+    EXPECT_EQ(shot.pixelColor(0, 0), QColor(Qt::black));
+}
+
+TEST_F(Signboard, the_resize_alone_keeps_the_posts_heights_until_the_fit)
+{
+    bus.PicKanban->setPicture(Picture(QImage(100, 60, QImage::Format_RGB32)));
+    EXPECT_EQ(post(0).height, 465) << "resize handler: posts follow the edges only";
+    EXPECT_EQ(post(1).left, 3180 + 102 * 15);
+    EXPECT_EQ(post(2).top, 1815 + 62 * 15);
+    bus.PicKanban_DblClick();
+    EXPECT_EQ(post(0).height, 62 * 15 + 15);
+}
+
+TEST_F(Signboard, nothing_changes_for_a_cancel_a_missing_file_or_a_non_picture)
+{
+    const QString good = picture("good.bmp", { 50, 20 });
+    choose(good);
+    const auto board = bus.PicKanban->twipsRect();
+    const auto frame = post(2);
+    choose("");
+    choose(dir.path() + "/missing.bmp");
+    QFile text(dir.path() + "/notes.bmp");
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("hello");
+    text.close();
+    choose(text.fileName());
+    EXPECT_EQ(bus.PicKanban->twipsRect(), board);
+    EXPECT_EQ(post(2), frame);
+    EXPECT_EQ(bus.SignboardPicturePath(), good);
+    EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(Signboard, an_absurd_picture_header_is_refused_at_once)
+{
+    // A bitmap header claiming 100,000 x 100,000 pixels, with almost nothing behind it.
+    QByteArray bmp(54, '\0');
+    auto le32 = [&](int at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            bmp[at + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    le32(2, 54 + 16);
+    le32(10, 54);
+    le32(14, 40);
+    le32(18, 100000);
+    le32(22, 100000);
+    bmp[26] = 1;
+    bmp[28] = 24;
+    bmp.append(16, '\x7f');
+    QFile f(dir.path() + "/huge.bmp");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bmp);
+    f.close();
+    const auto before = bus.PicKanban->twipsRect();
+    QElapsedTimer clock;
+    clock.start();
+    choose(f.fileName());
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(bus.PicKanban->twipsRect(), before);
+    EXPECT_FALSE(PictureLoader::load(f.fileName()).ok());
+
+    // A GIF whose screen and image claim 65,535 x 65,535 pixels: refused from its header.
+    QByteArray gif("GIF89a\xff\xff\xff\xff\x00\x00\x00,\x00\x00\x00\x00\xff\xff\xff\xff\x00\x02\x02\x44\x01\x00;", 30);
+    QFile g(dir.path() + "/huge.gif");
+    ASSERT_TRUE(g.open(QIODevice::WriteOnly));
+    g.write(gif);
+    g.close();
+    clock.restart();
+    EXPECT_EQ(PictureLoader::load(g.fileName()).error, PictureError::TooLarge);
+    EXPECT_LT(clock.elapsed(), 2000);
+}
+
+TEST_F(Signboard, a_hidden_board_takes_a_new_picture_and_stays_hidden)
+{
+    bus.MnuViewKanban_Click();
+    EXPECT_FALSE(bus.PicKanban->isVisible());
+    EXPECT_FALSE(bus.MnuViewKanban->Checked());
+    choose(picture("b.bmp", { 30, 30 }));
+    EXPECT_FALSE(bus.PicKanban->isVisible());
+    EXPECT_EQ(bus.PicKanban->picture().size(), QSize(30, 30));
+    bus.MnuViewKanban_Click();
+    EXPECT_TRUE(bus.PicKanban->isVisible());
+    EXPECT_TRUE(bus.MnuViewKanban->Checked());
+}
+
+TEST_F(Signboard, hiding_the_board_leaves_its_frame_standing)
+{
+    bus.MnuViewKanban_Click();
+    for (int i = 0; i <= 2; ++i)
+        EXPECT_TRUE(bus.shpK_Waku(i).Visible());
+}
+
+TEST_F(Signboard, reset_moves_the_board_home_without_its_picture_and_keeps_everything_else)
+{
+    const QString path = picture("c.bmp", { 120, 40 });
+    choose(path);
+    bus.PicKanban->Move({ 6000, 300, {}, {} });
+    bus.MnuViewKanban_Click(); // hidden
+    bus.MnuKanbanReset_Click();
+    EXPECT_EQ(bus.PicKanban->twipsRect(), SignboardFrame::kHome);
+    EXPECT_TRUE(bus.PicKanban->picture().isEmpty());
+    EXPECT_FALSE(bus.PicKanban->isVisible());
+    EXPECT_FALSE(bus.MnuViewKanban->Checked());
+    EXPECT_TRUE(bus.MnuViewWaku->Checked());
+    EXPECT_EQ(bus.SignboardPicturePath(), path);
+    EXPECT_EQ(post(0), T(3105, 1815, 75, 465));
+}
+
+TEST_F(Signboard, the_frame_item_hides_and_shows_all_three_bars_and_fits_them)
+{
+    bus.MnuViewWaku_Click();
+    EXPECT_FALSE(bus.MnuViewWaku->Checked());
+    for (int i = 0; i <= 2; ++i)
+        EXPECT_FALSE(bus.shpK_Waku(i).Visible());
+    // Dragged while the frame is hidden: showing it fits it around the new place.
+    platform.dragTo = QPoint(400, 20);
+    QTest::mousePress(bus.PicKanban, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(bus.PicKanban->Left(), 6000);
+    EXPECT_EQ(post(0).left, 3105) << "hidden bars do not follow a drag";
+    bus.MnuViewWaku_Click();
+    EXPECT_TRUE(bus.MnuViewWaku->Checked());
+    for (int i = 0; i <= 2; ++i)
+        EXPECT_TRUE(bus.shpK_Waku(i).Visible());
+    EXPECT_EQ(post(0), T(6000 - 75, 300, 75, 465));
+}
+
+TEST_F(Signboard, left_drags_with_any_modifier_right_opens_the_menu_middle_does_nothing)
+{
+    platform.dragTo = QPoint(255, 103); // 40 pixels (600 twips) right of home
+    QTest::mousePress(bus.PicKanban, Qt::LeftButton, Qt::ShiftModifier, QPoint(7, 9));
+    QTest::mouseRelease(bus.PicKanban, Qt::LeftButton, Qt::ShiftModifier, QPoint(7, 9));
+    ASSERT_EQ(platform.drags.size(), 1u);
+    EXPECT_EQ(platform.drags[0].first, bus.PicKanban);
+    EXPECT_EQ(platform.drags[0].second, QPoint(7, 9));
+    EXPECT_EQ(bus.PicKanban->twipsRect(), T(3825, 1545, 1410, 450));
+    EXPECT_EQ(post(0).left, 3105) << "the frame stays where it stood";
+    bus.PicKanban_DblClick();
+    EXPECT_EQ(post(0), T(3750, 1545, 75, 465));
+
+    QTest::mousePress(bus.PicKanban, Qt::LeftButton, Qt::ControlModifier, QPoint(1, 1));
+    EXPECT_EQ(platform.drags.size(), 2u);
+    QTest::mousePress(bus.PicKanban, Qt::MiddleButton, {}, QPoint(1, 1));
+    EXPECT_EQ(platform.drags.size(), 2u);
+    EXPECT_TRUE(platform.popups.empty());
+    QTest::mousePress(bus.PicKanban, Qt::RightButton, {}, QPoint(1, 1));
+    ASSERT_EQ(platform.popups.size(), 1u);
+    EXPECT_EQ(platform.popups[0].menu, bus.MnuTempMenu1);
+}
+
+TEST_F(Signboard, a_double_click_fits_the_frame)
+{
+    bus.PicKanban->Move({ 4000, 600, {}, {} });
+    QTest::mouseDClick(bus.PicKanban, Qt::LeftButton, {}, QPoint(3, 3));
+    EXPECT_EQ(post(1), T(4000 + 1410, 600, 75, 465));
+}
+
+TEST_F(Signboard, the_board_covers_the_doors_and_bars_beneath_it)
+{
+    choose(picture("d.bmp", { 60, 40 }, Qt::cyan));
+    bus.PicKanban->Move({ 390, 1000, {}, {} }); // over the front door
+    const QImage shot = bus.grab().toImage();
+    EXPECT_EQ(shot.pixelColor(26 + 10, 66 + 10), QColor(Qt::cyan));
+}
+
+} // namespace
