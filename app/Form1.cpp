@@ -6,6 +6,9 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -173,9 +176,102 @@ void Form1::Form_Load()
     setWindowTitle(QStringLiteral("くるりん号　-　") + m_platform.ExeName());
 }
 
+QString Form1::settingsFileForReading() const
+{
+    const QString beside = m_platform.ProgramFolder() + u'/' + m_platform.ExeName() + QStringLiteral(".ini");
+    if (QFileInfo::exists(beside))
+        return beside;
+    return m_platform.UserConfigFolder() + u'/' + m_platform.ExeName() + QStringLiteral(".ini");
+}
+
+QString Form1::settingsFileForWriting() const
+{
+    // An installed program's folder is not the user's to write: the settings go to the user's
+    // own configuration folder then.
+    const QString folder = m_platform.IsWritableFolder(m_platform.ProgramFolder()) ? m_platform.ProgramFolder()
+                                                                                    : m_platform.UserConfigFolder();
+    return folder + u'/' + m_platform.ExeName() + QStringLiteral(".ini");
+}
+
 void Form1::LoadIni()
 {
-    // No settings file yet: the arrangement a first run gets.
+    IniRecord::Values values;
+    values.signFolder = m_sign.folderPath();
+    values.reservedText = m_reservedText;
+    values.reservedNumber1 = m_reservedNumber1;
+    values.reservedNumber2 = m_reservedNumber2;
+    values.signboardPath = m_signboardPath;
+    values.mode = m_storedMode;
+
+    IniRecord::ReadOutcome outcome;
+    if (const std::optional<QByteArray> file = m_platform.ReadFile(settingsFileForReading()))
+        outcome = IniRecord::read(*file, values);
+
+    // The stored values take what was read even when reading stopped early; the next save
+    // writes them back.
+    const int read = outcome.itemsRead;
+    if (read >= 5)
+        m_sign.setFolderPath(values.signFolder);
+    if (read >= 6)
+        m_reservedText = values.reservedText;
+    if (read >= 7)
+        m_reservedNumber1 = values.reservedNumber1;
+    if (read >= 8)
+        m_reservedNumber2 = values.reservedNumber2;
+    if (read >= 9)
+        m_signboardPath = values.signboardPath;
+    if (read >= 16)
+        m_storedMode = values.mode;
+
+    if (!outcome.ok() || !applySettings(values))
+        recoverSettings();
+}
+
+bool Form1::applySettings(const IniRecord::Values& v)
+{
+    setLeft(v.form1Left);
+    setTop(v.form1Top);
+    panel().setLeft(v.panelLeft);
+    panel().setTop(v.panelTop);
+    keepOnScreen(this);
+    keepOnScreen(&panel());
+
+    PicKanban->setVisible(v.signboardShown);
+    MnuViewKanban->setChecked(v.signboardShown);
+    for (int i = 0; i <= 2; ++i)
+        shpK_Waku(i).setVisible(v.frameShown);
+    MnuViewWaku->setChecked(v.frameShown);
+    PicKanban->setLeft(v.signboardLeft);
+    PicKanban->setTop(v.signboardTop);
+
+    // A picture that cannot be loaded now (deleted, or on a drive that is not there) is simply
+    // missing: everything else still applies, and the path is kept for when the file is back.
+    PictureLoad board = m_platform.LoadPicture(m_signboardPath, QSize());
+    PicKanban->setPicture(board.ok() ? std::move(board.picture) : Picture());
+    PicKanban_DblClick();
+
+    for (const auto& [bar, speed] : { std::pair { panel().HScroll1, v.frontSpeed }, std::pair { panel().HScroll2, v.middleSpeed } }) {
+        if (speed < bar->minimum() || speed > bar->maximum())
+            return false; // the slider refuses it
+        bar->setValue(speed);
+    }
+
+    // A sign folder that is gone, or not chosen yet, leaves the default sign up; the path stays
+    // as it was for when the folder is back.
+    if (m_sign.pointListAtFolder().result == DestinationSign::FolderResult::Listed) {
+        m_sign.ensureTrailingSeparator();
+        m_sign.show(File1.List(0));
+    }
+
+    if (m_storedMode < 0 || m_storedMode > 2)
+        return false;
+    panel().Option1(m_storedMode)->setChecked(true);
+    return true;
+}
+
+void Form1::recoverSettings()
+{
+    // No settings file, or one that cannot be used: the arrangement a first run gets.
     setLeft(0);
     setTop(0);
     panel().setLeft(0);
@@ -185,6 +281,19 @@ void Form1::LoadIni()
     panel().HScroll1->setValue(10000);
     panel().HScroll2->setValue(6000);
     panel().Option1(0)->setChecked(true);
+}
+
+void Form1::keepOnScreen(QWidget* window)
+{
+    // A monitor unplugged since the last run must not leave a window where nobody can see it.
+    const QRect placed(window->frameGeometry().topLeft(), window->frameGeometry().size());
+    const auto screens = QGuiApplication::screens();
+    for (const QScreen* screen : screens) {
+        if (screen->availableGeometry().intersects(placed))
+            return;
+    }
+    if (const QScreen* primary = QGuiApplication::primaryScreen())
+        window->move(primary->availableGeometry().topLeft());
 }
 
 void Form1::placePanelUnderBusOnceFramed()
@@ -206,6 +315,30 @@ void Form1::placePanelUnderBusOnceFramed()
 
 void Form1::SaveIni()
 {
+    frmSet& desk = panel();
+    IniRecord::Values v;
+    v.form1Left = Left();
+    v.form1Top = Top();
+    v.panelLeft = desk.Left();
+    v.panelTop = desk.Top();
+    v.signFolder = m_sign.folderPath();
+    v.reservedText = m_reservedText;
+    v.reservedNumber1 = m_reservedNumber1;
+    v.reservedNumber2 = m_reservedNumber2;
+    v.signboardPath = m_signboardPath;
+    v.signboardLeft = PicKanban->Left();
+    v.signboardTop = PicKanban->Top();
+    v.signboardShown = MnuViewKanban->Checked();
+    v.frameShown = MnuViewWaku->Checked();
+    v.frontSpeed = desk.HScroll1->value();
+    v.middleSpeed = desk.HScroll2->value();
+    v.mode = desk.Option1(0)->isChecked() ? 0 : desk.Option1(1)->isChecked() ? 1 : 2;
+
+    const QString path = settingsFileForWriting();
+    if (const std::optional<QString> failure = m_platform.WriteFileAtomically(path, IniRecord::write(v))) {
+        m_platform.MsgBox(this, QStringLiteral("設定を保存できませんでした。\n%1\n\n%2").arg(path, *failure), kProgramTitle,
+                          Platform::MsgIcon::Exclamation);
+    }
 }
 
 void Form1::Form_Unload()

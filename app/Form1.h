@@ -5,6 +5,7 @@
 #include "DestinationSign.h"
 #include "Elements.h"
 #include "FileList.h"
+#include "IniRecord.h"
 #include "Platform.h"
 #include "frmBrowseDir.h"
 #include "frmSet.h"
@@ -57,6 +58,9 @@ public:
     void Form_Unload();
     void LoadIni();
     void SaveIni();
+    // Where the settings are read from, and where they are written to.
+    QString settingsFileForReading() const;
+    QString settingsFileForWriting() const;
 
     // Public procedures the control desk calls.
     void Check1_Click() override;
@@ -113,6 +117,9 @@ private:
     ImageElement* createSignBox();
     QWidget* activeModalOwner();
     void createElements();
+    bool applySettings(const IniRecord::Values& values);
+    void recoverSettings();
+    void keepOnScreen(QWidget* window);
     void createMenu();
     void placePanelUnderBusOnceFramed();
     WindowlessElement* elementAt(QPointF pixel) const;
@@ -122,6 +129,11 @@ private:
     DestinationSign m_sign;
     frmBrowseDir* m_browseDir { nullptr };
     QString m_signboardPath;
+    // Carried through the settings file untouched.
+    QString m_reservedText;
+    qint32 m_reservedNumber1 { 0 };
+    qint32 m_reservedNumber2 { 0 };
+    qint16 m_storedMode { 0 };
     Doors::ClockPacer m_clockPacer;
     Doors::Pacer* m_pacer { &m_clockPacer };
     std::unique_ptr<frmSet> m_panel;

@@ -1,5 +1,6 @@
 #include "DesktopPlatform.h"
 
+#include "Files.h"
 #include "Folders.h"
 #include "PictureLoader.h"
 #include "WindowDrag.h"
@@ -106,6 +107,30 @@ void DesktopPlatform::DragWithMouse(QWidget* child, QPoint grabOffset)
 QString DesktopPlatform::GetOpenFileName(QWidget* owner, const QString& filter)
 {
     return QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+}
+
+QString DesktopPlatform::UserConfigFolder() const
+{
+    return Files::userConfigFolder();
+}
+
+bool DesktopPlatform::IsWritableFolder(const QString& folder) const
+{
+    return Files::isWritableFolder(folder);
+}
+
+std::optional<QByteArray> DesktopPlatform::ReadFile(const QString& path)
+{
+    // The settings file is one short line; anything far larger is not ours.
+    return Files::read(path, 1 << 20);
+}
+
+std::optional<QString> DesktopPlatform::WriteFileAtomically(const QString& path, const QByteArray& bytes)
+{
+    const Files::WriteResult result = Files::writeAtomically(path, bytes);
+    if (result.ok)
+        return std::nullopt;
+    return result.description;
 }
 
 void DesktopPlatform::PlaySound(std::span<const std::byte> waveImage, bool wait)

@@ -25,6 +25,10 @@ public:
     void PopupMenu(QMenu* menu, QPoint globalPos) override;
     void DragWithMouse(QWidget* child, QPoint grabOffset) override;
     QString GetOpenFileName(QWidget* owner, const QString& filter) override;
+    QString UserConfigFolder() const override;
+    bool IsWritableFolder(const QString& folder) const override;
+    std::optional<QByteArray> ReadFile(const QString& path) override;
+    std::optional<QString> WriteFileAtomically(const QString& path, const QByteArray& bytes) override;
     void PlaySound(std::span<const std::byte> waveImage, bool wait) override;
     void StopSound() override;
     void WatchShutdownRequests(std::function<void()> onRequest) override;

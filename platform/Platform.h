@@ -5,11 +5,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <QByteArray>
 #include <QPoint>
 #include <QSize>
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <span>
 
 class QMenu;
@@ -72,6 +74,13 @@ public:
     // Calls onRequest on the event thread when the session ends or the process is asked to stop
     // (SIGTERM, SIGINT, SIGHUP), so the program can shut down as if its window were closed.
     virtual void WatchShutdownRequests(std::function<void()> onRequest) = 0;
+
+    // The settings file's folders and files.
+    virtual QString UserConfigFolder() const = 0;
+    virtual bool IsWritableFolder(const QString& folder) const = 0;
+    virtual std::optional<QByteArray> ReadFile(const QString& path) = 0;
+    // Replaces the file whole or not at all; on failure, the system's words for why.
+    virtual std::optional<QString> WriteFileAtomically(const QString& path, const QByteArray& bytes) = 0;
 
     // Sound: plays a complete RIFF WAVE image. With wait, returns when the clip has been heard
     // to its end; without, returns at once and the clip plays on. A new clip cuts off the one

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "Files.h"
 #include "Folders.h"
 #include "PictureLoader.h"
 #include "Platform.h"
 
 #include <QMenu>
+#include <QDir>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include <functional>
@@ -16,6 +19,8 @@
 // Folders and pictures come from the real file system, which tests fill in temporary folders.
 class FakePlatform : public Platform {
 public:
+    FakePlatform() { QDir().mkpath(programFolder); }
+
     struct Message {
         QString text;
         QString title;
@@ -30,8 +35,10 @@ public:
         bool wait;
     };
 
+    // Each fake has a program folder of its own, so tests never share a settings file.
+    QTemporaryDir scratch;
     QString exeName { QStringLiteral("RX27A0022") };
-    QString programFolder { QStringLiteral("/tmp") };
+    QString programFolder { scratch.path() + QStringLiteral("/bin") };
     std::vector<Message> messages;
     std::vector<Popup> popups;
     std::vector<Sound> sounds;
@@ -84,6 +91,20 @@ public:
         return openResult;
     }
     void WatchShutdownRequests(std::function<void()> onRequest) override { shutdownRequest = std::move(onRequest); }
+    QString UserConfigFolder() const override { return userConfigFolder; }
+    bool IsWritableFolder(const QString& folder) const override
+    {
+        return !readOnlyFolders.contains(folder) && Files::isWritableFolder(folder);
+    }
+    std::optional<QByteArray> ReadFile(const QString& path) override { return Files::read(path, 1 << 20); }
+    std::optional<QString> WriteFileAtomically(const QString& path, const QByteArray& bytes) override
+    {
+        writtenFiles << path;
+        if (failWritesWith)
+            return failWritesWith;
+        const Files::WriteResult r = Files::writeAtomically(path, bytes);
+        return r.ok ? std::nullopt : std::optional<QString>(r.description);
+    }
     void PlaySound(std::span<const std::byte> waveImage, bool wait) override
     {
         sounds.push_back({ QByteArray(reinterpret_cast<const char*>(waveImage.data()), qsizetype(waveImage.size())), wait });
@@ -95,6 +116,10 @@ public:
     std::vector<QWidget*> openOwners;
     QStringList openFilters;
     QString openResult;
+    QString userConfigFolder { scratch.path() + QStringLiteral("/config/kururin") };
+    QStringList readOnlyFolders;
+    std::optional<QString> failWritesWith;
+    QStringList writtenFiles;
     QStringList loadedPictures;
     QString browseResult;
     std::vector<QWidget*> browseOwners;

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// The settings file's one record: sixteen comma-separated items on one line, in a fixed order,
+// without names. Writer and reader agree item by item; the reader is forgiving where the format
+// always was (a number that is no number reads as 0) and strict where it must be (too few items).
+namespace IniRecord {
+
+inline constexpr int kItemCount = 16;
+
+// What a file carries, by item number.
+struct Values {
+    float form1Left { 0 };        // 1
+    float form1Top { 0 };         // 2
+    float panelLeft { 0 };        // 3
+    float panelTop { 0 };         // 4
+    QString signFolder;           // 5
+    QString reservedText;         // 6
+    qint32 reservedNumber1 { 0 }; // 7
+    qint32 reservedNumber2 { 0 }; // 8
+    QString signboardPath;        // 9
+    float signboardLeft { 0 };    // 10
+    float signboardTop { 0 };     // 11
+    bool signboardShown { true }; // 12
+    bool frameShown { true };     // 13
+    qint32 frontSpeed { 0 };      // 14, narrowed to 16 bits when applied
+    qint32 middleSpeed { 0 };     // 15, narrowed to 16 bits when applied
+    qint16 mode { 0 };            // 16
+};
+
+// One line ended by CR LF. Texts in the system's 8-bit encoding, in double quotes, an inner
+// quote doubled; numbers with "." whatever the locale; booleans as #TRUE# and #FALSE#.
+QByteArray write(const Values& values);
+
+// What reading got to. Items are taken over into `into` one by one, so after a failure the
+// items before it hold what was read.
+struct ReadOutcome {
+    int itemsRead { 0 };
+    bool ok() const { return itemsRead == kItemCount; }
+};
+ReadOutcome read(const QByteArray& file, Values& into);
+
+// A number item as a 32-bit integer: the nearest whole number, halves to even; nothing when it
+// does not fit.
+std::optional<qint32> toInt32(double value);
+
+} // namespace IniRecord
