@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang if needed and runs one for a bounded time:
+#   fuzz/run.sh TARGET SECONDS
+# Crashes land in build/fuzz/artifacts; the corpus grows in a copy under build/fuzz, so the
+# repository's seed corpus stays as committed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+target=${1:?target name}
+seconds=${2:-30}
+build=${KURURIN_FUZZ_BUILD_DIR:-build/fuzz}
+if [[ ! -f "$build/build.ninja" ]]; then
+    CXX=clang++ cmake -S fuzz -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$build" --target "fuzz_$target" >/dev/null
+mkdir -p "$build/corpus/$target" "$build/artifacts"
+cp -n fuzz/corpus/"$target"/* "$build/corpus/$target/" 2>/dev/null || true
+exec "$build/fuzz_$target" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=1024 -max_len=4096 \
+    -artifact_prefix="$build/artifacts/$target-" -print_final_stats=1 \
+    "$build/corpus/$target" fuzz/corpus/"$target"
