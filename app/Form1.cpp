@@ -454,6 +454,10 @@ QString Form1::BrowseForFolder(const QString& title)
 
 void Form1::MnuHelpVer_Click()
 {
+    frmShowVersion box(m_platform, this);
+    m_aboutBox = &box;
+    box.exec();
+    m_aboutBox = nullptr;
 }
 
 void Form1::SignKeypadEnter(const QString& digits)

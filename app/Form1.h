@@ -9,6 +9,7 @@
 #include "Platform.h"
 #include "frmBrowseDir.h"
 #include "frmSet.h"
+#include "frmShowVersion.h"
 
 #include <QWidget>
 
@@ -79,6 +80,8 @@ public:
     DestinationSign& sign() { return m_sign; }
     // The folder selection window while it is open.
     frmBrowseDir* browseDirWindow() const { return m_browseDir; }
+    // The about box while it is open.
+    frmShowVersion* aboutBox() const { return m_aboutBox; }
 
     // The full name of the signboard picture chosen last; empty until one is chosen.
     QString SignboardPicturePath() const { return m_signboardPath; }
@@ -128,6 +131,7 @@ private:
     Common m_common;
     DestinationSign m_sign;
     frmBrowseDir* m_browseDir { nullptr };
+    frmShowVersion* m_aboutBox { nullptr };
     QString m_signboardPath;
     // Carried through the settings file untouched.
     QString m_reservedText;

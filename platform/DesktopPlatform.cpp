@@ -2,10 +2,13 @@
 
 #include "Files.h"
 #include "Folders.h"
+#include "MakerLibrary.h"
 #include "PictureLoader.h"
 #include "WindowDrag.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -69,7 +72,10 @@ void DesktopPlatform::MsgBox(QWidget* owner, const QString& text, const QString&
     case MsgIcon::Exclamation: qtIcon = QMessageBox::Warning; break;
     case MsgIcon::Critical: qtIcon = QMessageBox::Critical; break;
     }
-    QMessageBox box(qtIcon, title, text, QMessageBox::Ok, owner);
+    // Texts carry Windows-style CR LF line breaks where the design wants them; Qt wants LF.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(qtIcon, title, shown, QMessageBox::Ok, owner);
     box.exec();
 }
 
@@ -107,6 +113,17 @@ void DesktopPlatform::DragWithMouse(QWidget* child, QPoint grabOffset)
 QString DesktopPlatform::GetOpenFileName(QWidget* owner, const QString& filter)
 {
     return QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+}
+
+Platform::MakerAnswer DesktopPlatform::MakerHomepage()
+{
+    const MakerLibrary::Answer answer = MakerLibrary::homepage();
+    return { answer.address, answer.error };
+}
+
+void DesktopPlatform::OpenUrl(QWidget*, const QString& address)
+{
+    QDesktopServices::openUrl(QUrl(address));
 }
 
 QString DesktopPlatform::UserConfigFolder() const

@@ -25,6 +25,8 @@ public:
     void PopupMenu(QMenu* menu, QPoint globalPos) override;
     void DragWithMouse(QWidget* child, QPoint grabOffset) override;
     QString GetOpenFileName(QWidget* owner, const QString& filter) override;
+    MakerAnswer MakerHomepage() override;
+    void OpenUrl(QWidget* owner, const QString& address) override;
     QString UserConfigFolder() const override;
     bool IsWritableFolder(const QString& folder) const override;
     std::optional<QByteArray> ReadFile(const QString& path) override;

@@ -75,6 +75,15 @@ public:
     // (SIGTERM, SIGINT, SIGHUP), so the program can shut down as if its window were closed.
     virtual void WatchShutdownRequests(std::function<void()> onRequest) = 0;
 
+    // The maker's homepage address, asked of the maker's library; on failure, why not.
+    struct MakerAnswer {
+        QString address;
+        QString error;
+    };
+    virtual MakerAnswer MakerHomepage() = 0;
+    // Hands an address to the desktop's default handler (the web browser); nothing is reported.
+    virtual void OpenUrl(QWidget* owner, const QString& address) = 0;
+
     // The settings file's folders and files.
     virtual QString UserConfigFolder() const = 0;
     virtual bool IsWritableFolder(const QString& folder) const = 0;

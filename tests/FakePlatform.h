@@ -91,6 +91,12 @@ public:
         return openResult;
     }
     void WatchShutdownRequests(std::function<void()> onRequest) override { shutdownRequest = std::move(onRequest); }
+    MakerAnswer MakerHomepage() override
+    {
+        ++makerCalls;
+        return makerAnswer;
+    }
+    void OpenUrl(QWidget* owner, const QString& address) override { openedUrls.push_back({ owner, address }); }
     QString UserConfigFolder() const override { return userConfigFolder; }
     bool IsWritableFolder(const QString& folder) const override
     {
@@ -120,6 +126,9 @@ public:
     QStringList readOnlyFolders;
     std::optional<QString> failWritesWith;
     QStringList writtenFiles;
+    MakerAnswer makerAnswer { QStringLiteral("file:///usr/share/kururin/homepage/index.html"), {} };
+    int makerCalls { 0 };
+    std::vector<std::pair<QWidget*, QString>> openedUrls;
     QStringList loadedPictures;
     QString browseResult;
     std::vector<QWidget*> browseOwners;

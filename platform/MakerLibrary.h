@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The maker's library, KBT7Res, asked for the homepage's address. It is loaded afresh for every
+// question, by name through the system's library search (the program's own folder first).
+namespace MakerLibrary {
+
+inline constexpr const char* kLibrary = "libKBT7Res.so";
+inline constexpr const char* kFunction = "SoramichiHpURL";
+
+struct Answer {
+    QString address; // empty when there is none
+    QString error;   // what went wrong, in the words shown to the user
+    bool ok() const { return error.isEmpty(); }
+};
+
+Answer homepage(const QByteArray& library = kLibrary);
+
+} // namespace MakerLibrary

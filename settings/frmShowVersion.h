@@ -1,0 +1,37 @@
+#pragma once
+
+#include "Elements.h"
+#include "Platform.h"
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+// "くるりん号のバージョン情報": the program's name, version and model line, and a link line that
+// opens the maker's homepage.
+class frmShowVersion : public QDialog {
+    Q_OBJECT
+public:
+    frmShowVersion(Platform& platform, QWidget* parent);
+
+    QPushButton* Command1;
+    WidgetArray<QLabel> Label1;
+    QLabel* Label2;
+    WidgetArray<QLabel> Label3;
+    QLabel* Label4;
+    QLabel* Label5;
+    QLabel* Image1;
+
+    void Form_Load();
+    void Label5_Click();
+    void Command1_Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    Platform& m_platform;
+    bool m_unloading { false };
+};

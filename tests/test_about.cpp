@@ -1,0 +1,151 @@
+#include "FakePlatform.h"
+#include "Form1.h"
+#include "MakerLibrary.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kReport = QStringLiteral("\r\n\r\n 上記内容をソラミチHP関係者まで報告してください。");
+
+class AboutBox : public ::testing::Test {
+protected:
+    FakePlatform platform;
+    std::unique_ptr<frmShowVersion> box;
+
+    void SetUp() override
+    {
+        platform.exeName = QStringLiteral("RX27A0022");
+        box = std::make_unique<frmShowVersion>(platform, nullptr);
+        box->show();
+    }
+};
+
+TEST_F(AboutBox, shows_the_name_version_and_model_line_on_white)
+{
+    EXPECT_EQ(box->windowTitle(), "くるりん号のバージョン情報");
+    EXPECT_EQ(box->size(), QSize(333, 223));
+    EXPECT_TRUE(box->isModal());
+    EXPECT_FALSE(box->windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(box->palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_EQ(box->Label1(0)->text(), "くるりん号");
+    EXPECT_EQ(box->Label1(1)->text(), "型番・製造番号：RX27A0022");
+    EXPECT_EQ(box->Label2->text(), "Varsion　1.0.0");
+    EXPECT_EQ(box->Label5->text(), "ここをクリックするとソラミチHPが開きます。");
+    EXPECT_FALSE(box->Label3(0)->text().isEmpty());
+    EXPECT_FALSE(box->Label3(1)->text().isEmpty());
+    EXPECT_TRUE(box->Label3(2)->isHidden());
+    EXPECT_EQ(controlRect(box->Command1), (twips::Rect { 3570, 2940, 1230, 345 }));
+    EXPECT_EQ(controlRect(box->Label4), (twips::Rect { 15, 2835, 4965, 60 }));
+    EXPECT_EQ(box->Label4->height(), 4);
+    EXPECT_EQ(controlRect(box->Image1), (twips::Rect { 285, 165, 480, 480 }));
+    EXPECT_EQ(box->Image1->pixmap().size(), QSize(32, 32));
+    EXPECT_EQ(box->Label1(1)->palette().color(QPalette::WindowText), QColor(255, 255, 0));
+    EXPECT_EQ(box->Label1(1)->palette().color(QPalette::Window), QColor(78, 78, 78));
+    EXPECT_TRUE(box->Label1(1)->font().bold());
+    EXPECT_EQ(box->Label1(0)->font().pixelSize(), 19);
+    EXPECT_EQ(box->Label5->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_TRUE(box->Label5->font().underline());
+}
+
+TEST_F(AboutBox, the_model_line_follows_the_executables_name)
+{
+    platform.exeName = QStringLiteral("Bus.Copy");
+    frmShowVersion renamed(platform, nullptr);
+    EXPECT_EQ(renamed.Label1(1)->text(), "型番・製造番号：Bus.Copy");
+}
+
+TEST_F(AboutBox, only_ok_takes_the_focus_and_only_the_link_shows_the_hand)
+{
+    for (QWidget* w : box->findChildren<QWidget*>()) {
+        if (w != box->Command1) {
+            EXPECT_EQ(w->focusPolicy(), Qt::NoFocus) << w->metaObject()->className();
+        }
+    }
+    EXPECT_NE(box->Command1->focusPolicy(), Qt::NoFocus);
+    const QCursor hand = box->Label5->cursor();
+    EXPECT_EQ(hand.shape(), Qt::BitmapCursor);
+    EXPECT_EQ(hand.hotSpot(), QPoint(12, 1));
+    EXPECT_EQ(hand.pixmap().size(), QSize(32, 32));
+    EXPECT_FALSE(box->Label1(1)->testAttribute(Qt::WA_SetCursor));
+    EXPECT_FALSE(box->testAttribute(Qt::WA_SetCursor));
+}
+
+TEST_F(AboutBox, each_click_on_the_link_asks_the_library_afresh_and_opens_the_page)
+{
+    QTest::mouseClick(box->Label5, Qt::LeftButton);
+    QTest::mouseClick(box->Label5, Qt::LeftButton);
+    EXPECT_EQ(platform.makerCalls, 2);
+    ASSERT_EQ(platform.openedUrls.size(), 2u);
+    EXPECT_EQ(platform.openedUrls[0].first, box.get());
+    EXPECT_EQ(platform.openedUrls[0].second, platform.makerAnswer.address);
+    EXPECT_TRUE(box->isVisible()) << "the box stays open";
+}
+
+TEST_F(AboutBox, a_library_failure_shows_the_report_message_and_opens_nothing)
+{
+    platform.makerAnswer = { {}, QStringLiteral("ファイルが見つかりません。: libKBT7Res.so") };
+    QTest::mouseClick(box->Label5, Qt::LeftButton);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "ファイルが見つかりません。: libKBT7Res.so" + kReport);
+    EXPECT_EQ(platform.messages[0].title, "Sorhpurl.dllのエラー");
+    EXPECT_EQ(platform.messages[0].icon, Platform::MsgIcon::Critical);
+    EXPECT_TRUE(platform.openedUrls.empty());
+    EXPECT_TRUE(box->isVisible());
+}
+
+TEST_F(AboutBox, ok_closes_it)
+{
+    QTest::mouseClick(box->Command1, Qt::LeftButton);
+    EXPECT_FALSE(box->isVisible());
+    EXPECT_EQ(box->result(), QDialog::Accepted);
+}
+
+TEST(AboutFromThePanel, the_version_button_opens_the_box_modally_until_ok)
+{
+    FakePlatform platform;
+    Form1 bus(platform);
+    bus.Form_Load();
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        ASSERT_NE(bus.aboutBox(), nullptr);
+        seen = bus.aboutBox()->isVisible();
+        QTest::mouseClick(bus.aboutBox()->Command1, Qt::LeftButton);
+    });
+    QTest::mouseClick(bus.panel().Command3, Qt::LeftButton);
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(bus.aboutBox(), nullptr);
+}
+
+// The real maker's library, and stand-ins for it that fail in each way.
+TEST(MakersLibrary, gives_the_address_of_the_homepage_installed_beside_it)
+{
+    const MakerLibrary::Answer answer = MakerLibrary::homepage(KURURIN_MAKER_LIBRARY);
+    ASSERT_TRUE(answer.ok()) << answer.error.toStdString();
+    const QUrl url(answer.address);
+    EXPECT_EQ(url.scheme(), "file");
+    EXPECT_TRUE(url.toLocalFile().endsWith("/homepage/index.html"));
+    QFile page(url.toLocalFile());
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(page.readAll()).contains("方向幕"));
+}
+
+TEST(MakersLibrary, every_way_of_failing_has_its_own_description)
+{
+    auto error = [](const char* library) { return MakerLibrary::homepage(library).error; };
+    EXPECT_EQ(error("/nonexistent/libKBT7Res.so"), "ファイルが見つかりません。: /nonexistent/libKBT7Res.so");
+    EXPECT_EQ(error(KURURIN_STAND_IN_NO_FUNCTION),
+              QStringLiteral("DLL エントリ ポイント SoramichiHpURL が %1 内に見つかりません。").arg(KURURIN_STAND_IN_NO_FUNCTION));
+    EXPECT_EQ(error(KURURIN_STAND_IN_EMPTY), "ホームページのアドレスを取得できませんでした。");
+    EXPECT_EQ(error(KURURIN_STAND_IN_NULL), "ホームページのアドレスを取得できませんでした。");
+    EXPECT_EQ(error(KURURIN_STAND_IN_GARBAGE), "ホームページのアドレスが正しくありません。");
+}
+
+} // namespace
