@@ -69,7 +69,7 @@ frmShowVersion::frmShowVersion(Platform& platform, QWidget* parent)
     Label1(0)->setFont(Fonts::designFont(Fonts::kPGothic, 14.25, true));
     Label2 = makeLabel(this, { 165, 1035, 3225, 225 }, QStringLiteral("Varsion　1.0.0"), Qt::yellow, kDarkGrey);
     Label3.add(0, makeLabel(this, { 165, 1290, 3225, 240 }, QStringLiteral("製作：ソラミチ工房"), Qt::white, kDarkGrey));
-    Label3.add(1, makeLabel(this, { 165, 1545, 3225, 240 }, QStringLiteral("絵・音・プログラム：ソラミチ工房の運転士たち"),
+    Label3.add(1, makeLabel(this, { 165, 1545, 3225, 240 }, QStringLiteral("絵・音・プログラム：ソラミチ工房"),
                             Qt::white, kDarkGrey));
     Label3.add(2, makeLabel(this, { 165, 1800, 3225, 240 }, QString(), Qt::white, kDarkGrey));
     Label3(2)->hide();

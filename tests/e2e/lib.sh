@@ -53,7 +53,8 @@ start_bus() {
     cp "$BUS_EXE" "$BUS_DIR/$name"
     local lib
     for lib in "$(dirname "$BUS_EXE")"/lib*.so; do [[ -e "$lib" ]] && cp "$lib" "$BUS_DIR/"; done
-    QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}" XDG_RUNTIME_DIR="$E2E_TMP" \
+    [[ -d "$(dirname "$BUS_EXE")/homepage" ]] && cp -r "$(dirname "$BUS_EXE")/homepage" "$BUS_DIR/"
+    PATH="${BUS_PATH:-$PATH}" QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}" XDG_RUNTIME_DIR="$E2E_TMP" \
         "$BUS_DIR/$name" >"$E2E_TMP/bus.log" 2>&1 &
     BUS_PID=$!
     E2E_PIDS+=($BUS_PID)
