@@ -187,9 +187,11 @@ QString Form1::settingsFileForReading() const
 QString Form1::settingsFileForWriting() const
 {
     // An installed program's folder is not the user's to write: the settings go to the user's
-    // own configuration folder then.
-    const QString folder = m_platform.IsWritableFolder(m_platform.ProgramFolder()) ? m_platform.ProgramFolder()
-                                                                                    : m_platform.UserConfigFolder();
+    // own configuration folder then. Folders under /usr belong to the package manager even when
+    // the system would let root write there.
+    const QString program = m_platform.ProgramFolder();
+    const bool systemFolder = program.startsWith(QStringLiteral("/usr/"));
+    const QString folder = !systemFolder && m_platform.IsWritableFolder(program) ? program : m_platform.UserConfigFolder();
     return folder + u'/' + m_platform.ExeName() + QStringLiteral(".ini");
 }
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -54,15 +55,22 @@ std::string ownFolder()
 
 extern "C" __attribute__((visibility("default"))) const char* SoramichiHpURL()
 {
-    // Beside the library in a build tree; under share/ once installed (lib/ or lib/<triplet>/).
     static std::string address;
-    const std::string here = ownFolder();
     address.clear();
-    for (const char* relative : { "/homepage/index.html", "/../share/kururin/homepage/index.html",
-                                  "/../../share/kururin/homepage/index.html" }) {
-        const std::string candidate = here + relative;
-        if (!here.empty() && isFile(candidate)) {
-            char resolved[4096];
+    const std::string here = ownFolder();
+    if (here.empty())
+        return address.c_str();
+    // Beside the library in a build tree; once installed, under the prefix's share/ folder, a
+    // few levels up from lib/, lib/<triplet>/ or lib/<triplet>/kururin/.
+    std::vector<std::string> candidates { here + "/homepage/index.html" };
+    std::string prefix = here;
+    for (int up = 0; up < 4 && prefix.size() > 1; ++up) {
+        prefix = folderOf(prefix);
+        candidates.push_back((prefix == "/" ? std::string() : prefix) + "/share/kururin/homepage/index.html");
+    }
+    for (const std::string& candidate : candidates) {
+        char resolved[4096];
+        if (isFile(candidate)) {
             address = fileUrl(::realpath(candidate.c_str(), resolved) ? std::string(resolved) : candidate);
             break;
         }

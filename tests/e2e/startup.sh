@@ -19,7 +19,13 @@ wait_until 10 panel_under_bus || fail "panel not directly under the bus: bus $(f
 shot "$E2E_TMP/start.png"
 crop_client "$E2E_TMP/start.png" "$BUS_WIN" "$E2E_TMP/bus.png"
 [[ $(identify -format '%wx%h' "$E2E_TMP/bus.png") == 807x225 ]] || fail "client area is not 807x225"
-[[ -n "${E2E_ARTIFACTS:-}" ]] && mkdir -p "$E2E_ARTIFACTS" && cp "$E2E_TMP/start.png" "$E2E_ARTIFACTS/startup.png"
+if [[ -n "${E2E_ARTIFACTS:-}" ]]; then
+    # The README's picture: both windows with their frames, as a user first sees them.
+    mkdir -p "$E2E_ARTIFACTS"
+    read -r bx by bw bh < <(frame_rect "$BUS_WIN")
+    read -r px py pw ph < <(frame_rect "$PANEL_WIN")
+    convert "$E2E_TMP/start.png" -crop "${bw}x$((py + ph - by))+${bx}+${by}" +repage "$E2E_ARTIFACTS/screenshot.png"
+fi
 
 # The sign box: dark border, the default sign picture inside from its inner corner.
 expect_pixel "$E2E_TMP/bus.png" 499 41 "0,0,0" "sign box border"
