@@ -14,6 +14,6 @@ fi
 cmake --build "$build" --target "fuzz_$target" >/dev/null
 mkdir -p "$build/corpus/$target" "$build/artifacts"
 cp -n fuzz/corpus/"$target"/* "$build/corpus/$target/" 2>/dev/null || true
-exec "$build/fuzz_$target" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=1024 -max_len=4096 \
+exec "$build/fuzz_$target" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=2048 -max_len=4096 \
     -artifact_prefix="$build/artifacts/$target-" -print_final_stats=1 \
     "$build/corpus/$target" fuzz/corpus/"$target"

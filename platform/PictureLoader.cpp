@@ -32,22 +32,28 @@ PictureLoad load(const QString& fileName, QSize visibleSize)
     const QSize size = reader.size();
     if (size.isValid() && qint64(size.width()) * size.height() > kMaxPixels)
         return { {}, PictureError::TooLarge };
-    reader.setAllocationLimit(int(kMaxPixels * 4 / (1024 * 1024)) + 1);
+    // Not every header states its size (a GIF's first frame may not): the reader's own limit
+    // keeps a picture that claims nothing within the same bound.
+    reader.setAllocationLimit(int(kMaxPixels * 4 / (1024 * 1024)));
 
-    const bool clipped = visibleSize.isValid() && size.isValid()
+    const bool clipInReader = visibleSize.isValid() && size.isValid() && reader.supportsOption(QImageIOHandler::ClipRect)
         && (size.width() > visibleSize.width() || size.height() > visibleSize.height());
-    const QRect visible(QPoint(0, 0), size.boundedTo(visibleSize.isValid() ? visibleSize : size));
-    if (clipped && reader.supportsOption(QImageIOHandler::ClipRect))
-        reader.setClipRect(visible);
+    if (clipInReader)
+        reader.setClipRect(QRect(QPoint(0, 0), size.boundedTo(visibleSize)));
 
     QImage image;
     if (!reader.read(&image) || image.isNull())
         return { {}, PictureError::NotAPicture };
-    if (!clipped)
+    if (qint64(image.width()) * image.height() > kMaxPixels)
+        return { {}, PictureError::TooLarge };
+    // A header's size is only a claim; without one to trust, the decoded picture is the truth.
+    const QSize full = clipInReader ? size : image.size();
+    if (!visibleSize.isValid() || (full.width() <= visibleSize.width() && full.height() <= visibleSize.height()))
         return { Picture(std::move(image)), PictureError::None };
+    const QRect visible(QPoint(0, 0), full.boundedTo(visibleSize));
     if (image.size() != visible.size())
         image = image.copy(visible);
-    return { Picture(std::move(image), size), PictureError::None };
+    return { Picture(std::move(image), full), PictureError::None };
 }
 
 } // namespace PictureLoader

@@ -1,0 +1,40 @@
+// Any bytes as a picture file: the loader in front of Qt's BMP, GIF and JPEG readers must refuse
+// what it cannot show without crashing, hanging, or allocating beyond its size limit.
+#include "PictureLoader.h"
+
+#include <QGuiApplication>
+
+#include <cstdlib>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+int g_fd = -1;
+QString g_path;
+}
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(*argc, *argv);
+    g_fd = memfd_create("picture", 0);
+    g_path = QStringLiteral("/proc/self/fd/%1").arg(g_fd);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (ftruncate(g_fd, 0) != 0 || pwrite(g_fd, data, size, 0) != ssize_t(size))
+        return 0;
+    for (const QSize visible : { QSize(), QSize(50, 30) }) {
+        const PictureLoad load = PictureLoader::load(g_path, visible);
+        if (!load.ok())
+            continue;
+        const QSize full = load.picture.size();
+        if (qint64(full.width()) * full.height() > PictureLoader::kMaxPixels)
+            std::abort();
+        if (visible.isValid() && (load.picture.image().width() > visible.width() || load.picture.image().height() > visible.height()))
+            std::abort();
+    }
+    return 0;
+}
