@@ -117,7 +117,10 @@ QString DesktopPlatform::GetOpenFileName(QWidget* owner, const QString& filter)
 
 Platform::MakerAnswer DesktopPlatform::MakerHomepage()
 {
-    const MakerLibrary::Answer answer = MakerLibrary::homepage();
+    // Beside the program, or where an installed program keeps its private libraries.
+    const QString here = ProgramFolder();
+    const MakerLibrary::Answer answer
+        = MakerLibrary::homepage(MakerLibrary::kLibrary, { here, here + QStringLiteral("/../" KURURIN_PRIVATE_LIBDIR) });
     return { answer.address, answer.error };
 }
 

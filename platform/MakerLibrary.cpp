@@ -1,5 +1,7 @@
 #include "MakerLibrary.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QUrl>
 
 #include <cstring>
@@ -7,11 +9,18 @@
 
 namespace MakerLibrary {
 
-Answer homepage(const QByteArray& library)
+Answer homepage(const QByteArray& library, const QStringList& folders)
 {
-    // dlopen is called from the program's own code, so the program's run path (its own folder)
-    // is searched before the system's library folders.
-    void* handle = ::dlopen(library.constData(), RTLD_NOW | RTLD_LOCAL);
+    // The program's own folders are tried by full path: the run path that dlopen would use is
+    // the caller's, and a sanitizer or profiler that wraps dlopen changes who the caller is.
+    void* handle = nullptr;
+    for (const QString& folder : folders) {
+        const QByteArray path = QFile::encodeName(folder) + '/' + library;
+        if (QFileInfo::exists(QFile::decodeName(path)) && (handle = ::dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL)))
+            break;
+    }
+    if (!handle)
+        handle = ::dlopen(library.constData(), RTLD_NOW | RTLD_LOCAL);
     if (!handle)
         return { {}, QStringLiteral("ファイルが見つかりません。: %1").arg(QString::fromLocal8Bit(library)) };
 

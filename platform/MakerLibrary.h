@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // The maker's library, KBT7Res, asked for the homepage's address. It is loaded afresh for every
 // question, by name through the system's library search (the program's own folder first).
@@ -16,6 +17,7 @@ struct Answer {
     bool ok() const { return error.isEmpty(); }
 };
 
-Answer homepage(const QByteArray& library = kLibrary);
+// Looks in each of the folders first, then along the system's library search path.
+Answer homepage(const QByteArray& library = kLibrary, const QStringList& folders = {});
 
 } // namespace MakerLibrary
