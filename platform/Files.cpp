@@ -5,10 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Files {
@@ -40,17 +42,46 @@ WriteResult writeAtomically(const QString& path, const QByteArray& bytes)
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
         return { false, Folders::errorText(errno ? errno : EACCES) };
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return { false, file.errorString() };
-    if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return { false, why };
+
+    // Every step is checked by hand: a full disk shows up as a short write or a failing close,
+    // and only a file that was written whole and synced may replace the old one.
+    const QByteArray target = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    QByteArray temporary = target + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return { false, Folders::errorText(errno) };
+    auto fail = [&](int err) {
+        ::close(fd);
+        ::unlink(temporary.constData());
+        return WriteResult { false, Folders::errorText(err) };
+    };
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail(n < 0 ? errno : ENOSPC);
+        done += n;
     }
-    // QSaveFile syncs the new file to the disk before it renames it over the old one.
-    if (!file.commit())
-        return { false, file.errorString() };
+    if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0)
+        return fail(errno);
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(temporary.constData());
+        return { false, Folders::errorText(err) };
+    }
+    if (::rename(temporary.constData(), target.constData()) != 0) {
+        const int err = errno;
+        ::unlink(temporary.constData());
+        return { false, Folders::errorText(err) };
+    }
+    // The rename itself must reach the disk too.
+    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
     return {};
 }
 

@@ -21,7 +21,7 @@ struct WriteResult {
     bool ok { true };
     QString description; // the system's words when it failed
 };
-// Writes a new file beside the old one, flushes it to the disk and renames it over the old one,
+// Writes a new file beside the old one, syncs it to the disk and renames it over the old one,
 // so that a crash, a power cut or a full disk leaves the old file whole or the new one complete.
 WriteResult writeAtomically(const QString& path, const QByteArray& bytes);
 

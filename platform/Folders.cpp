@@ -17,6 +17,8 @@ QString errorText(int err)
     case EPERM: return QStringLiteral("アクセスが拒否されました。");
     case EIO: return QStringLiteral("デバイスの入出力エラーです。");
     case ENOSPC: return QStringLiteral("ディスクの空き容量が不足しています。");
+    case EFBIG: return QStringLiteral("ファイルが大きすぎます。");
+    case EDQUOT: return QStringLiteral("ディスクの使用量の上限を超えています。");
     case EROFS: return QStringLiteral("読み取り専用のファイルシステムです。");
     case ENAMETOOLONG: return QStringLiteral("パスが長すぎます。");
     case ELOOP: return QStringLiteral("シンボリックリンクの階層が深すぎます。");

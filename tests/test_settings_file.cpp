@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -412,6 +413,64 @@ TEST(SettingsSave, a_save_killed_half_way_leaves_the_old_file_whole)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), old);
+}
+
+} // namespace
+
+namespace {
+
+// A file-size limit makes the disk "full" for one process: its writes fail part way.
+TEST(SettingsSave, a_full_disk_fails_the_save_and_leaves_the_old_file_whole)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/RX27A0022.ini";
+    const QByteArray old = "0,0,0,3675,\"\",\"\",0,0,\"\",3180,1815,#TRUE#,#TRUE#,10000,6000,0\r\n";
+    ASSERT_TRUE(Files::writeAtomically(path, old).ok);
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit { 16, 16 };
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const Files::WriteResult result = Files::writeAtomically(path, QByteArray(4096, 'x'));
+        _exit(result.ok ? 0 : 3);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3) << "the failed write was reported as a success";
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no half-written file left behind";
+}
+
+// Killed at many different moments of a save, the file is always either the old one or the new
+// one, never a mixture or a stub.
+TEST(SettingsSave, killed_at_any_moment_the_file_is_old_or_new_never_broken)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/RX27A0022.ini";
+    const QByteArray old(200, 'o');
+    const QByteArray fresh(200, 'n');
+    ASSERT_TRUE(Files::writeAtomically(path, old).ok);
+    int killedMidway = 0;
+    for (int round = 0; round < 40; ++round) {
+        const pid_t child = fork();
+        if (child == 0) {
+            for (;;)
+                Files::writeAtomically(path, fresh);
+        }
+        QThread::usleep(200 + 97 * (round % 23));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        killedMidway += WIFSIGNALED(status);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray now = f.readAll();
+        ASSERT_TRUE(now == old || now == fresh) << "round " << round << ": " << now.size() << " bytes";
+    }
+    EXPECT_EQ(killedMidway, 40);
 }
 
 } // namespace

@@ -805,3 +805,22 @@ TEST_F(CommonSound, UnknownClipStopsTheSoundAndPlaysNothing)
 }
 
 } // namespace
+
+// A device that goes away while a clip plays (its output starts failing) must not hang a
+// waiting play, nor bring the program down.
+TEST(SdlSoundDeviceLost, AWaitingPlayReturnsWhenTheDeviceFailsMidClip)
+{
+    ScopedEnvironment environment;
+    environment.set("SDL_AUDIODRIVER", "disk");
+    environment.set("SDL_DISKAUDIOFILE", QStringLiteral("/dev/full"));
+    const QByteArray clip = committedClip(102);
+    Clock::duration took {};
+    {
+        SdlSound sound;
+        const auto start = Clock::now();
+        sound.play(bytesOf(clip), true);
+        sound.play(bytesOf(clip), false);
+        took = Clock::now() - start;
+    }
+    EXPECT_LE(seconds(took), 2 * 2.5 + 1.5) << "the stall guard let the wait run on";
+}
