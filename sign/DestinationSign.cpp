@@ -41,11 +41,11 @@ void DestinationSign::keyDown(int keyCode)
             return;
         --m_index;
     } else if (keyCode == kVkDown) {
-        // The list's count is a 16-bit number: a folder of more entries than that cannot be
-        // stepped down through, only up.
-        if (m_list.ListCount() > kMax16)
-            return;
-        if (m_index == m_list.ListCount() - 1)
+        // The list's count is a 16-bit number. In a folder of more entries than that it wraps
+        // round, never equals the index, and the arrows step on through the first 32,768 signs;
+        // past those the index climbs but loads nothing (step 6 below).
+        const auto count = static_cast<qint16>(m_list.ListCount());
+        if (m_index == count - 1)
             return;
         if (m_index == std::numeric_limits<qint32>::max())
             return;

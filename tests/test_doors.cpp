@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -378,6 +379,62 @@ TEST_F(DeskDrivesDoors, only_steps_that_change_the_pixels_are_painted)
     bus.removeEventFilter(&counter);
     EXPECT_GE(counter.paints, 1086 / 15 - 2);
     EXPECT_LE(counter.paints, 1086 / 15 + 3);
+}
+
+} // namespace
+
+namespace {
+
+// A flood of input while a door moves: a thousand clicks and key presses wait their turn and
+// are then handled one after the other, in the order they came.
+TEST_F(DeskDrivesDoors, a_thousand_inputs_queued_during_a_movement_are_handled_in_order_afterwards)
+{
+    QTemporaryDir dir;
+    for (const char* name : { "a.bmp", "b.bmp", "c.bmp" }) {
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(Qt::gray);
+        ASSERT_TRUE(image.save(dir.path() + "/" + name));
+    }
+    bus.SetSignFolderPath(dir.path());
+    ASSERT_TRUE(bus.picDir());
+
+    auto post = [](QWidget* target, QEvent* event) { QCoreApplication::postEvent(target, event); };
+    auto key = [&](Qt::Key k) {
+        post(bus.Picture1, new QKeyEvent(QEvent::KeyPress, k, Qt::NoModifier));
+        post(bus.Picture1, new QKeyEvent(QEvent::KeyRelease, k, Qt::NoModifier));
+    };
+    auto click = [&] {
+        const QPointF at(5, 5);
+        post(desk->Check1, new QMouseEvent(QEvent::MouseButtonPress, at, desk->Check1->mapToGlobal(at), Qt::LeftButton,
+                                           Qt::LeftButton, Qt::NoModifier));
+        post(desk->Check1, new QMouseEvent(QEvent::MouseButtonRelease, at, desk->Check1->mapToGlobal(at), Qt::LeftButton,
+                                           Qt::NoButton, Qt::NoModifier));
+    };
+    bool flooded = false;
+    pacer.onPause = [&](int) {
+        if (flooded)
+            return;
+        flooded = true;
+        // Down first, then up: handled in order, the sign ends on the first entry again.
+        for (int i = 0; i < 250; ++i)
+            key(Qt::Key_Down);
+        for (int i = 0; i < 250; ++i)
+            key(Qt::Key_Up);
+        for (int i = 0; i < 499; ++i)
+            click();
+    };
+    QTest::mouseClick(desk->Check1, Qt::LeftButton); // opens; the flood arrives meanwhile
+    EXPECT_FLOAT_EQ(bus.Image1(2).Width(), 70) << "nothing ran during the movement";
+    EXPECT_EQ(bus.sign().index(), 0);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(bus.sign().index(), 0);
+    EXPECT_EQ(bus.SignFolderPath(), dir.path() + "/");
+    // 1 + 499 toggles: an even number, so the door ends closed, after 500 whole movements.
+    EXPECT_EQ(frmSet::Value(desk->Check1), 0);
+    EXPECT_FLOAT_EQ(bus.Image1(2).Width(), 1155);
+    EXPECT_EQ(pacer.pauses.size(), 500u * 1086u);
 }
 
 } // namespace

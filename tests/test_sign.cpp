@@ -301,12 +301,18 @@ TEST_F(Sign, a_folder_of_more_than_32767_files_never_hangs_or_crashes)
 {
     for (int i = 0; i < 32800; ++i)
         writeText(folder + QStringLiteral("/%1.bmp").arg(i, 5, 10, QChar('0')), {});
+    writePicture(folder + "/00001.bmp", Qt::green);
+    writePicture(folder + "/32767.bmp", Qt::blue);
+    writePicture(folder + "/32768.bmp", Qt::red);
     useFolder(folder);
     EXPECT_EQ(bus.File1.ListCount(), 32800);
-    down(); // the list's count no longer fits its 16 bits: nothing happens
-    EXPECT_EQ(bus.sign().index(), 0);
+    down(); // the 16-bit count wraps round: stepping goes on
+    EXPECT_EQ(bus.sign().index(), 1);
+    EXPECT_EQ(shown(), QColor(Qt::green));
     typeOnKeypad("32767");
-    typeOnKeypad("32768");
+    EXPECT_EQ(shown(), QColor(Qt::blue));
+    typeOnKeypad("32768"); // beyond 16 bits: nothing changes
+    EXPECT_EQ(shown(), QColor(Qt::blue));
     up();
     EXPECT_EQ(bus.sign().index(), 0);
 }

@@ -1,0 +1,233 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTransform>
+
+#include <optional>
+#include <vector>
+
+namespace metafile {
+
+// GDI's logical objects as the records create them. Lengths are in logical units.
+struct GdiPen {
+    quint32 style = 0; // PS_* style, end cap, join and type bits
+    double width = 0;
+    quint32 colour = 0; // a COLORREF
+    QList<qreal> userDashes; // PS_USERSTYLE lengths, logical units
+};
+
+struct GdiBrush {
+    enum class Kind { Solid, Null, Hatched, Pattern };
+    Kind kind = Kind::Solid;
+    quint32 colour = 0xFFFFFF;
+    int hatch = 0;
+    QImage pattern;
+};
+
+struct GdiFont {
+    double height = 0; // negative: the em height; positive: the cell height; zero: a default
+    double width = 0;  // average character width; zero: the face's own
+    double escapement = 0; // tenths of a degree, anticlockwise
+    int weight = 400;
+    bool italic = false;
+    bool underline = false;
+    bool strikeOut = false;
+    quint8 charset = 1;
+    QString face;
+};
+
+// Text decoded from a record's bytes, one entry per character, with the logical advance the
+// record gave for it (the bytes' Dx values summed), or none when the record gave none.
+struct GdiText {
+    QString text;
+    QList<int> starts;    // where each character starts in text
+    QList<double> advances;
+};
+
+// 8-bit text in a font's charset, Shift_JIS for SHIFTJIS_CHARSET and so on. dx, when present,
+// holds one advance per byte, as both WMF and EMF records carry them.
+GdiText decodeText(QByteArrayView bytes, quint8 charset, const QList<double>& dx);
+// A face name as a LOGFONTA stores it.
+QString decodeFaceName(QByteArrayView bytes, quint8 charset);
+// UTF-16 text with one advance per code unit.
+GdiText utf16Text(QString text, const QList<double>& dx);
+
+// The device context that WMF and EMF records drive, drawing onto a QPainter. "Device" pixels
+// are the reference device's; deviceToPicture maps them onto the picture's pixels, whose top
+// left is the painter's origin. Everything is bounded: the save stack, paths, and the work done,
+// so a hostile file cannot make playback run away.
+class MetafileCanvas {
+public:
+    MetafileCanvas(QPainter& painter, QSize pictureSize, QTransform deviceToPicture, QSizeF devicePixelsPerMm);
+    ~MetafileCanvas();
+    MetafileCanvas(const MetafileCanvas&) = delete;
+    MetafileCanvas& operator=(const MetafileCanvas&) = delete;
+
+    // Work is counted in pixels touched; past the budget the remaining records are not drawn.
+    bool exhausted() const { return m_budget < 0; }
+
+    // Mapping.
+    void setMapMode(int mode);
+    void setWindowOrg(QPointF p);
+    void setWindowExt(QSizeF s);
+    void setViewportOrg(QPointF p);
+    void setViewportExt(QSizeF s);
+    void offsetWindowOrg(QPointF d);
+    void offsetViewportOrg(QPointF d);
+    void scaleWindowExt(double xNum, double xDenom, double yNum, double yDenom);
+    void scaleViewportExt(double xNum, double xDenom, double yNum, double yDenom);
+    void setWorldTransform(const QTransform& t);
+    void modifyWorldTransform(const QTransform& t, quint32 mode);
+
+    // Attributes.
+    void setTextColour(quint32 colourRef) { m_s.textColour = colourRef; }
+    void setBkColour(quint32 colourRef) { m_s.bkColour = colourRef; }
+    void setBkMode(int mode);
+    void setPolyFillMode(int mode);
+    void setTextAlign(quint32 align) { m_s.textAlign = align; }
+    void setRop2(int rop) { m_s.rop2 = rop; }
+    void setArcDirection(int direction) { m_s.clockwise = direction == 2; }
+    void setMiterLimit(double limit);
+
+    // Objects.
+    void selectPen(const GdiPen& pen) { m_s.pen = pen; }
+    void selectBrush(const GdiBrush& brush) { m_s.brush = brush; }
+    void selectFont(const GdiFont& font) { m_s.font = font; }
+    void selectPalette(const QList<QRgb>& palette) { m_s.palette = palette; }
+    const QList<QRgb>& palette() const { return m_s.palette; }
+    const GdiFont& font() const { return m_s.font; }
+    static GdiPen stockPen(int index);
+    static std::optional<GdiBrush> stockBrush(int index);
+
+    // Drawing, in logical units.
+    QPointF currentPosition() const { return m_s.position; }
+    void moveTo(QPointF p);
+    void lineTo(QPointF p);
+    void polyline(const QList<QPointF>& points);
+    void polylineTo(const QList<QPointF>& points);
+    void polygon(const QList<QPointF>& points);
+    void polyPolygon(const QList<QList<QPointF>>& polygons);
+    void polyPolyline(const QList<QList<QPointF>>& polylines);
+    void polyBezier(const QList<QPointF>& points);
+    void polyBezierTo(const QList<QPointF>& points);
+    void polyDraw(const QList<QPointF>& points, const QList<quint8>& types);
+    void rectangle(const QRectF& box);
+    void roundRect(const QRectF& box, QSizeF corner);
+    void ellipse(const QRectF& box);
+    enum class ArcKind { Arc, ArcTo, Chord, Pie };
+    void arc(const QRectF& box, QPointF start, QPointF end, ArcKind kind);
+    void angleArc(QPointF centre, double radius, double startDegrees, double sweepDegrees);
+    void setPixel(QPointF p, quint32 colourRef);
+
+    // Text: options are ETO_* bits; rect is the ETO_OPAQUE / ETO_CLIPPED rectangle.
+    void textOut(QPointF reference, const GdiText& text, quint32 options, std::optional<QRectF> rect);
+
+    // Bitmaps. dest is x, y, width, height in logical units (negative sizes mirror); source is in
+    // the bitmap's pixels, top row first. A null image with a raster operation that needs no
+    // source (PATCOPY, BLACKNESS...) paints the brush.
+    void stretchBlt(const QRectF& dest, const QImage& image, const QRectF& source, quint32 rop);
+    void alphaBlend(const QRectF& dest, const QImage& image, const QRectF& source, int constantAlpha);
+    void countDecodedPixels(qint64 pixels) { m_budget -= pixels; }
+
+    // Clipping. Rectangles in logical units; regions in device pixels.
+    void intersectClipRect(const QRectF& rect);
+    void excludeClipRect(const QRectF& rect);
+    void offsetClip(QPointF d);
+    void selectClipRegion(const std::optional<QPainterPath>& deviceRegion, int mode);
+
+    // Paths.
+    void beginPath();
+    void endPath();
+    void abortPath();
+    void closeFigure();
+    void fillPath();
+    void strokePath();
+    void strokeAndFillPath();
+    void selectClipPath(int mode);
+
+    void saveDC();
+    void restoreDC(int which);
+
+    // A picture's pattern brushes stay alive as long as the file plays; their pixels are
+    // counted against this so a file cannot pile up bitmaps.
+    bool allowPattern(qint64 pixels);
+
+    QRgb rgb(quint32 colourRef) const;
+
+private:
+    struct State {
+        GdiPen pen;
+        GdiBrush brush;
+        GdiFont font;
+        QList<QRgb> palette;
+        quint32 textColour = 0;
+        quint32 bkColour = 0xFFFFFF;
+        bool bkOpaque = true;
+        bool winding = false;
+        quint32 textAlign = 0;
+        int rop2 = 13; // R2_COPYPEN
+        bool clockwise = false;
+        double miterLimit = 10;
+        int mapMode = 1; // MM_TEXT
+        QPointF windowOrg;
+        QSizeF windowExt { 1, 1 };
+        QPointF viewportOrg;
+        QSizeF viewportExt { 1, 1 };
+        QTransform world;
+        QPointF position;
+        std::optional<QPainterPath> clip; // picture pixels; none means the whole picture
+    };
+
+    const QTransform& full();
+    void changed() { m_fullValid = false; }
+    QTransform pageToDevice() const;
+    double lengthScale();
+
+    bool preparePen(QPen& pen, bool inPicturePixels);
+    bool prepareBrush(QBrush& brush);
+    void applyClip();
+    void applyRop2();
+    bool charge(const QRectF& picturePixels, qreal penWidth = 0);
+    void draw(const QPainterPath& logical, bool fill, bool stroke);
+    void addToPath(const QPainterPath& logical, bool continueFigure);
+    bool pathTooLong() const;
+    QPainterPath arcPath(const QRectF& box, QPointF start, QPointF end, ArcKind kind, bool* ok);
+    void setClip(std::optional<QPainterPath> clip);
+    void combineClip(const QPainterPath& path, int mode);
+    bool qtFont(QFont& font);
+
+    QPainter& m_painter;
+    QTransform m_base;
+    QRectF m_visible; // the part of the picture the painter can show, picture pixels
+    QTransform m_deviceToPicture;
+    QSizeF m_pixelsPerMm;
+    State m_s;
+    std::vector<State> m_saved;
+    QTransform m_full;
+    bool m_fullValid = false;
+    bool m_clipApplied = false;
+    bool m_clipDirty = true;
+
+    bool m_pathOpen = false;
+    bool m_pathDone = false;
+    QPainterPath m_path; // picture pixels
+    qint64 m_budget;
+    qint64 m_patternPixels = 0;
+
+    struct CachedFont {
+        QString key;
+        QFont font;
+        double em = 0;
+    };
+    std::vector<CachedFont> m_fonts;
+    QHash<QString, double> m_emPerCell;
+    std::optional<QPainterPath> m_outerClip; // the painter's own clip, picture pixels
+};
+
+} // namespace metafile

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "MetafileBytes.h"
+
+#include <QImage>
+#include <QList>
+
+namespace metafile {
+
+// A run-length bitmap can claim any size in a few bytes, so sizes are bounded before anything is
+// allocated: 16 megapixels is 64 MB decoded, far beyond any bitmap clip art carries.
+inline constexpr qint64 kMaxDibPixels = 16LL * 1024 * 1024;
+inline constexpr int kMaxDibSide = 32767;
+
+struct Dib {
+    QImage image;          // top row first, whatever the order in the file
+    bool bottomUp = true;  // rows were stored bottom row first (the usual order)
+
+    bool isNull() const { return image.isNull(); }
+};
+
+// How a bitmap's colour table is to be read: RGB quads, or indexes into the logical palette.
+enum DibUsage : quint32 { DibRgbColours = 0, DibPaletteColours = 1 };
+
+// info: the BITMAPINFOHEADER (or BITMAPCOREHEADER) with its masks and colour table; bits: the
+// pixels. With keepAlpha, 32-bit pixels keep their fourth byte as premultiplied alpha (what
+// AlphaBlend reads); otherwise it is ignored, as every other GDI call does. A null Dib when the
+// bitmap is malformed, of a kind not read here, or too large.
+Dib decodeDib(Bytes info, Bytes bits, quint32 usage, const QList<QRgb>& palette, bool keepAlpha = false);
+
+// A bitmap whose pixels follow its header and colour table in the same block, as WMF records
+// carry them.
+Dib decodePackedDib(Bytes dib, quint32 usage, const QList<QRgb>& palette);
+
+} // namespace metafile

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "Metafile.h"
+#include "MetafileBytes.h"
+
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
+
+namespace metafile {
+
+class MetafileCanvas;
+
+// What the header and a walk over the record chain found.
+struct Layout {
+    Metafile::Format format = Metafile::Format::None;
+    Metafile::Problem problem = Metafile::Problem::NotAMetafile;
+    QSize size;
+    Bytes records; // from the first record after the header(s) to the end of the last
+
+    // WMF: the logical window that fills the picture, and the object table's size.
+    QPointF windowOrg;
+    QSizeF windowExt;
+    int objectCount = 0;
+
+    // EMF: reference device pixels per millimetre, the frame in those pixels, the handle count.
+    QSizeF pixelsPerMm;
+    QRectF frame;
+    int handles = 0;
+};
+
+Layout scanWmf(Bytes file);
+Layout scanEmf(Bytes file);
+
+void playWmf(const Layout& layout, MetafileCanvas& canvas);
+void playEmf(const Layout& layout, MetafileCanvas& canvas);
+
+} // namespace metafile
