@@ -36,10 +36,7 @@ void WindowlessElement::setHeight(float v)
 void WindowlessElement::Move(const MoveArgs& args)
 {
     const twips::Rect before = m_rect;
-    m_rect.left = args.left;
-    m_rect.top = args.top.value_or(m_rect.top);
-    m_rect.width = args.width.value_or(m_rect.width);
-    m_rect.height = args.height.value_or(m_rect.height);
+    m_rect = args.appliedTo(m_rect);
     if (m_rect != before)
         changed(before, m_visible);
 }
@@ -230,10 +227,7 @@ void PictureBox::setTop(float v)
 void PictureBox::Move(const MoveArgs& args)
 {
     const twips::Rect before = m_rect;
-    m_rect.left = args.left;
-    m_rect.top = args.top.value_or(m_rect.top);
-    m_rect.width = args.width.value_or(m_rect.width);
-    m_rect.height = args.height.value_or(m_rect.height);
+    m_rect = args.appliedTo(m_rect);
     applyRect(before);
 }
 

@@ -62,6 +62,11 @@ struct MoveArgs {
     std::optional<float> top;
     std::optional<float> width;
     std::optional<float> height;
+
+    twips::Rect appliedTo(const twips::Rect& r) const
+    {
+        return { left, top.value_or(r.top), width.value_or(r.width), height.value_or(r.height) };
+    }
 };
 
 // An element with no window of its own: its container draws it beneath every child window.

@@ -1,0 +1,1348 @@
+#include "MetafileCanvas.h"
+
+#include <QFontMetricsF>
+#include <QPaintDevice>
+#include <QStringDecoder>
+
+#include <cmath>
+#include <numbers>
+
+namespace metafile {
+namespace {
+
+// Beyond this distance from the picture (in its pixels) a shape is taken for garbage: Qt's
+// rasterizer works in fixed point, and clip art never reaches there.
+constexpr double kFar = 4.0 * 1024 * 1024;
+constexpr std::size_t kMaxSaveDepth = 1024;
+constexpr int kMaxPathElements = 1 << 18;
+constexpr int kMaxClipElements = 1 << 14;
+constexpr double kMaxTextPixels = 4096;
+constexpr qint64 kCostPerDraw = 256;
+// Pixels touched before playback gives up: about a second of filling whatever the picture's
+// size, or 32 coats of the whole picture if that is more.
+constexpr qint64 kMinBudget = 1LL << 30;
+constexpr qint64 kMaxPatternPixels = 1LL << 22;
+
+enum : quint32 {
+    PsNull = 5,
+    PsInsideFrame = 6,
+    PsUserStyle = 7,
+    PsAlternate = 8,
+    PsStyleMask = 0xF,
+    PsEndCapMask = 0xF00,
+    PsJoinMask = 0xF000,
+    PsGeometric = 0x10000,
+};
+enum : quint32 { TaUpdateCp = 1, TaRight = 2, TaCenter = 6, TaBottom = 8, TaBaseline = 24 };
+enum : quint32 { EtoOpaque = 2, EtoClipped = 4, EtoGlyphIndex = 0x10 };
+enum : int { RgnAnd = 1, RgnOr = 2, RgnXor = 3, RgnDiff = 4, RgnCopy = 5 };
+
+bool finite(const QTransform& t)
+{
+    return std::isfinite(t.m11()) && std::isfinite(t.m12()) && std::isfinite(t.m21()) && std::isfinite(t.m22())
+        && std::isfinite(t.dx()) && std::isfinite(t.dy()) && std::isfinite(t.m13()) && std::isfinite(t.m23())
+        && std::isfinite(t.m33());
+}
+
+bool usable(const QTransform& t)
+{
+    return finite(t) && t.isAffine() && std::abs(t.determinant()) > 1e-12;
+}
+
+bool sane(const QRectF& r)
+{
+    return std::isfinite(r.left()) && std::isfinite(r.top()) && std::isfinite(r.right()) && std::isfinite(r.bottom())
+        && std::abs(r.left()) < kFar && std::abs(r.right()) < kFar && std::abs(r.top()) < kFar
+        && std::abs(r.bottom()) < kFar;
+}
+
+QPainterPath rectPath(const QRectF& r)
+{
+    QPainterPath p;
+    p.addRect(r);
+    return p;
+}
+
+// Whether a path is one rectangle with its sides along the axes, as clip rectangles are after
+// any mapping that only scales and moves.
+bool isAxisRect(const QPainterPath& path, QRectF* rect)
+{
+    if (path.elementCount() != 5 || !path.elementAt(0).isMoveTo())
+        return false;
+    for (int i = 1; i < 5; ++i) {
+        const QPainterPath::Element a = path.elementAt(i - 1);
+        const QPainterPath::Element b = path.elementAt(i);
+        if (!b.isLineTo() || (a.x != b.x && a.y != b.y))
+            return false;
+    }
+    if (QPointF(path.elementAt(0)) != QPointF(path.elementAt(4)))
+        return false;
+    *rect = path.boundingRect();
+    return true;
+}
+
+// The codec for a font's charset. The program comes from a Japanese desktop, where
+// DEFAULT_CHARSET and OEM_CHARSET text is code page 932 too.
+struct Charset {
+    const char* codec;
+    bool (*lead)(quint8);
+};
+
+bool sjisLead(quint8 b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+bool dbcsLead(quint8 b)
+{
+    return b >= 0x81 && b <= 0xFE;
+}
+
+Charset charsetOf(quint8 charset)
+{
+    switch (charset) {
+    case 0: return { "windows-1252", nullptr };
+    case 1:
+    case 128:
+    case 255: return { "windows-31j", sjisLead };
+    case 2: return { "ISO-8859-1", nullptr }; // symbol fonts: the bytes as they are
+    case 77: return { "macintosh", nullptr };
+    case 129: return { "windows-949", dbcsLead };
+    case 134: return { "GBK", dbcsLead };
+    case 136: return { "Big5", dbcsLead };
+    case 161: return { "windows-1253", nullptr };
+    case 162: return { "windows-1254", nullptr };
+    case 163: return { "windows-1258", nullptr };
+    case 177: return { "windows-1255", nullptr };
+    case 178: return { "windows-1256", nullptr };
+    case 186: return { "windows-1257", nullptr };
+    case 204: return { "windows-1251", nullptr };
+    case 222: return { "windows-874", nullptr };
+    case 238: return { "windows-1250", nullptr };
+    default: return { "windows-1252", nullptr };
+    }
+}
+
+QString decodeWith(const char* codec, QByteArrayView bytes)
+{
+    QStringDecoder decoder(codec);
+    if (!decoder.isValid())
+        return QString::fromLatin1(bytes);
+    return decoder.decode(bytes);
+}
+
+} // namespace
+
+GdiText decodeText(QByteArrayView bytes, quint8 charset, const QList<double>& dx)
+{
+    // Writers often count a terminating NUL in the length; GDI draws nothing for it.
+    qsizetype n = bytes.size();
+    while (n > 0 && bytes[n - 1] == '\0')
+        --n;
+    bytes = bytes.first(n);
+
+    GdiText out;
+    const Charset cs = charsetOf(charset);
+    QStringDecoder decoder(cs.codec);
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const qsizetype len = cs.lead && cs.lead(quint8(bytes[i])) && i + 1 < bytes.size() ? 2 : 1;
+        const QByteArrayView one = bytes.sliced(i, len);
+        const QString piece = decoder.isValid() ? QString(decoder.decode(one)) : QString::fromLatin1(one);
+        out.starts.append(int(out.text.size()));
+        out.text += piece.isEmpty() ? QString(QChar(0xFFFD)) : piece;
+        if (!dx.isEmpty()) {
+            double advance = 0;
+            for (qsizetype k = i; k < i + len && k < dx.size(); ++k)
+                advance += dx[k];
+            out.advances.append(advance);
+        }
+        i += len;
+    }
+    return out;
+}
+
+QString decodeFaceName(QByteArrayView bytes, quint8 charset)
+{
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes = bytes.first(nul);
+    if (charset == 0 || charset == 1 || charset == 255) {
+        // Face names are in the system code page whatever the charset; here that is 932, unless
+        // the bytes are plainly not Shift_JIS.
+        QStringDecoder sjis("windows-31j");
+        const QString name = sjis.decode(bytes);
+        if (sjis.isValid() && !sjis.hasError())
+            return name;
+        return decodeWith("windows-1252", bytes);
+    }
+    return decodeWith(charsetOf(charset).codec, bytes);
+}
+
+GdiText utf16Text(QString text, const QList<double>& dx)
+{
+    qsizetype n = text.size();
+    while (n > 0 && text[n - 1] == QChar(0))
+        --n;
+    GdiText out;
+    for (qsizetype i = 0; i < n;) {
+        const qsizetype len = text[i].isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate() ? 2 : 1;
+        out.starts.append(int(out.text.size()));
+        out.text += text.sliced(i, len);
+        if (!dx.isEmpty()) {
+            double advance = 0;
+            for (qsizetype k = i; k < i + len && k < dx.size(); ++k)
+                advance += dx[k];
+            out.advances.append(advance);
+        }
+        i += len;
+    }
+    return out;
+}
+
+MetafileCanvas::MetafileCanvas(QPainter& painter, QSize pictureSize, QTransform deviceToPicture, QSizeF devicePixelsPerMm)
+    : m_painter(painter)
+    , m_base(painter.transform())
+    , m_deviceToPicture(deviceToPicture)
+    , m_pixelsPerMm(devicePixelsPerMm)
+{
+    const bool outerClip = painter.hasClipping();
+    if (outerClip)
+        m_outerClip = painter.clipPath();
+    painter.save();
+    m_visible = QRectF(QPointF(0, 0), QSizeF(pictureSize));
+    bool invertible = false;
+    const QTransform toPicture = m_base.inverted(&invertible);
+    if (QPaintDevice* device = painter.device(); device && invertible)
+        m_visible = m_visible.intersected(toPicture.mapRect(QRectF(0, 0, device->width(), device->height())));
+    if (m_outerClip)
+        m_visible = m_visible.intersected(m_outerClip->boundingRect());
+    m_budget = std::max<qint64>(kMinBudget, 32 * qint64(m_visible.width()) * qint64(m_visible.height()));
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    painter.setBackgroundMode(Qt::TransparentMode);
+}
+
+MetafileCanvas::~MetafileCanvas()
+{
+    m_painter.restore();
+}
+
+// Mapping ------------------------------------------------------------------------------------
+
+QTransform MetafileCanvas::pageToDevice() const
+{
+    double sx = 1;
+    double sy = 1;
+    auto metric = [&](double mm) {
+        sx = mm * m_pixelsPerMm.width();
+        sy = -mm * m_pixelsPerMm.height(); // the metric and English modes count upwards
+    };
+    switch (m_s.mapMode) {
+    case 2: metric(0.1); break;           // MM_LOMETRIC
+    case 3: metric(0.01); break;          // MM_HIMETRIC
+    case 4: metric(0.254); break;         // MM_LOENGLISH
+    case 5: metric(0.0254); break;        // MM_HIENGLISH
+    case 6: metric(25.4 / 1440); break;   // MM_TWIPS
+    case 7:                               // MM_ISOTROPIC
+    case 8:                               // MM_ANISOTROPIC
+        sx = m_s.viewportExt.width() / m_s.windowExt.width();
+        sy = m_s.viewportExt.height() / m_s.windowExt.height();
+        if (m_s.mapMode == 7) {
+            // GDI shrinks the viewport so one unit is as long both ways.
+            const double s = std::min(std::abs(sx), std::abs(sy));
+            sx = std::copysign(s, sx);
+            sy = std::copysign(s, sy);
+        }
+        break;
+    default: break; // MM_TEXT: one unit, one device pixel
+    }
+    return QTransform(sx, 0, 0, sy, m_s.viewportOrg.x() - m_s.windowOrg.x() * sx,
+                      m_s.viewportOrg.y() - m_s.windowOrg.y() * sy);
+}
+
+const QTransform& MetafileCanvas::full()
+{
+    if (!m_fullValid) {
+        m_full = m_s.world * pageToDevice() * m_deviceToPicture;
+        m_fullValid = true;
+    }
+    return m_full;
+}
+
+double MetafileCanvas::lengthScale()
+{
+    return std::sqrt(std::abs(full().determinant()));
+}
+
+void MetafileCanvas::setMapMode(int mode)
+{
+    if (mode < 1 || mode > 8)
+        return;
+    m_s.mapMode = mode;
+    changed();
+}
+
+void MetafileCanvas::setWindowOrg(QPointF p)
+{
+    m_s.windowOrg = p;
+    changed();
+}
+
+void MetafileCanvas::setWindowExt(QSizeF s)
+{
+    // GDI refuses a zero extent, and ignores extents outside the scalable modes.
+    if (s.width() == 0 || s.height() == 0 || m_s.mapMode < 7)
+        return;
+    m_s.windowExt = s;
+    changed();
+}
+
+void MetafileCanvas::setViewportOrg(QPointF p)
+{
+    m_s.viewportOrg = p;
+    changed();
+}
+
+void MetafileCanvas::setViewportExt(QSizeF s)
+{
+    if (s.width() == 0 || s.height() == 0 || m_s.mapMode < 7)
+        return;
+    m_s.viewportExt = s;
+    changed();
+}
+
+void MetafileCanvas::offsetWindowOrg(QPointF d)
+{
+    m_s.windowOrg += d;
+    changed();
+}
+
+void MetafileCanvas::offsetViewportOrg(QPointF d)
+{
+    m_s.viewportOrg += d;
+    changed();
+}
+
+void MetafileCanvas::scaleWindowExt(double xNum, double xDenom, double yNum, double yDenom)
+{
+    if (xDenom == 0 || yDenom == 0)
+        return;
+    setWindowExt(QSizeF(m_s.windowExt.width() * xNum / xDenom, m_s.windowExt.height() * yNum / yDenom));
+}
+
+void MetafileCanvas::scaleViewportExt(double xNum, double xDenom, double yNum, double yDenom)
+{
+    if (xDenom == 0 || yDenom == 0)
+        return;
+    setViewportExt(QSizeF(m_s.viewportExt.width() * xNum / xDenom, m_s.viewportExt.height() * yNum / yDenom));
+}
+
+void MetafileCanvas::setWorldTransform(const QTransform& t)
+{
+    if (!usable(t) || std::abs(t.m11()) > 1e6 || std::abs(t.m12()) > 1e6 || std::abs(t.m21()) > 1e6
+        || std::abs(t.m22()) > 1e6 || std::abs(t.dx()) > 1e9 || std::abs(t.dy()) > 1e9)
+        return;
+    m_s.world = t;
+    changed();
+}
+
+void MetafileCanvas::modifyWorldTransform(const QTransform& t, quint32 mode)
+{
+    switch (mode) {
+    case 1: setWorldTransform(QTransform()); break; // MWT_IDENTITY
+    case 2: setWorldTransform(t * m_s.world); break; // MWT_LEFTMULTIPLY: the new one first
+    case 3: setWorldTransform(m_s.world * t); break; // MWT_RIGHTMULTIPLY
+    case 4: setWorldTransform(t); break;             // MWT_SET
+    default: break;
+    }
+}
+
+// Attributes ---------------------------------------------------------------------------------
+
+void MetafileCanvas::setBkMode(int mode)
+{
+    if (mode == 1 || mode == 2)
+        m_s.bkOpaque = mode == 2;
+}
+
+void MetafileCanvas::setPolyFillMode(int mode)
+{
+    if (mode == 1 || mode == 2)
+        m_s.winding = mode == 2;
+}
+
+void MetafileCanvas::setMiterLimit(double limit)
+{
+    if (std::isfinite(limit) && limit >= 1)
+        m_s.miterLimit = std::min(limit, 100.0);
+}
+
+GdiPen MetafileCanvas::stockPen(int index)
+{
+    GdiPen pen;
+    if (index == 6) // WHITE_PEN
+        pen.colour = 0xFFFFFF;
+    else if (index == 8) // NULL_PEN
+        pen.style = PsNull;
+    return pen;
+}
+
+std::optional<GdiBrush> MetafileCanvas::stockBrush(int index)
+{
+    static const quint32 greys[] = { 0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000 };
+    GdiBrush brush;
+    if (index >= 0 && index <= 4)
+        brush.colour = greys[index];
+    else if (index == 5)
+        brush.kind = GdiBrush::Kind::Null;
+    else if (index == 18) // DC_BRUSH, white until told otherwise
+        brush.colour = 0xFFFFFF;
+    else
+        return {};
+    return brush;
+}
+
+QRgb MetafileCanvas::rgb(quint32 colourRef) const
+{
+    // 0x01 in the top byte: an index into the logical palette.
+    if ((colourRef >> 24) == 0x01) {
+        const quint32 index = colourRef & 0xFFFF;
+        return index < quint32(m_s.palette.size()) ? m_s.palette[index] : qRgb(0, 0, 0);
+    }
+    return qRgb(colourRef & 0xFF, (colourRef >> 8) & 0xFF, (colourRef >> 16) & 0xFF);
+}
+
+bool MetafileCanvas::allowPattern(qint64 pixels)
+{
+    if (m_patternPixels + pixels > kMaxPatternPixels)
+        return false;
+    m_patternPixels += pixels;
+    return true;
+}
+
+// Painter set-up -----------------------------------------------------------------------------
+
+bool MetafileCanvas::preparePen(QPen& pen, bool inPicturePixels)
+{
+    const GdiPen& p = m_s.pen;
+    const quint32 style = p.style & PsStyleMask;
+    if (style == PsNull)
+        return false;
+    const double scale = lengthScale();
+    const double deviceWidth = p.width * scale;
+    const bool cosmetic = !(deviceWidth >= 1.0) || !std::isfinite(deviceWidth);
+    pen = QPen(QColor(rgb(p.colour)));
+    if (cosmetic) {
+        pen.setWidth(0);
+        pen.setCosmetic(true);
+        pen.setCapStyle(Qt::FlatCap);
+    } else {
+        pen.setWidthF(inPicturePixels ? deviceWidth : p.width);
+        switch (p.style & PsEndCapMask) {
+        case 0x100: pen.setCapStyle(Qt::SquareCap); break;
+        case 0x200: pen.setCapStyle(Qt::FlatCap); break;
+        default: pen.setCapStyle(Qt::RoundCap); break;
+        }
+        switch (p.style & PsJoinMask) {
+        case 0x1000: pen.setJoinStyle(Qt::BevelJoin); break;
+        case 0x2000: pen.setJoinStyle(Qt::MiterJoin); break;
+        default: pen.setJoinStyle(Qt::RoundJoin); break;
+        }
+        pen.setMiterLimit(m_s.miterLimit);
+    }
+    // Qt counts dashes in pen widths. GDI's cosmetic dashes are pixels; its wide ones scale.
+    const double widthPixels = cosmetic ? 1.0 : deviceWidth;
+    QList<qreal> dashes;
+    switch (style) {
+    case 1: dashes = cosmetic ? QList<qreal> { 18, 6 } : QList<qreal> { 3, 1 }; break;
+    case 2: dashes = cosmetic ? QList<qreal> { 3, 3 } : QList<qreal> { 1, 1 }; break;
+    case 3: dashes = cosmetic ? QList<qreal> { 9, 6, 3, 6 } : QList<qreal> { 3, 1, 1, 1 }; break;
+    case 4: dashes = cosmetic ? QList<qreal> { 9, 3, 3, 3, 3, 3 } : QList<qreal> { 3, 1, 1, 1, 1, 1 }; break;
+    case PsAlternate: dashes = { 1, 1 }; break;
+    case PsUserStyle: {
+        double total = 0;
+        for (qreal entry : p.userDashes) {
+            // Entries are logical units for wide pens, pixels for cosmetic ones; none shorter
+            // than a pixel, or a long line becomes millions of dashes.
+            const double pixels = cosmetic ? entry : entry * scale;
+            const double clamped = std::clamp(std::isfinite(pixels) ? pixels : 1.0, 1.0, kFar);
+            dashes.append(clamped / widthPixels);
+            total += clamped;
+        }
+        if (dashes.size() % 2 == 1)
+            dashes.append(dashes.last());
+        if (total <= 0)
+            dashes.clear();
+        break;
+    }
+    default: break;
+    }
+    if (!dashes.isEmpty())
+        pen.setDashPattern(dashes);
+    return true;
+}
+
+bool MetafileCanvas::prepareBrush(QBrush& brush)
+{
+    const GdiBrush& b = m_s.brush;
+    switch (b.kind) {
+    case GdiBrush::Kind::Null:
+        return false;
+    case GdiBrush::Kind::Solid:
+        brush = QBrush(QColor(rgb(b.colour)));
+        return true;
+    case GdiBrush::Kind::Hatched: {
+        static const Qt::BrushStyle hatches[] = { Qt::HorPattern, Qt::VerPattern, Qt::FDiagPattern,
+                                                  Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern };
+        brush = QBrush(QColor(rgb(b.colour)), b.hatch >= 0 && b.hatch < 6 ? hatches[b.hatch] : Qt::SolidPattern);
+        return true;
+    }
+    case GdiBrush::Kind::Pattern:
+        if (b.pattern.isNull())
+            return false;
+        brush = QBrush(b.pattern);
+        // Qt scales a texture with the painter; GDI tiles it in device pixels from the top left.
+        brush.setTransform(full().inverted());
+        return true;
+    }
+    return false;
+}
+
+void MetafileCanvas::applyClip()
+{
+    if (!m_clipDirty)
+        return;
+    m_clipDirty = false;
+    m_painter.setTransform(m_base);
+    if (m_outerClip) {
+        m_painter.setClipPath(*m_outerClip, Qt::ReplaceClip);
+        if (m_s.clip)
+            m_painter.setClipPath(*m_s.clip, Qt::IntersectClip);
+    } else if (m_s.clip) {
+        m_painter.setClipPath(*m_s.clip, Qt::ReplaceClip);
+    } else {
+        m_painter.setClipping(false);
+    }
+}
+
+void MetafileCanvas::applyRop2()
+{
+    QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
+    switch (m_s.rop2) {
+    case 4: mode = QPainter::RasterOp_NotSource; break;                   // R2_NOTCOPYPEN
+    case 6: mode = QPainter::RasterOp_NotDestination; break;              // R2_NOT
+    case 7: mode = QPainter::RasterOp_SourceXorDestination; break;        // R2_XORPEN
+    case 9: mode = QPainter::RasterOp_SourceAndDestination; break;        // R2_MASKPEN
+    case 10: mode = QPainter::RasterOp_NotSourceXorDestination; break;    // R2_NOTXORPEN
+    case 15: mode = QPainter::RasterOp_SourceOrDestination; break;        // R2_MERGEPEN
+    default: break;
+    }
+    m_painter.setCompositionMode(mode);
+}
+
+bool MetafileCanvas::charge(const QRectF& picturePixels, qreal penWidth)
+{
+    if (exhausted())
+        return false;
+    const qreal grow = std::max<qreal>(penWidth, 1);
+    const QRectF r = picturePixels.normalized().adjusted(-grow, -grow, grow, grow);
+    if (!sane(r))
+        return false;
+    const QRectF seen = r.intersected(m_visible);
+    m_budget -= kCostPerDraw + qint64(seen.width() * seen.height());
+    return !exhausted() && !seen.isEmpty();
+}
+
+// Drawing ------------------------------------------------------------------------------------
+
+void MetafileCanvas::draw(const QPainterPath& logical, bool fill, bool stroke)
+{
+    if (m_pathOpen) {
+        addToPath(logical, false);
+        return;
+    }
+    if (m_s.rop2 == 11) // R2_NOP
+        return;
+    const QTransform& t = full();
+    if (!usable(t))
+        return;
+    QPen pen;
+    QBrush brush;
+    const bool hasPen = stroke && preparePen(pen, false);
+    const bool hasBrush = fill && prepareBrush(brush);
+    if (!hasPen && !hasBrush)
+        return;
+    if (m_s.rop2 == 1 || m_s.rop2 == 16) { // R2_BLACK, R2_WHITE
+        const QColor c = m_s.rop2 == 1 ? Qt::black : Qt::white;
+        pen.setColor(c);
+        brush = QBrush(c);
+    }
+    const qreal penPixels = hasPen ? std::max(1.0, m_s.pen.width * lengthScale()) : 0;
+    if (!charge(t.mapRect(logical.controlPointRect()), penPixels))
+        return;
+    applyClip();
+    applyRop2();
+    m_painter.setTransform(t * m_base);
+    if (hasBrush && m_s.brush.kind == GdiBrush::Kind::Hatched && m_s.bkOpaque) {
+        // GDI fills a hatch's gaps with the background colour when the mode is OPAQUE.
+        m_painter.setPen(Qt::NoPen);
+        m_painter.setBrush(QColor(rgb(m_s.bkColour)));
+        m_painter.drawPath(logical);
+    }
+    m_painter.setBrush(hasBrush ? brush : QBrush(Qt::NoBrush));
+    if (hasPen && pen.style() == Qt::CustomDashLine && m_s.bkOpaque) {
+        // Likewise a styled pen's gaps.
+        QPen under = pen;
+        under.setStyle(Qt::SolidLine);
+        under.setColor(QColor(rgb(m_s.bkColour)));
+        m_painter.setPen(Qt::NoPen);
+        m_painter.drawPath(logical);
+        m_painter.setBrush(Qt::NoBrush);
+        m_painter.setPen(under);
+        m_painter.drawPath(logical);
+        m_painter.setPen(pen);
+        m_painter.drawPath(logical);
+        return;
+    }
+    m_painter.setPen(hasPen ? pen : QPen(Qt::NoPen));
+    m_painter.drawPath(logical);
+}
+
+bool MetafileCanvas::pathTooLong() const
+{
+    return m_path.elementCount() > kMaxPathElements;
+}
+
+void MetafileCanvas::addToPath(const QPainterPath& logical, bool continueFigure)
+{
+    const QTransform& t = full();
+    if (!usable(t))
+        return;
+    QPainterPath mapped = t.map(logical);
+    if (!sane(mapped.controlPointRect()))
+        return;
+    if (continueFigure && m_path.elementCount() > 0)
+        m_path.connectPath(mapped);
+    else
+        m_path.addPath(mapped);
+    if (pathTooLong())
+        abortPath();
+}
+
+void MetafileCanvas::moveTo(QPointF p)
+{
+    m_s.position = p;
+}
+
+void MetafileCanvas::lineTo(QPointF p)
+{
+    QPainterPath path(m_s.position);
+    path.lineTo(p);
+    if (m_pathOpen) {
+        const QTransform& t = full();
+        const QPointF from = t.map(m_s.position);
+        const QPointF to = t.map(p);
+        if (usable(t) && sane(QRectF(from, to))) {
+            if (m_path.elementCount() == 0 || m_path.currentPosition() != from)
+                m_path.moveTo(from);
+            m_path.lineTo(to);
+            if (pathTooLong())
+                abortPath();
+        }
+    } else {
+        draw(path, false, true);
+    }
+    m_s.position = p;
+}
+
+void MetafileCanvas::polyline(const QList<QPointF>& points)
+{
+    if (points.size() < 2)
+        return;
+    QPainterPath path;
+    path.addPolygon(QPolygonF(points));
+    draw(path, false, true);
+}
+
+void MetafileCanvas::polylineTo(const QList<QPointF>& points)
+{
+    for (const QPointF& p : points)
+        lineTo(p);
+}
+
+void MetafileCanvas::polygon(const QList<QPointF>& points)
+{
+    if (points.size() < 2)
+        return;
+    QPainterPath path;
+    path.setFillRule(m_s.winding ? Qt::WindingFill : Qt::OddEvenFill);
+    path.addPolygon(QPolygonF(points));
+    path.closeSubpath();
+    draw(path, true, true);
+}
+
+void MetafileCanvas::polyPolygon(const QList<QList<QPointF>>& polygons)
+{
+    QPainterPath path;
+    path.setFillRule(m_s.winding ? Qt::WindingFill : Qt::OddEvenFill);
+    for (const QList<QPointF>& polygon : polygons) {
+        if (polygon.size() < 2)
+            continue;
+        path.addPolygon(QPolygonF(polygon));
+        path.closeSubpath();
+    }
+    if (!path.isEmpty())
+        draw(path, true, true);
+}
+
+void MetafileCanvas::polyPolyline(const QList<QList<QPointF>>& polylines)
+{
+    QPainterPath path;
+    for (const QList<QPointF>& line : polylines) {
+        if (line.size() >= 2)
+            path.addPolygon(QPolygonF(line));
+    }
+    if (!path.isEmpty())
+        draw(path, false, true);
+}
+
+void MetafileCanvas::polyBezier(const QList<QPointF>& points)
+{
+    if (points.size() < 4)
+        return;
+    QPainterPath path(points[0]);
+    for (qsizetype i = 1; i + 2 < points.size(); i += 3)
+        path.cubicTo(points[i], points[i + 1], points[i + 2]);
+    draw(path, false, true);
+}
+
+void MetafileCanvas::polyBezierTo(const QList<QPointF>& points)
+{
+    if (points.size() < 3)
+        return;
+    QPainterPath path(m_s.position);
+    qsizetype i = 0;
+    for (; i + 2 < points.size(); i += 3)
+        path.cubicTo(points[i], points[i + 1], points[i + 2]);
+    if (m_pathOpen)
+        addToPath(path, true);
+    else
+        draw(path, false, true);
+    m_s.position = points[i - 1];
+}
+
+void MetafileCanvas::polyDraw(const QList<QPointF>& points, const QList<quint8>& types)
+{
+    enum : quint8 { Close = 1, Line = 2, Bezier = 4, Move = 6 };
+    QPainterPath path(m_s.position);
+    for (qsizetype i = 0; i < points.size() && i < types.size(); ++i) {
+        const quint8 type = types[i] & ~Close;
+        if (type == Move) {
+            path.moveTo(points[i]);
+        } else if (type == Line) {
+            path.lineTo(points[i]);
+        } else if (type == Bezier && i + 2 < points.size() && (types[i + 1] & ~Close) == Bezier
+                   && (types[i + 2] & ~Close) == Bezier) {
+            path.cubicTo(points[i], points[i + 1], points[i + 2]);
+            i += 2;
+        } else {
+            return; // GDI refuses the whole call
+        }
+        if (types[i] & Close)
+            path.closeSubpath();
+    }
+    if (m_pathOpen)
+        addToPath(path, true);
+    else
+        draw(path, false, true);
+    if (!points.isEmpty())
+        m_s.position = path.currentPosition();
+}
+
+void MetafileCanvas::rectangle(const QRectF& box)
+{
+    QRectF r = box.normalized();
+    if ((m_s.pen.style & PsStyleMask) == PsInsideFrame && m_s.pen.width > 1) {
+        const double half = m_s.pen.width / 2;
+        r.adjust(half, half, -half, -half);
+    }
+    draw(rectPath(r), true, true);
+}
+
+void MetafileCanvas::roundRect(const QRectF& box, QSizeF corner)
+{
+    const QRectF r = box.normalized();
+    QPainterPath path;
+    path.addRoundedRect(r, std::min(std::abs(corner.width()) / 2, r.width() / 2),
+                        std::min(std::abs(corner.height()) / 2, r.height() / 2));
+    draw(path, true, true);
+}
+
+void MetafileCanvas::ellipse(const QRectF& box)
+{
+    QRectF r = box.normalized();
+    if ((m_s.pen.style & PsStyleMask) == PsInsideFrame && m_s.pen.width > 1) {
+        const double half = m_s.pen.width / 2;
+        r.adjust(half, half, -half, -half);
+    }
+    QPainterPath path;
+    path.addEllipse(r);
+    draw(path, true, true);
+}
+
+QPainterPath MetafileCanvas::arcPath(const QRectF& box, QPointF start, QPointF end, ArcKind kind, bool* ok)
+{
+    *ok = false;
+    const QRectF r = box.normalized();
+    if (r.width() <= 0 || r.height() <= 0)
+        return {};
+    const QPointF c = r.center();
+    const double rx = r.width() / 2;
+    const double ry = r.height() / 2;
+    // The radial through each point meets the ellipse at this angle of Qt's (y upwards).
+    auto angle = [&](QPointF p) {
+        const double dx = (p.x() - c.x()) / rx;
+        const double dy = -(p.y() - c.y()) / ry;
+        return dx == 0 && dy == 0 ? 0.0 : std::atan2(dy, dx) * 180 / std::numbers::pi;
+    };
+    const double a0 = angle(start);
+    const double a1 = angle(end);
+    // Anticlockwise as seen on the picture unless told otherwise; where the mapping turns the y
+    // axis upwards, that is clockwise in logical units.
+    bool positive = !m_s.clockwise;
+    if (full().determinant() < 0)
+        positive = !positive;
+    double sweep = a1 - a0;
+    if (positive) {
+        while (sweep <= 0)
+            sweep += 360;
+    } else {
+        while (sweep >= 0)
+            sweep -= 360;
+    }
+    QPainterPath path;
+    if (kind == ArcKind::Pie) {
+        path.moveTo(c);
+        path.arcTo(r, a0, sweep);
+        path.closeSubpath();
+    } else {
+        path.arcMoveTo(r, a0);
+        path.arcTo(r, a0, sweep);
+        if (kind == ArcKind::Chord)
+            path.closeSubpath();
+    }
+    *ok = true;
+    return path;
+}
+
+void MetafileCanvas::arc(const QRectF& box, QPointF start, QPointF end, ArcKind kind)
+{
+    bool ok = false;
+    QPainterPath path = arcPath(box, start, end, kind, &ok);
+    if (!ok)
+        return;
+    if (kind == ArcKind::ArcTo) {
+        QPainterPath withLine(m_s.position);
+        withLine.lineTo(path.elementAt(0));
+        withLine.connectPath(path);
+        if (m_pathOpen)
+            addToPath(withLine, true);
+        else
+            draw(withLine, false, true);
+        m_s.position = path.currentPosition();
+        return;
+    }
+    if (m_pathOpen) {
+        addToPath(path, false);
+        return;
+    }
+    path.setFillRule(m_s.winding ? Qt::WindingFill : Qt::OddEvenFill);
+    draw(path, kind != ArcKind::Arc, true);
+}
+
+void MetafileCanvas::angleArc(QPointF centre, double radius, double startDegrees, double sweepDegrees)
+{
+    if (!std::isfinite(startDegrees) || !std::isfinite(sweepDegrees) || radius <= 0)
+        return;
+    startDegrees = std::fmod(startDegrees, 360);
+    sweepDegrees = std::clamp(sweepDegrees, -3600.0, 3600.0);
+    const QRectF r(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
+    QPainterPath path(m_s.position);
+    QPainterPath arcOnly;
+    arcOnly.arcMoveTo(r, startDegrees);
+    path.lineTo(arcOnly.currentPosition());
+    path.arcTo(r, startDegrees, sweepDegrees);
+    if (m_pathOpen)
+        addToPath(path, true);
+    else
+        draw(path, false, true);
+    m_s.position = path.currentPosition();
+}
+
+void MetafileCanvas::setPixel(QPointF p, quint32 colourRef)
+{
+    const QTransform& t = full();
+    if (m_pathOpen || !usable(t))
+        return;
+    const QPointF at = t.map(p);
+    if (!charge(QRectF(at, QSizeF(1, 1))))
+        return;
+    applyClip();
+    m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    m_painter.setTransform(m_base);
+    m_painter.fillRect(QRectF(std::floor(at.x()), std::floor(at.y()), 1, 1), QColor(rgb(colourRef)));
+}
+
+// Text ---------------------------------------------------------------------------------------
+
+bool MetafileCanvas::qtFont(QFont& font)
+{
+    const GdiFont& g = m_s.font;
+    const QTransform& t = full();
+    const double yScale = std::hypot(t.m21(), t.m22());
+    const double xScale = std::hypot(t.m11(), t.m12());
+    const QString family = g.face.isEmpty() ? QStringLiteral("sans-serif") : g.face;
+
+    double em = 12;
+    if (g.height < 0) {
+        em = -g.height * yScale;
+    } else if (g.height > 0) {
+        // A positive height is the whole cell, ascent and descent; the em is a part of it.
+        auto ratio = m_emPerCell.constFind(family);
+        if (ratio == m_emPerCell.constEnd()) {
+            QFont probe(family);
+            probe.setPixelSize(100);
+            const QFontMetricsF m(probe);
+            const double cell = m.ascent() + m.descent();
+            ratio = m_emPerCell.insert(family, cell > 0 ? 100 / cell : 1.0);
+        }
+        em = g.height * yScale * *ratio;
+    }
+    if (!std::isfinite(em) || em > kMaxTextPixels || em < 0.5)
+        return false;
+    const int pixels = std::max(1, int(std::lround(em)));
+    const int weight = g.weight <= 0 ? 400 : std::clamp(g.weight, 1, 1000);
+    double widthPixels = g.width == 0 ? 0 : std::abs(g.width) * xScale;
+    if (!std::isfinite(widthPixels) || widthPixels > kMaxTextPixels)
+        widthPixels = 0;
+    const QString key = QStringLiteral("%1|%2|%3|%4|%5")
+                            .arg(family)
+                            .arg(pixels)
+                            .arg(weight)
+                            .arg(int(g.italic) | int(g.underline) << 1 | int(g.strikeOut) << 2)
+                            .arg(std::lround(widthPixels * 8));
+    for (const CachedFont& cached : m_fonts) {
+        if (cached.key == key) {
+            font = cached.font;
+            return true;
+        }
+    }
+    QFont f(family);
+    f.setPixelSize(pixels);
+    f.setWeight(QFont::Weight(weight));
+    f.setItalic(g.italic);
+    f.setUnderline(g.underline);
+    f.setStrikeOut(g.strikeOut);
+    if (widthPixels > 0) {
+        const double natural = QFontMetricsF(f).averageCharWidth();
+        if (natural > 0)
+            f.setStretch(std::clamp(int(std::lround(100 * widthPixels / natural)), 1, 4000));
+    }
+    if (m_fonts.size() >= 32)
+        m_fonts.erase(m_fonts.begin());
+    m_fonts.push_back({ key, f, em });
+    font = f;
+    return true;
+}
+
+void MetafileCanvas::textOut(QPointF reference, const GdiText& text, quint32 options, std::optional<QRectF> rect)
+{
+    const QTransform& t = full();
+    if (!usable(t))
+        return;
+    if (rect && (options & EtoOpaque) && !m_pathOpen) {
+        const QRectF box = rect->normalized();
+        if (charge(t.mapRect(box))) {
+            applyClip();
+            m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            m_painter.setTransform(t * m_base);
+            m_painter.fillRect(box, QColor(rgb(m_s.bkColour)));
+        }
+    }
+    // Glyph indexes belong to the font the file was made with, which is not here.
+    if (text.text.isEmpty() || (options & EtoGlyphIndex))
+        return;
+    QFont font;
+    if (!qtFont(font))
+        return;
+    const QFontMetricsF metrics(font);
+
+    const bool useCp = m_s.textAlign & TaUpdateCp;
+    const QPointF origin = t.map(useCp ? m_s.position : reference);
+    const double xScale = std::hypot(t.m11(), t.m12());
+    QList<double> offsets; // each character's start along the baseline, picture pixels
+    double width = 0;
+    if (!text.advances.isEmpty()) {
+        offsets.reserve(text.advances.size());
+        for (double a : text.advances) {
+            offsets.append(width);
+            width += a * xScale;
+        }
+    } else {
+        width = metrics.horizontalAdvance(text.text);
+    }
+    if (!std::isfinite(width) || std::abs(width) > kFar)
+        return;
+
+    double x0 = 0;
+    if ((m_s.textAlign & TaCenter) == TaCenter)
+        x0 = -width / 2;
+    else if (m_s.textAlign & TaRight)
+        x0 = -width;
+    double baseline = metrics.ascent();
+    if ((m_s.textAlign & TaBaseline) == TaBaseline)
+        baseline = 0;
+    else if (m_s.textAlign & TaBottom)
+        baseline = -metrics.descent();
+
+    // Text stays upright in the picture, turned by the escapement and by any rotation of the
+    // world; a mapping that only turns y upwards leaves it as it is.
+    double angle = -m_s.font.escapement / 10;
+    if (t.m11() != 0 || t.m12() != 0)
+        angle += std::atan2(t.m12(), std::abs(t.m11())) * 180 / std::numbers::pi;
+    const QTransform local = QTransform().rotate(std::isfinite(angle) ? std::fmod(angle, 360) : 0)
+        * QTransform::fromTranslate(origin.x(), origin.y());
+    const QRectF cell(x0, baseline - metrics.ascent(), width, metrics.ascent() + metrics.descent());
+
+    if (useCp) {
+        const double along = (m_s.textAlign & TaCenter) == TaCenter ? 0 : (m_s.textAlign & TaRight) ? x0 : x0 + width;
+        m_s.position = t.inverted().map(local.map(QPointF(along, 0)));
+    }
+
+    if (m_pathOpen) {
+        QPainterPath glyphs;
+        if (offsets.isEmpty()) {
+            glyphs.addText(QPointF(x0, baseline), font, text.text);
+        } else {
+            for (qsizetype i = 0; i < text.starts.size(); ++i) {
+                const qsizetype from = text.starts[i];
+                const qsizetype to = i + 1 < text.starts.size() ? text.starts[i + 1] : text.text.size();
+                glyphs.addText(QPointF(x0 + offsets.value(i), baseline), font, text.text.sliced(from, to - from));
+            }
+        }
+        QPainterPath mapped = local.map(glyphs);
+        if (sane(mapped.controlPointRect()))
+            m_path.addPath(mapped);
+        if (pathTooLong())
+            abortPath();
+        return;
+    }
+
+    if (!charge(local.mapRect(cell)))
+        return;
+    m_budget -= text.text.size() * kCostPerDraw;
+    applyClip();
+    m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (rect && (options & EtoClipped)) {
+        m_painter.setTransform(t * m_base);
+        m_painter.setClipRect(rect->normalized(), m_painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+        m_clipDirty = true;
+    }
+    m_painter.setTransform(local * m_base);
+    if (m_s.bkOpaque)
+        m_painter.fillRect(cell, QColor(rgb(m_s.bkColour)));
+    m_painter.setFont(font);
+    m_painter.setPen(QColor(rgb(m_s.textColour)));
+    if (offsets.isEmpty()) {
+        m_painter.drawText(QPointF(x0, baseline), text.text);
+    } else {
+        for (qsizetype i = 0; i < text.starts.size(); ++i) {
+            const qsizetype from = text.starts[i];
+            const qsizetype to = i + 1 < text.starts.size() ? text.starts[i + 1] : text.text.size();
+            m_painter.drawText(QPointF(x0 + offsets.value(i), baseline), text.text.sliced(from, to - from));
+        }
+    }
+}
+
+// Bitmaps ------------------------------------------------------------------------------------
+
+void MetafileCanvas::stretchBlt(const QRectF& dest, const QImage& image, const QRectF& source, quint32 rop)
+{
+    if (m_pathOpen || dest.width() == 0 || dest.height() == 0)
+        return;
+    const QTransform& t = full();
+    if (!usable(t))
+        return;
+    const QPainterPath box = rectPath(dest.normalized());
+
+    auto fillWith = [&](const QBrush& brush, QPainter::CompositionMode mode) {
+        if (!charge(t.mapRect(dest.normalized())))
+            return;
+        applyClip();
+        m_painter.setCompositionMode(mode);
+        m_painter.setTransform(t * m_base);
+        m_painter.setPen(Qt::NoPen);
+        m_painter.setBrush(brush);
+        m_painter.drawPath(box);
+    };
+    QBrush pattern;
+    switch (rop) {
+    case 0x00000042: // BLACKNESS
+        fillWith(Qt::black, QPainter::CompositionMode_SourceOver);
+        return;
+    case 0x00FF0062: // WHITENESS
+        fillWith(Qt::white, QPainter::CompositionMode_SourceOver);
+        return;
+    case 0x00550009: // DSTINVERT
+        fillWith(Qt::white, QPainter::RasterOp_SourceXorDestination);
+        return;
+    case 0x00F00021: // PATCOPY
+        if (prepareBrush(pattern))
+            fillWith(pattern, QPainter::CompositionMode_SourceOver);
+        return;
+    case 0x005A0049: // PATINVERT
+        if (prepareBrush(pattern))
+            fillWith(pattern, QPainter::RasterOp_SourceXorDestination);
+        return;
+    case 0x00AA0029: // the destination as it is
+        return;
+    default:
+        break;
+    }
+    if (image.isNull() || source.width() == 0 || source.height() == 0)
+        return;
+
+    QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
+    switch (rop) {
+    case 0x00EE0086: mode = QPainter::RasterOp_SourceOrDestination; break;          // SRCPAINT
+    case 0x008800C6: mode = QPainter::RasterOp_SourceAndDestination; break;         // SRCAND
+    case 0x00660046: mode = QPainter::RasterOp_SourceXorDestination; break;         // SRCINVERT
+    case 0x00440328: mode = QPainter::RasterOp_SourceAndNotDestination; break;      // SRCERASE
+    case 0x00330008: mode = QPainter::RasterOp_NotSource; break;                    // NOTSRCCOPY
+    case 0x001100A6: mode = QPainter::RasterOp_NotSourceAndNotDestination; break;   // NOTSRCERASE
+    case 0x00BB0226: mode = QPainter::RasterOp_NotSourceOrDestination; break;       // MERGEPAINT
+    default: break; // SRCCOPY, and the rest drawn as a copy
+    }
+
+    // Source pixels onto the destination, mirrored where the signs of the sizes differ.
+    const double sx = dest.width() / source.width();
+    const double sy = dest.height() / source.height();
+    const QTransform sourceToLogical(sx, 0, 0, sy, dest.x() - source.x() * sx, dest.y() - source.y() * sy);
+    const QRect part = source.normalized().toAlignedRect().intersected(image.rect());
+    if (part.isEmpty())
+        return;
+    const QTransform toPicture = sourceToLogical * t;
+    if (!usable(toPicture) || !charge(toPicture.mapRect(QRectF(part))))
+        return;
+    applyClip();
+    m_painter.setCompositionMode(mode);
+    m_painter.setTransform(toPicture * m_base);
+    m_painter.drawImage(part.topLeft(), image, part);
+}
+
+void MetafileCanvas::alphaBlend(const QRectF& dest, const QImage& image, const QRectF& source, int constantAlpha)
+{
+    if (m_pathOpen || image.isNull() || dest.width() == 0 || dest.height() == 0 || source.width() == 0
+        || source.height() == 0)
+        return;
+    const QTransform& t = full();
+    const double sx = dest.width() / source.width();
+    const double sy = dest.height() / source.height();
+    const QTransform toPicture = QTransform(sx, 0, 0, sy, dest.x() - source.x() * sx, dest.y() - source.y() * sy) * t;
+    const QRect part = source.normalized().toAlignedRect().intersected(image.rect());
+    if (part.isEmpty() || !usable(toPicture) || !charge(toPicture.mapRect(QRectF(part))))
+        return;
+    applyClip();
+    m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    m_painter.setTransform(toPicture * m_base);
+    m_painter.setOpacity(std::clamp(constantAlpha, 0, 255) / 255.0);
+    m_painter.drawImage(part.topLeft(), image, part);
+    m_painter.setOpacity(1);
+}
+
+// Clipping -----------------------------------------------------------------------------------
+
+void MetafileCanvas::setClip(std::optional<QPainterPath> clip)
+{
+    if (clip && !sane(clip->controlPointRect()))
+        clip = rectPath(QRectF()); // nothing sensible is visible
+    m_s.clip = std::move(clip);
+    m_clipDirty = true;
+}
+
+void MetafileCanvas::combineClip(const QPainterPath& path, int mode)
+{
+    if (mode == RgnCopy) {
+        setClip(path);
+        return;
+    }
+    const QPainterPath current = m_s.clip ? *m_s.clip : rectPath(m_visible.adjusted(-1, -1, 1, 1));
+    // Boolean operations on paths grow quickly with their size; a clip beyond this is
+    // not clip art, and is left as it was.
+    if (current.elementCount() + path.elementCount() > kMaxClipElements)
+        return;
+    m_budget -= kCostPerDraw * (current.elementCount() + path.elementCount());
+    QPainterPath clip;
+    switch (mode) {
+    case RgnAnd: {
+        // Rectangles within rectangles are the common case, and need no path clipping at all.
+        QRectF a;
+        QRectF b;
+        if (isAxisRect(current, &a) && isAxisRect(path, &b))
+            clip = rectPath(a.intersected(b));
+        else
+            clip = current.intersected(path);
+        break;
+    }
+    case RgnOr: clip = current.united(path); break;
+    case RgnXor: clip = current.subtracted(path).united(path.subtracted(current)); break;
+    case RgnDiff: clip = current.subtracted(path); break;
+    default: return;
+    }
+    setClip(clip);
+}
+
+void MetafileCanvas::intersectClipRect(const QRectF& rect)
+{
+    const QTransform& t = full();
+    if (usable(t))
+        combineClip(t.map(rectPath(rect.normalized())), RgnAnd);
+}
+
+void MetafileCanvas::excludeClipRect(const QRectF& rect)
+{
+    const QTransform& t = full();
+    if (usable(t))
+        combineClip(t.map(rectPath(rect.normalized())), RgnDiff);
+}
+
+void MetafileCanvas::offsetClip(QPointF d)
+{
+    if (!m_s.clip)
+        return;
+    const QTransform& t = full();
+    const QPointF shift = t.map(d) - t.map(QPointF(0, 0));
+    QPainterPath moved = *m_s.clip;
+    moved.translate(shift);
+    setClip(moved);
+}
+
+void MetafileCanvas::selectClipRegion(const std::optional<QPainterPath>& deviceRegion, int mode)
+{
+    if (!deviceRegion) {
+        if (mode == RgnCopy)
+            setClip(std::nullopt);
+        return;
+    }
+    combineClip(m_deviceToPicture.map(*deviceRegion), mode);
+}
+
+// Paths --------------------------------------------------------------------------------------
+
+void MetafileCanvas::beginPath()
+{
+    m_pathOpen = true;
+    m_pathDone = false;
+    m_path = QPainterPath();
+}
+
+void MetafileCanvas::endPath()
+{
+    if (!m_pathOpen)
+        return;
+    m_pathOpen = false;
+    m_pathDone = true;
+}
+
+void MetafileCanvas::abortPath()
+{
+    m_pathOpen = false;
+    m_pathDone = false;
+    m_path = QPainterPath();
+}
+
+void MetafileCanvas::closeFigure()
+{
+    if (m_pathOpen)
+        m_path.closeSubpath();
+}
+
+void MetafileCanvas::fillPath()
+{
+    if (!m_pathDone)
+        return;
+    QPainterPath path = m_path;
+    abortPath();
+    path.setFillRule(m_s.winding ? Qt::WindingFill : Qt::OddEvenFill);
+    QBrush brush;
+    if (m_s.rop2 == 11 || !prepareBrush(brush) || !charge(path.controlPointRect()))
+        return;
+    if (m_s.brush.kind == GdiBrush::Kind::Pattern)
+        brush.setTransform(QTransform());
+    applyClip();
+    applyRop2();
+    m_painter.setTransform(m_base);
+    if (m_s.brush.kind == GdiBrush::Kind::Hatched && m_s.bkOpaque)
+        m_painter.fillPath(path, QColor(rgb(m_s.bkColour)));
+    m_painter.fillPath(path, brush);
+}
+
+void MetafileCanvas::strokePath()
+{
+    if (!m_pathDone)
+        return;
+    const QPainterPath path = m_path;
+    abortPath();
+    QPen pen;
+    if (m_s.rop2 == 11 || !preparePen(pen, true))
+        return;
+    if (!charge(path.controlPointRect(), std::max(1.0, pen.widthF())))
+        return;
+    applyClip();
+    applyRop2();
+    m_painter.setTransform(m_base);
+    m_painter.strokePath(path, pen);
+}
+
+void MetafileCanvas::strokeAndFillPath()
+{
+    if (!m_pathDone)
+        return;
+    const QPainterPath path = m_path;
+    fillPath();
+    m_path = path;
+    m_pathDone = true;
+    strokePath();
+}
+
+void MetafileCanvas::selectClipPath(int mode)
+{
+    if (!m_pathDone)
+        return;
+    QPainterPath path = m_path;
+    abortPath();
+    path.setFillRule(m_s.winding ? Qt::WindingFill : Qt::OddEvenFill);
+    combineClip(path, mode);
+}
+
+void MetafileCanvas::saveDC()
+{
+    if (m_saved.size() < kMaxSaveDepth)
+        m_saved.push_back(m_s);
+}
+
+void MetafileCanvas::restoreDC(int which)
+{
+    // Negative: so many levels back; positive: the state the which-th save stored.
+    const qint64 depth = qint64(m_saved.size());
+    const qint64 index = which < 0 ? depth + which : qint64(which) - 1;
+    if (which == 0 || index < 0 || index >= depth)
+        return;
+    m_s = m_saved[std::size_t(index)];
+    m_saved.resize(std::size_t(index));
+    changed();
+    m_clipDirty = true;
+}
+
+} // namespace metafile

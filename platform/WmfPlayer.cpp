@@ -1,0 +1,602 @@
+#include "MetafileCanvas.h"
+#include "MetafileDib.h"
+#include "MetafilePlayers.h"
+
+#include <cmath>
+#include <set>
+
+namespace metafile {
+namespace {
+
+using Metafile::Format;
+using Metafile::Problem;
+
+constexpr quint32 kPlaceableKey = 0x9AC6CDD7;
+
+enum : quint16 {
+    MetaEof = 0x0000,
+    MetaSaveDc = 0x001E,
+    MetaCreatePalette = 0x00F7,
+    MetaSetBkMode = 0x0102,
+    MetaSetMapMode = 0x0103,
+    MetaSetRop2 = 0x0104,
+    MetaSetPolyFillMode = 0x0106,
+    MetaRestoreDc = 0x0127,
+    MetaSelectClipRegion = 0x012C,
+    MetaSelectObject = 0x012D,
+    MetaSetTextAlign = 0x012E,
+    MetaDibCreatePatternBrush = 0x0142,
+    MetaDeleteObject = 0x01F0,
+    MetaCreatePatternBrush = 0x01F9,
+    MetaSetBkColor = 0x0201,
+    MetaSetTextColor = 0x0209,
+    MetaSetWindowOrg = 0x020B,
+    MetaSetWindowExt = 0x020C,
+    MetaSetViewportOrg = 0x020D,
+    MetaSetViewportExt = 0x020E,
+    MetaOffsetWindowOrg = 0x020F,
+    MetaOffsetViewportOrg = 0x0211,
+    MetaLineTo = 0x0213,
+    MetaMoveTo = 0x0214,
+    MetaOffsetClipRgn = 0x0220,
+    MetaSelectPalette = 0x0234,
+    MetaCreatePenIndirect = 0x02FA,
+    MetaCreateFontIndirect = 0x02FB,
+    MetaCreateBrushIndirect = 0x02FC,
+    MetaPolygon = 0x0324,
+    MetaPolyline = 0x0325,
+    MetaScaleWindowExt = 0x0410,
+    MetaScaleViewportExt = 0x0412,
+    MetaExcludeClipRect = 0x0415,
+    MetaIntersectClipRect = 0x0416,
+    MetaEllipse = 0x0418,
+    MetaRectangle = 0x041B,
+    MetaSetPixel = 0x041F,
+    MetaTextOut = 0x0521,
+    MetaPolyPolygon = 0x0538,
+    MetaRoundRect = 0x061C,
+    MetaPatBlt = 0x061D,
+    MetaCreateRegion = 0x06FF,
+    MetaArc = 0x0817,
+    MetaPie = 0x081A,
+    MetaChord = 0x0830,
+    MetaDibBitBlt = 0x0940,
+    MetaExtTextOut = 0x0A32,
+    MetaDibStretchBlt = 0x0B41,
+    MetaStretchDib = 0x0F43,
+};
+
+bool standardHeader(Bytes file, qint64 at)
+{
+    const quint16 type = file.u16(at);
+    const quint16 version = file.u16(at + 4);
+    return file.has(at, 18) && (type == 1 || type == 2) && file.u16(at + 2) == 9
+        && (version == 0x0100 || version == 0x0300);
+}
+
+// A WMF record's parameters, 16-bit words after the size and function.
+struct Params {
+    Bytes b;
+    qint64 words() const { return b.size() / 2; }
+    bool need(qint64 n) const { return words() >= n; }
+    double s(qint64 i) const { return b.i16(2 * i); }
+    quint16 u(qint64 i) const { return b.u16(2 * i); }
+    quint32 u32(qint64 i) const { return b.u32(2 * i); }
+    QPointF point(qint64 i) const { return QPointF(s(i + 1), s(i)); } // stored y first
+    QRectF rect(qint64 i) const // bottom, right, top, left
+    {
+        return QRectF(QPointF(s(i + 3), s(i + 2)), QPointF(s(i + 1), s(i)));
+    }
+};
+
+struct Object {
+    enum class Kind { Empty, Pen, Brush, Font, Palette, Other };
+    Kind kind = Kind::Empty;
+    GdiPen pen;
+    GdiBrush brush;
+    GdiFont font;
+    QList<QRgb> palette;
+};
+
+// GDI's metafile object table: each new object takes the lowest free slot.
+class ObjectTable {
+public:
+    explicit ObjectTable(int capacity)
+        : m_capacity(capacity)
+    {
+    }
+    void add(Object object)
+    {
+        if (!m_free.empty()) {
+            const int slot = *m_free.begin();
+            m_free.erase(m_free.begin());
+            m_objects[std::size_t(slot)] = std::move(object);
+        } else if (m_objects.size() < std::size_t(m_capacity)) {
+            m_objects.push_back(std::move(object));
+        }
+        // A full table drops the object, as GDI would fail to create it.
+    }
+    const Object* at(quint16 index) const
+    {
+        if (index >= m_objects.size() || m_objects[index].kind == Object::Kind::Empty)
+            return nullptr;
+        return &m_objects[index];
+    }
+    void remove(quint16 index)
+    {
+        if (index >= m_objects.size() || m_objects[index].kind == Object::Kind::Empty)
+            return;
+        m_objects[index] = Object();
+        m_free.insert(index);
+    }
+
+private:
+    int m_capacity;
+    std::vector<Object> m_objects;
+    std::set<int> m_free;
+};
+
+QList<QPointF> points(const Params& p, qint64 firstWord, qint64 count)
+{
+    QList<QPointF> out;
+    out.reserve(count);
+    for (qint64 i = 0; i < count; ++i)
+        out.append(QPointF(p.s(firstWord + 2 * i), p.s(firstWord + 2 * i + 1)));
+    return out;
+}
+
+GdiFont readFont(const Params& p)
+{
+    GdiFont f;
+    f.height = p.s(0);
+    f.width = std::abs(p.s(1));
+    f.escapement = p.s(2);
+    f.weight = int(p.s(4));
+    f.italic = p.b.u8(10) != 0;
+    f.underline = p.b.u8(11) != 0;
+    f.strikeOut = p.b.u8(12) != 0;
+    f.charset = p.b.u8(13);
+    const Bytes face = p.b.from(18);
+    f.face = decodeFaceName(face.view().first(std::min<qint64>(face.size(), 32)), f.charset);
+    return f;
+}
+
+void blit(MetafileCanvas& canvas, QRectF dest, Bytes dib, QRectF source, quint32 rop, quint32 usage, bool dibOrder)
+{
+    const Dib bitmap = decodePackedDib(dib, usage, canvas.palette());
+    if (bitmap.isNull())
+        return;
+    canvas.countDecodedPixels(qint64(bitmap.image.width()) * bitmap.image.height());
+    if (dibOrder && bitmap.bottomUp) // StretchDIBits counts a bottom-up bitmap's rows from the bottom
+        source.moveTop(bitmap.image.height() - source.top() - source.height());
+    canvas.stretchBlt(dest, bitmap.image, source, rop);
+}
+
+void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileCanvas& canvas, ObjectTable& objects)
+{
+    switch (function) {
+    case MetaSetMapMode:
+        if (p.need(1))
+            canvas.setMapMode(p.u(0));
+        break;
+    case MetaSetWindowOrg:
+        if (p.need(2))
+            canvas.setWindowOrg(p.point(0));
+        break;
+    case MetaSetWindowExt:
+        if (p.need(2))
+            canvas.setWindowExt(QSizeF(p.s(1), p.s(0)));
+        break;
+    case MetaSetViewportOrg:
+        if (p.need(2))
+            canvas.setViewportOrg(p.point(0));
+        break;
+    case MetaSetViewportExt:
+        if (p.need(2))
+            canvas.setViewportExt(QSizeF(p.s(1), p.s(0)));
+        break;
+    case MetaOffsetWindowOrg:
+        if (p.need(2))
+            canvas.offsetWindowOrg(p.point(0));
+        break;
+    case MetaOffsetViewportOrg:
+        if (p.need(2))
+            canvas.offsetViewportOrg(p.point(0));
+        break;
+    case MetaScaleWindowExt:
+        if (p.need(4))
+            canvas.scaleWindowExt(p.s(3), p.s(2), p.s(1), p.s(0));
+        break;
+    case MetaScaleViewportExt:
+        if (p.need(4))
+            canvas.scaleViewportExt(p.s(3), p.s(2), p.s(1), p.s(0));
+        break;
+    case MetaSetBkColor:
+        if (p.need(2))
+            canvas.setBkColour(p.u32(0));
+        break;
+    case MetaSetTextColor:
+        if (p.need(2))
+            canvas.setTextColour(p.u32(0));
+        break;
+    case MetaSetBkMode:
+        if (p.need(1))
+            canvas.setBkMode(p.u(0));
+        break;
+    case MetaSetPolyFillMode:
+        if (p.need(1))
+            canvas.setPolyFillMode(p.u(0));
+        break;
+    case MetaSetTextAlign:
+        if (p.need(1))
+            canvas.setTextAlign(p.u(0));
+        break;
+    case MetaSetRop2:
+        if (p.need(1))
+            canvas.setRop2(p.u(0));
+        break;
+    case MetaSaveDc:
+        canvas.saveDC();
+        break;
+    case MetaRestoreDc:
+        if (p.need(1))
+            canvas.restoreDC(int(p.s(0)));
+        break;
+
+    case MetaCreatePenIndirect:
+        if (p.need(5)) {
+            Object o;
+            o.kind = Object::Kind::Pen;
+            o.pen.style = p.u(0);
+            o.pen.width = std::abs(p.s(1));
+            o.pen.colour = p.u32(3);
+            objects.add(o);
+        }
+        break;
+    case MetaCreateBrushIndirect:
+        if (p.need(4)) {
+            Object o;
+            o.kind = Object::Kind::Brush;
+            const quint16 style = p.u(0);
+            o.brush.colour = p.u32(1);
+            if (style == 1) {
+                o.brush.kind = GdiBrush::Kind::Null;
+            } else if (style == 2) {
+                o.brush.kind = GdiBrush::Kind::Hatched;
+                o.brush.hatch = p.u(3);
+            }
+            objects.add(o);
+        }
+        break;
+    case MetaDibCreatePatternBrush:
+        if (p.need(2)) {
+            Object o;
+            o.kind = Object::Kind::Brush;
+            o.brush.kind = GdiBrush::Kind::Null;
+            const Dib dib = decodePackedDib(p.b.from(4), p.u(1), canvas.palette());
+            if (!dib.isNull() && canvas.allowPattern(qint64(dib.image.width()) * dib.image.height())) {
+                o.brush.kind = GdiBrush::Kind::Pattern;
+                o.brush.pattern = dib.image;
+            }
+            objects.add(o); // the slot is taken even when the bitmap is not usable
+        }
+        break;
+    case MetaCreateFontIndirect:
+        if (p.need(9)) {
+            Object o;
+            o.kind = Object::Kind::Font;
+            o.font = readFont(p);
+            objects.add(o);
+        }
+        break;
+    case MetaCreatePalette:
+        if (p.need(2)) {
+            Object o;
+            o.kind = Object::Kind::Palette;
+            const qint64 count = p.u(1);
+            if (p.b.has(4, count * 4)) {
+                for (qint64 i = 0; i < count; ++i)
+                    o.palette.append(qRgb(p.b.u8(4 + 4 * i), p.b.u8(5 + 4 * i), p.b.u8(6 + 4 * i)));
+            }
+            objects.add(o);
+        }
+        break;
+    case MetaCreatePatternBrush: {
+        // A device-dependent bitmap brush; only the slot it takes matters here.
+        Object o;
+        o.kind = Object::Kind::Brush;
+        o.brush.kind = GdiBrush::Kind::Null;
+        objects.add(o);
+        break;
+    }
+    case MetaCreateRegion: {
+        Object o;
+        o.kind = Object::Kind::Other;
+        objects.add(o);
+        break;
+    }
+    case MetaSelectObject:
+        if (p.need(1)) {
+            if (const Object* o = objects.at(p.u(0))) {
+                if (o->kind == Object::Kind::Pen)
+                    canvas.selectPen(o->pen);
+                else if (o->kind == Object::Kind::Brush)
+                    canvas.selectBrush(o->brush);
+                else if (o->kind == Object::Kind::Font)
+                    canvas.selectFont(o->font);
+            }
+        }
+        break;
+    case MetaSelectPalette:
+        if (p.need(1)) {
+            if (const Object* o = objects.at(p.u(0)); o && o->kind == Object::Kind::Palette)
+                canvas.selectPalette(o->palette);
+        }
+        break;
+    case MetaDeleteObject:
+        if (p.need(1))
+            objects.remove(p.u(0));
+        break;
+
+    case MetaMoveTo:
+        if (p.need(2))
+            canvas.moveTo(p.point(0));
+        break;
+    case MetaLineTo:
+        if (p.need(2))
+            canvas.lineTo(p.point(0));
+        break;
+    case MetaPolygon:
+    case MetaPolyline:
+        if (p.need(1)) {
+            const qint64 count = p.s(0);
+            if (count < 0 || !p.need(1 + 2 * count))
+                break;
+            if (function == MetaPolygon)
+                canvas.polygon(points(p, 1, count));
+            else
+                canvas.polyline(points(p, 1, count));
+        }
+        break;
+    case MetaPolyPolygon:
+        if (p.need(1)) {
+            const qint64 polygons = p.u(0);
+            if (!p.need(1 + polygons))
+                break;
+            qint64 total = 0;
+            for (qint64 i = 0; i < polygons; ++i)
+                total += p.u(1 + i);
+            if (!p.need(1 + polygons + 2 * total))
+                break;
+            QList<QList<QPointF>> all;
+            qint64 word = 1 + polygons;
+            for (qint64 i = 0; i < polygons; ++i) {
+                const qint64 count = p.u(1 + i);
+                all.append(points(p, word, count));
+                word += 2 * count;
+            }
+            canvas.polyPolygon(all);
+        }
+        break;
+    case MetaRectangle:
+        if (p.need(4))
+            canvas.rectangle(p.rect(0));
+        break;
+    case MetaEllipse:
+        if (p.need(4))
+            canvas.ellipse(p.rect(0));
+        break;
+    case MetaRoundRect:
+        if (p.need(6))
+            canvas.roundRect(p.rect(2), QSizeF(p.s(1), p.s(0)));
+        break;
+    case MetaArc:
+    case MetaPie:
+    case MetaChord:
+        if (p.need(8)) {
+            const auto kind = function == MetaArc ? MetafileCanvas::ArcKind::Arc
+                : function == MetaPie             ? MetafileCanvas::ArcKind::Pie
+                                                  : MetafileCanvas::ArcKind::Chord;
+            canvas.arc(p.rect(4), p.point(2), p.point(0), kind);
+        }
+        break;
+    case MetaSetPixel:
+        if (p.need(4))
+            canvas.setPixel(p.point(2), p.u32(0));
+        break;
+    case MetaPatBlt:
+        if (p.need(6))
+            canvas.stretchBlt(QRectF(p.s(5), p.s(4), p.s(3), p.s(2)), QImage(), QRectF(), p.u32(0));
+        break;
+
+    case MetaTextOut:
+        if (p.need(1)) {
+            const qint64 length = p.s(0);
+            const qint64 padded = (length + 1) / 2 * 2;
+            if (length < 0 || !p.b.has(2, padded + 4))
+                break;
+            const QByteArrayView bytes = p.b.sub(2, length).view();
+            const double y = p.b.i16(2 + padded);
+            const double x = p.b.i16(4 + padded);
+            canvas.textOut(QPointF(x, y), decodeText(bytes, canvas.font().charset, {}), 0, std::nullopt);
+        }
+        break;
+    case MetaExtTextOut:
+        if (p.need(4)) {
+            const QPointF at = p.point(0);
+            const qint64 length = p.s(2);
+            const quint16 options = p.u(3);
+            qint64 offset = 8;
+            std::optional<QRectF> rect;
+            if (options & 0x0006) { // ETO_OPAQUE, ETO_CLIPPED
+                if (!p.b.has(offset, 8))
+                    break;
+                rect = QRectF(QPointF(p.b.i16(offset), p.b.i16(offset + 2)), QPointF(p.b.i16(offset + 4), p.b.i16(offset + 6)));
+                offset += 8;
+            }
+            if (length < 0 || !p.b.has(offset, length))
+                break;
+            const QByteArrayView bytes = p.b.sub(offset, length).view();
+            offset += (length + 1) / 2 * 2;
+            QList<double> dx;
+            if (length > 0 && p.b.has(offset, 2 * length)) {
+                dx.reserve(length);
+                for (qint64 i = 0; i < length; ++i)
+                    dx.append(p.b.i16(offset + 2 * i));
+            }
+            canvas.textOut(at, decodeText(bytes, canvas.font().charset, dx), options, rect);
+        }
+        break;
+
+    case MetaDibBitBlt:
+        // Without a bitmap the record is one word longer than its function's size byte says.
+        if (recordWords == (function >> 8) + 3) {
+            if (p.need(9))
+                canvas.stretchBlt(QRectF(p.s(8), p.s(7), p.s(6), p.s(5)), QImage(), QRectF(), p.u32(0));
+        } else if (p.need(8)) {
+            const QRectF dest(p.s(7), p.s(6), p.s(5), p.s(4));
+            const QRectF source(p.s(3), p.s(2), p.s(5), p.s(4));
+            blit(canvas, dest, p.b.from(16), source, p.u32(0), DibRgbColours, false);
+        }
+        break;
+    case MetaDibStretchBlt:
+        if (recordWords == (function >> 8) + 3) {
+            if (p.need(11))
+                canvas.stretchBlt(QRectF(p.s(10), p.s(9), p.s(8), p.s(7)), QImage(), QRectF(), p.u32(0));
+        } else if (p.need(10)) {
+            const QRectF dest(p.s(9), p.s(8), p.s(7), p.s(6));
+            const QRectF source(p.s(5), p.s(4), p.s(3), p.s(2));
+            blit(canvas, dest, p.b.from(20), source, p.u32(0), DibRgbColours, false);
+        }
+        break;
+    case MetaStretchDib:
+        if (p.need(11)) {
+            const QRectF dest(p.s(10), p.s(9), p.s(8), p.s(7));
+            const QRectF source(p.s(6), p.s(5), p.s(4), p.s(3));
+            blit(canvas, dest, p.b.from(22), source, p.u32(0), p.u(2), true);
+        }
+        break;
+
+    case MetaIntersectClipRect:
+        if (p.need(4))
+            canvas.intersectClipRect(p.rect(0));
+        break;
+    case MetaExcludeClipRect:
+        if (p.need(4))
+            canvas.excludeClipRect(p.rect(0));
+        break;
+    case MetaOffsetClipRgn:
+        if (p.need(2))
+            canvas.offsetClip(p.point(0));
+        break;
+    case MetaSelectClipRegion:
+        // Regions are not read; selecting one leaves the clip as it is.
+        break;
+    default:
+        break; // records without a visible effect here, and unknown ones
+    }
+}
+
+} // namespace
+
+Layout scanWmf(Bytes file)
+{
+    Layout l;
+    const bool placeable = file.u32(0) == kPlaceableKey && file.has(0, 22);
+    const qint64 start = placeable ? 22 : 0;
+    if (!standardHeader(file, start)) {
+        if (placeable)
+            l.problem = Problem::Malformed;
+        return l;
+    }
+    l.format = placeable ? Format::PlaceableWmf : Format::Wmf;
+    l.problem = Problem::Malformed;
+    l.objectCount = file.u16(start + 10);
+
+    if (placeable) {
+        const double left = file.i16(6);
+        const double top = file.i16(8);
+        const double right = file.i16(10);
+        const double bottom = file.i16(12);
+        const double inch = file.u16(14);
+        if (inch == 0)
+            return l;
+        l.windowOrg = QPointF(left, top);
+        l.windowExt = QSizeF(right - left, bottom - top);
+        l.size = QSize(int(std::lround(std::abs(right - left) * 96 / inch)),
+                       int(std::lround(std::abs(bottom - top) * 96 / inch)));
+        if (l.size.width() > Metafile::kMaxSide || l.size.height() > Metafile::kMaxSide) {
+            l.problem = Problem::TooLarge;
+            return l;
+        }
+    }
+
+    // Walk the chain: every record must lie inside the file. A plain WMF is sized by its first
+    // window extent, in logical units taken as pixels.
+    const qint64 first = start + 18;
+    qint64 at = first;
+    std::optional<QSizeF> extent;
+    QPointF origin;
+    while (file.has(at, 6)) {
+        const qint64 words = file.u32(at);
+        const quint16 function = file.u16(at + 4);
+        if (words < 3 || !file.has(at, 2 * words))
+            return l;
+        if (function == MetaEof) {
+            at += 2 * words;
+            break;
+        }
+        if (!extent && words >= 5) {
+            const QPointF value(file.i16(at + 8), file.i16(at + 6));
+            if (function == MetaSetWindowOrg)
+                origin = value;
+            else if (function == MetaSetWindowExt)
+                extent = QSizeF(value.x(), value.y());
+        }
+        at += 2 * words;
+    }
+    l.records = file.sub(first, at - first);
+
+    if (!placeable) {
+        if (!extent)
+            return l;
+        l.windowOrg = origin;
+        l.windowExt = *extent;
+        const double w = std::abs(extent->width());
+        const double h = std::abs(extent->height());
+        if (w > Metafile::kMaxSide || h > Metafile::kMaxSide) {
+            l.problem = Problem::TooLarge;
+            return l;
+        }
+        l.size = QSize(int(w), int(h));
+    }
+    if (l.size.width() < 1 || l.size.height() < 1 || l.windowExt.width() == 0 || l.windowExt.height() == 0)
+        return l;
+    l.problem = Problem::None;
+    return l;
+}
+
+void playWmf(const Layout& layout, MetafileCanvas& canvas)
+{
+    // As a viewer plays a placeable file: the bounding box (or the plain file's window) fills
+    // the picture, and the records may move the window or viewport from there.
+    canvas.setMapMode(8);
+    canvas.setWindowOrg(layout.windowOrg);
+    canvas.setWindowExt(layout.windowExt);
+    canvas.setViewportOrg(QPointF(0, 0));
+    canvas.setViewportExt(QSizeF(layout.size));
+
+    ObjectTable objects(layout.objectCount);
+    const Bytes records = layout.records;
+    qint64 at = 0;
+    while (records.has(at, 6) && !canvas.exhausted()) {
+        const qint64 words = records.u32(at);
+        const quint16 function = records.u16(at + 4);
+        if (words < 3 || !records.has(at, 2 * words))
+            break;
+        playRecord(function, Params { records.sub(at + 6, 2 * words - 6) }, words, canvas, objects);
+        at += 2 * words;
+    }
+}
+
+} // namespace metafile
