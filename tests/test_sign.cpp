@@ -493,3 +493,30 @@ TEST_F(FolderWindow, an_empty_path_is_stored_and_applied_like_any_other)
 }
 
 } // namespace
+
+namespace {
+
+// The sign folder taken away while it is in use (a USB stick pulled out): the keys and the
+// keypad go quiet, the sign keeps its picture, and pointing at the folder again reports it.
+TEST_F(Sign, a_sign_folder_removed_while_in_use_leaves_the_sign_as_it_was)
+{
+    makeAbc();
+    useFolder(folder);
+    down();
+    const QColor before = shown();
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    down();
+    up();
+    typeOnKeypad("2");
+    EXPECT_EQ(shown(), before);
+    EXPECT_TRUE(platform.messages.empty());
+    QTimer::singleShot(0, [&] {
+        if (bus.browseDirWindow())
+            QTest::mouseClick(bus.browseDirWindow()->Command2(1), Qt::LeftButton);
+    });
+    EXPECT_FALSE(bus.picDir());
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(bus.File1.ListCount(), 3) << "the list keeps what it last read";
+}
+
+} // namespace
