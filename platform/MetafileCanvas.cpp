@@ -17,10 +17,13 @@ constexpr std::size_t kMaxSaveDepth = 1024;
 constexpr int kMaxPathElements = 1 << 18;
 constexpr int kMaxClipElements = 1 << 14;
 constexpr double kMaxTextPixels = 4096;
-constexpr qint64 kCostPerDraw = 256;
-// Pixels touched before playback gives up: about a second of filling whatever the picture's
-// size, or 32 coats of the whole picture if that is more.
+// The work budget, in units of about a nanosecond of Qt's time (see Work): a second or so for
+// any picture, or 32 coats of a large picture if that is more.
 constexpr qint64 kMinBudget = 1LL << 30;
+constexpr qint64 kCostPerCall = 1024;
+constexpr qint64 kCostPerCharacter = 4096;
+constexpr qint64 kCostPerPathCharacter = 4096; // glyph outlines are laid out one by one
+constexpr qint64 kCostPerClipElement = 4096;   // boolean operations on paths
 constexpr qint64 kMaxPatternPixels = 1LL << 22;
 
 enum : quint32 {
@@ -541,17 +544,50 @@ void MetafileCanvas::applyRop2()
     m_painter.setCompositionMode(mode);
 }
 
-bool MetafileCanvas::charge(const QRectF& picturePixels, qreal penWidth)
+bool MetafileCanvas::charge(const QRectF& picturePixels, const Work& work)
 {
     if (exhausted())
         return false;
-    const qreal grow = std::max<qreal>(penWidth, 1);
+    const qreal grow = std::max<qreal>(work.penPixels, 1);
     const QRectF r = picturePixels.normalized().adjusted(-grow, -grow, grow, grow);
     if (!sane(r))
         return false;
     const QRectF seen = r.intersected(m_visible);
-    m_budget -= kCostPerDraw + qint64(seen.width() * seen.height());
-    return !exhausted() && !seen.isEmpty();
+    if (seen.isEmpty()) {
+        m_budget -= kCostPerCall; // not drawn at all
+        return false;
+    }
+    double cost = kCostPerCall + seen.width() * seen.height() * work.perPixel;
+    // Filling walks every edge down the rows it crosses, keeping the edges on each row sorted;
+    // a self-crossing outline costs accordingly. Stroking builds an outline along the whole
+    // path, visible or not.
+    if (work.fill)
+        cost += double(work.elements) * 32
+            + std::min(work.rows, double(work.elements) * seen.height()) * 4 * std::log2(2.0 + double(work.elements));
+    if (work.stroke)
+        cost += double(work.elements) * 256 + work.length * std::max(1.0, work.penPixels);
+    cost += double(work.characters) * kCostPerCharacter;
+    m_budget -= qint64(std::min(cost, 1e15));
+    return !exhausted();
+}
+
+void MetafileCanvas::measure(const QPainterPath& path, const QTransform& t, Work& work)
+{
+    // Through the control points, which bound the curves.
+    double length = 0;
+    double rows = 0;
+    QPointF previous;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPointF p = t.map(QPointF(path.elementAt(i)));
+        if (!path.elementAt(i).isMoveTo()) {
+            length += std::hypot(p.x() - previous.x(), p.y() - previous.y());
+            rows += std::abs(p.y() - previous.y());
+        }
+        previous = p;
+    }
+    work.elements = path.elementCount();
+    work.length = std::isfinite(length) ? length : 1e15;
+    work.rows = std::isfinite(rows) ? rows : 1e15;
 }
 
 // Drawing ------------------------------------------------------------------------------------
@@ -578,8 +614,12 @@ void MetafileCanvas::draw(const QPainterPath& logical, bool fill, bool stroke)
         pen.setColor(c);
         brush = QBrush(c);
     }
-    const qreal penPixels = hasPen ? std::max(1.0, m_s.pen.width * lengthScale()) : 0;
-    if (!charge(t.mapRect(logical.controlPointRect()), penPixels))
+    Work work;
+    measure(logical, t, work);
+    work.fill = hasBrush;
+    work.stroke = hasPen;
+    work.penPixels = hasPen ? std::max(1.0, m_s.pen.width * lengthScale()) : 0;
+    if (!charge(t.mapRect(logical.controlPointRect()), work))
         return;
     applyClip();
     applyRop2();
@@ -617,7 +657,8 @@ bool MetafileCanvas::pathTooLong() const
 void MetafileCanvas::addToPath(const QPainterPath& logical, bool continueFigure)
 {
     const QTransform& t = full();
-    if (!usable(t))
+    m_budget -= kCostPerCall + 16LL * logical.elementCount();
+    if (!usable(t) || m_pathOverflow || exhausted())
         return;
     QPainterPath mapped = t.map(logical);
     if (!sane(mapped.controlPointRect()))
@@ -627,7 +668,13 @@ void MetafileCanvas::addToPath(const QPainterPath& logical, bool continueFigure)
     else
         m_path.addPath(mapped);
     if (pathTooLong())
-        abortPath();
+        overflowPath();
+}
+
+void MetafileCanvas::overflowPath()
+{
+    m_pathOverflow = true;
+    m_path = QPainterPath();
 }
 
 void MetafileCanvas::moveTo(QPointF p)
@@ -640,15 +687,16 @@ void MetafileCanvas::lineTo(QPointF p)
     QPainterPath path(m_s.position);
     path.lineTo(p);
     if (m_pathOpen) {
+        m_budget -= kCostPerCall;
         const QTransform& t = full();
         const QPointF from = t.map(m_s.position);
         const QPointF to = t.map(p);
-        if (usable(t) && sane(QRectF(from, to))) {
+        if (usable(t) && sane(QRectF(from, to)) && !m_pathOverflow) {
             if (m_path.elementCount() == 0 || m_path.currentPosition() != from)
                 m_path.moveTo(from);
             m_path.lineTo(to);
             if (pathTooLong())
-                abortPath();
+                overflowPath();
         }
     } else {
         draw(path, false, true);
@@ -902,7 +950,10 @@ bool MetafileCanvas::qtFont(QFont& font)
     const QTransform& t = full();
     const double yScale = std::hypot(t.m21(), t.m22());
     const double xScale = std::hypot(t.m11(), t.m12());
-    const QString family = g.face.isEmpty() ? QStringLiteral("sans-serif") : g.face;
+    // "@" names a face's vertical-writing variant; the horizontal face is what is installed.
+    QString family = g.face.startsWith(QLatin1Char('@')) ? g.face.mid(1) : g.face;
+    if (family.isEmpty())
+        family = QStringLiteral("sans-serif");
 
     double em = 12;
     if (g.height < 0) {
@@ -951,7 +1002,7 @@ bool MetafileCanvas::qtFont(QFont& font)
     }
     if (m_fonts.size() >= 32)
         m_fonts.erase(m_fonts.begin());
-    m_fonts.push_back({ key, f, em });
+    m_fonts.push_back({ key, f });
     font = f;
     return true;
 }
@@ -1021,6 +1072,9 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& text, quint32 opt
     }
 
     if (m_pathOpen) {
+        m_budget -= kCostPerPathCharacter * text.starts.size();
+        if (m_pathOverflow || exhausted())
+            return;
         QPainterPath glyphs;
         if (offsets.isEmpty()) {
             glyphs.addText(QPointF(x0, baseline), font, text.text);
@@ -1032,16 +1086,17 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& text, quint32 opt
             }
         }
         QPainterPath mapped = local.map(glyphs);
-        if (sane(mapped.controlPointRect()))
+        if (sane(mapped.controlPointRect()) && !m_pathOverflow)
             m_path.addPath(mapped);
         if (pathTooLong())
-            abortPath();
+            overflowPath();
         return;
     }
 
-    if (!charge(local.mapRect(cell)))
+    Work work;
+    work.characters = text.starts.size();
+    if (!charge(local.mapRect(cell), work))
         return;
-    m_budget -= text.text.size() * kCostPerDraw;
     applyClip();
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (rect && (options & EtoClipped)) {
@@ -1133,7 +1188,9 @@ void MetafileCanvas::stretchBlt(const QRectF& dest, const QImage& image, const Q
     if (part.isEmpty())
         return;
     const QTransform toPicture = sourceToLogical * t;
-    if (!usable(toPicture) || !charge(toPicture.mapRect(QRectF(part))))
+    Work work;
+    work.perPixel = 4; // sampled through a transform
+    if (!usable(toPicture) || !charge(toPicture.mapRect(QRectF(part)), work))
         return;
     applyClip();
     m_painter.setCompositionMode(mode);
@@ -1151,7 +1208,9 @@ void MetafileCanvas::alphaBlend(const QRectF& dest, const QImage& image, const Q
     const double sy = dest.height() / source.height();
     const QTransform toPicture = QTransform(sx, 0, 0, sy, dest.x() - source.x() * sx, dest.y() - source.y() * sy) * t;
     const QRect part = source.normalized().toAlignedRect().intersected(image.rect());
-    if (part.isEmpty() || !usable(toPicture) || !charge(toPicture.mapRect(QRectF(part))))
+    Work work;
+    work.perPixel = 4;
+    if (part.isEmpty() || !usable(toPicture) || !charge(toPicture.mapRect(QRectF(part)), work))
         return;
     applyClip();
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -1182,7 +1241,9 @@ void MetafileCanvas::combineClip(const QPainterPath& path, int mode)
     // not clip art, and is left as it was.
     if (current.elementCount() + path.elementCount() > kMaxClipElements)
         return;
-    m_budget -= kCostPerDraw * (current.elementCount() + path.elementCount());
+    m_budget -= kCostPerClipElement * (current.elementCount() + path.elementCount());
+    if (exhausted())
+        return;
     QPainterPath clip;
     switch (mode) {
     case RgnAnd: {
@@ -1244,6 +1305,7 @@ void MetafileCanvas::beginPath()
 {
     m_pathOpen = true;
     m_pathDone = false;
+    m_pathOverflow = false;
     m_path = QPainterPath();
 }
 
@@ -1252,19 +1314,21 @@ void MetafileCanvas::endPath()
     if (!m_pathOpen)
         return;
     m_pathOpen = false;
-    m_pathDone = true;
+    m_pathDone = !m_pathOverflow;
+    m_pathOverflow = false;
 }
 
 void MetafileCanvas::abortPath()
 {
     m_pathOpen = false;
     m_pathDone = false;
+    m_pathOverflow = false;
     m_path = QPainterPath();
 }
 
 void MetafileCanvas::closeFigure()
 {
-    if (m_pathOpen)
+    if (m_pathOpen && !m_pathOverflow)
         m_path.closeSubpath();
 }
 
@@ -1276,7 +1340,10 @@ void MetafileCanvas::fillPath()
     abortPath();
     path.setFillRule(m_s.winding ? Qt::WindingFill : Qt::OddEvenFill);
     QBrush brush;
-    if (m_s.rop2 == 11 || !prepareBrush(brush) || !charge(path.controlPointRect()))
+    Work work;
+    measure(path, QTransform(), work);
+    work.fill = true;
+    if (m_s.rop2 == 11 || !prepareBrush(brush) || !charge(path.controlPointRect(), work))
         return;
     if (m_s.brush.kind == GdiBrush::Kind::Pattern)
         brush.setTransform(QTransform());
@@ -1297,7 +1364,11 @@ void MetafileCanvas::strokePath()
     QPen pen;
     if (m_s.rop2 == 11 || !preparePen(pen, true))
         return;
-    if (!charge(path.controlPointRect(), std::max(1.0, pen.widthF())))
+    Work work;
+    measure(path, QTransform(), work);
+    work.stroke = true;
+    work.penPixels = std::max(1.0, pen.widthF());
+    if (!charge(path.controlPointRect(), work))
         return;
     applyClip();
     applyRop2();

@@ -58,6 +58,19 @@ QString decodeFaceName(QByteArrayView bytes, quint8 charset);
 // UTF-16 text with one advance per code unit.
 GdiText utf16Text(QString text, const QList<double>& dx);
 
+// What a drawing call costs Qt, in roughly nanoseconds: pixels filled, path elements rasterized
+// across the rows they span, outline built along a stroke, characters laid out.
+struct Work {
+    qint64 elements = 0;
+    bool fill = false;
+    bool stroke = false;
+    double length = 0; // of the outline, picture pixels
+    double rows = 0;   // scanlines the outline's edges cross, counted once per edge
+    double penPixels = 0;
+    qint64 characters = 0;
+    double perPixel = 1;
+};
+
 // The device context that WMF and EMF records drive, drawing onto a QPainter. "Device" pixels
 // are the reference device's; deviceToPicture maps them onto the picture's pixels, whose top
 // left is the painter's origin. Everything is bounded: the save stack, paths, and the work done,
@@ -69,7 +82,7 @@ public:
     MetafileCanvas(const MetafileCanvas&) = delete;
     MetafileCanvas& operator=(const MetafileCanvas&) = delete;
 
-    // Work is counted in pixels touched; past the budget the remaining records are not drawn.
+    // Past the work budget (see Work) the remaining records are not drawn.
     bool exhausted() const { return m_budget < 0; }
 
     // Mapping.
@@ -193,10 +206,12 @@ private:
     bool prepareBrush(QBrush& brush);
     void applyClip();
     void applyRop2();
-    bool charge(const QRectF& picturePixels, qreal penWidth = 0);
+    bool charge(const QRectF& picturePixels, const Work& work = {});
+    static void measure(const QPainterPath& path, const QTransform& t, Work& work);
     void draw(const QPainterPath& logical, bool fill, bool stroke);
     void addToPath(const QPainterPath& logical, bool continueFigure);
     bool pathTooLong() const;
+    void overflowPath();
     QPainterPath arcPath(const QRectF& box, QPointF start, QPointF end, ArcKind kind, bool* ok);
     void setClip(std::optional<QPainterPath> clip);
     void combineClip(const QPainterPath& path, int mode);
@@ -211,11 +226,11 @@ private:
     std::vector<State> m_saved;
     QTransform m_full;
     bool m_fullValid = false;
-    bool m_clipApplied = false;
     bool m_clipDirty = true;
 
     bool m_pathOpen = false;
     bool m_pathDone = false;
+    bool m_pathOverflow = false; // past the size limit: the bracket stays open, drawing nothing
     QPainterPath m_path; // picture pixels
     qint64 m_budget;
     qint64 m_patternPixels = 0;
@@ -223,7 +238,6 @@ private:
     struct CachedFont {
         QString key;
         QFont font;
-        double em = 0;
     };
     std::vector<CachedFont> m_fonts;
     QHash<QString, double> m_emPerCell;

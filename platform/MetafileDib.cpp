@@ -83,7 +83,7 @@ std::optional<Header> readHeader(Bytes info, quint32 usage, const QList<QRgb>& p
         const qint64 at = 40;
         if (headerSize == 40)
             offset += 4 * count;
-        if (!info.has(at, 4 * count) || (headerSize > 40 && headerSize < 40 + 4 * count))
+        if (!info.has(at, 4 * count) || (headerSize > 40 && headerSize < quint32(40 + 4 * count)))
             return {};
         for (int i = 0; i < count; ++i)
             h.masks[i] = info.u32(at + 4 * i);

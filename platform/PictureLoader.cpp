@@ -1,10 +1,32 @@
 #include "PictureLoader.h"
 
+#include "Metafile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 
 namespace PictureLoader {
+namespace {
+
+PictureLoad loadMetafile(QFile& file, QSize visibleSize)
+{
+    if (file.size() > Metafile::kMaxFileBytes)
+        return { {}, PictureError::TooLarge };
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() != file.size())
+        return { {}, PictureError::NotReadable };
+    Metafile::Rendering rendering = Metafile::render(bytes, visibleSize);
+    if (rendering.problem == Metafile::Problem::TooLarge)
+        return { {}, PictureError::TooLarge };
+    if (!rendering.ok())
+        return { {}, PictureError::NotAPicture };
+    if (rendering.image.size() == rendering.size)
+        return { Picture(std::move(rendering.image)), PictureError::None };
+    return { Picture(std::move(rendering.image), rendering.size), PictureError::None };
+}
+
+} // namespace
 
 PictureLoad load(const QString& fileName, QSize visibleSize)
 {
@@ -20,6 +42,8 @@ PictureLoad load(const QString& fileName, QSize visibleSize)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return { {}, PictureError::NotReadable };
+    if (Metafile::looksLikeMetafile(file.peek(64)))
+        return loadMetafile(file, visibleSize);
 
     QImageReader reader(&file);
     reader.setDecideFormatFromContent(true);

@@ -537,11 +537,11 @@ Layout scanWmf(Bytes file)
     qint64 at = first;
     std::optional<QSizeF> extent;
     QPointF origin;
-    while (file.has(at, 6)) {
+    while (at < file.size()) {
         const qint64 words = file.u32(at);
         const quint16 function = file.u16(at + 4);
-        if (words < 3 || !file.has(at, 2 * words))
-            return l;
+        if (!file.has(at, 6) || words < 3 || !file.has(at, 2 * words))
+            return l; // a record cut short
         if (function == MetaEof) {
             at += 2 * words;
             break;

@@ -1,0 +1,766 @@
+#include "MetafileCanvas.h"
+#include "MetafileDib.h"
+#include "MetafilePlayers.h"
+
+#include <QHash>
+
+#include <cmath>
+
+namespace metafile {
+namespace {
+
+using Metafile::Format;
+using Metafile::Problem;
+
+constexpr quint32 kEmfSignature = 0x464D4520; // " EMF"
+
+enum : quint32 {
+    EmrHeader = 1,
+    EmrPolyBezier = 2,
+    EmrPolygon = 3,
+    EmrPolyline = 4,
+    EmrPolyBezierTo = 5,
+    EmrPolylineTo = 6,
+    EmrPolyPolyline = 7,
+    EmrPolyPolygon = 8,
+    EmrSetWindowExtEx = 9,
+    EmrSetWindowOrgEx = 10,
+    EmrSetViewportExtEx = 11,
+    EmrSetViewportOrgEx = 12,
+    EmrEof = 14,
+    EmrSetPixelV = 15,
+    EmrSetMapMode = 17,
+    EmrSetBkMode = 18,
+    EmrSetPolyFillMode = 19,
+    EmrSetRop2 = 20,
+    EmrSetTextAlign = 22,
+    EmrSetTextColor = 24,
+    EmrSetBkColor = 25,
+    EmrOffsetClipRgn = 26,
+    EmrMoveToEx = 27,
+    EmrExcludeClipRect = 29,
+    EmrIntersectClipRect = 30,
+    EmrScaleViewportExtEx = 31,
+    EmrScaleWindowExtEx = 32,
+    EmrSaveDc = 33,
+    EmrRestoreDc = 34,
+    EmrSetWorldTransform = 35,
+    EmrModifyWorldTransform = 36,
+    EmrSelectObject = 37,
+    EmrCreatePen = 38,
+    EmrCreateBrushIndirect = 39,
+    EmrDeleteObject = 40,
+    EmrAngleArc = 41,
+    EmrEllipse = 42,
+    EmrRectangle = 43,
+    EmrRoundRect = 44,
+    EmrArc = 45,
+    EmrChord = 46,
+    EmrPie = 47,
+    EmrSelectPalette = 48,
+    EmrCreatePalette = 49,
+    EmrLineTo = 54,
+    EmrArcTo = 55,
+    EmrPolyDraw = 56,
+    EmrSetArcDirection = 57,
+    EmrSetMiterLimit = 58,
+    EmrBeginPath = 59,
+    EmrEndPath = 60,
+    EmrCloseFigure = 61,
+    EmrFillPath = 62,
+    EmrStrokeAndFillPath = 63,
+    EmrStrokePath = 64,
+    EmrSelectClipPath = 67,
+    EmrAbortPath = 68,
+    EmrComment = 70,
+    EmrExtSelectClipRgn = 75,
+    EmrBitBlt = 76,
+    EmrStretchBlt = 77,
+    EmrStretchDiBits = 81,
+    EmrExtCreateFontIndirectW = 82,
+    EmrExtTextOutA = 83,
+    EmrExtTextOutW = 84,
+    EmrPolyBezier16 = 85,
+    EmrPolygon16 = 86,
+    EmrPolyline16 = 87,
+    EmrPolyBezierTo16 = 88,
+    EmrPolylineTo16 = 89,
+    EmrPolyPolyline16 = 90,
+    EmrPolyPolygon16 = 91,
+    EmrPolyDraw16 = 92,
+    EmrCreateMonoBrush = 93,
+    EmrCreateDibPatternBrushPt = 94,
+    EmrExtCreatePen = 95,
+    EmrAlphaBlend = 114,
+};
+
+constexpr quint32 kStockObject = 0x80000000;
+constexpr qint64 kMaxRegionRects = 16384;
+
+struct Object {
+    enum class Kind { Pen, Brush, Font, Palette };
+    Kind kind = Kind::Pen;
+    GdiPen pen;
+    GdiBrush brush;
+    GdiFont font;
+    QList<QRgb> palette;
+};
+
+struct Player {
+    MetafileCanvas& canvas;
+    int handles;
+    QHash<quint32, Object> objects;
+
+    // Index 0 is the metafile itself; anything at or past the header's count is not a handle.
+    bool validHandle(quint32 index) const { return index > 0 && index < quint32(handles); }
+    void store(quint32 index, Object object)
+    {
+        if (validHandle(index))
+            objects.insert(index, std::move(object));
+    }
+    void play(quint32 type, Bytes r);
+};
+
+QPointF pointL(Bytes r, qint64 at)
+{
+    return QPointF(r.i32(at), r.i32(at + 4));
+}
+
+QRectF rectL(Bytes r, qint64 at)
+{
+    return QRectF(pointL(r, at), pointL(r, at + 8));
+}
+
+QTransform xform(Bytes r, qint64 at)
+{
+    return QTransform(r.f32(at), r.f32(at + 4), r.f32(at + 8), r.f32(at + 12), r.f32(at + 16), r.f32(at + 20));
+}
+
+// Points at `at`, 32-bit or 16-bit pairs; none if the record is too short for them.
+std::optional<QList<QPointF>> readPoints(Bytes r, qint64 at, qint64 count, bool small)
+{
+    const qint64 size = small ? 4 : 8;
+    if (!r.has(at, count * size))
+        return {};
+    QList<QPointF> out;
+    out.reserve(count);
+    for (qint64 i = 0; i < count; ++i) {
+        const qint64 p = at + i * size;
+        out.append(small ? QPointF(r.i16(p), r.i16(p + 2)) : QPointF(r.i32(p), r.i32(p + 4)));
+    }
+    return out;
+}
+
+std::optional<QList<QList<QPointF>>> readPolyPoints(Bytes r, bool small)
+{
+    const qint64 polys = r.u32(8 + 16);
+    const qint64 total = r.u32(8 + 20);
+    const qint64 countsAt = 8 + 24;
+    if (!r.has(countsAt, polys * 4))
+        return {};
+    qint64 sum = 0;
+    for (qint64 i = 0; i < polys; ++i)
+        sum += r.u32(countsAt + 4 * i);
+    if (sum > total)
+        return {};
+    const qint64 pointsAt = countsAt + polys * 4;
+    const std::optional<QList<QPointF>> all = readPoints(r, pointsAt, total, small);
+    if (!all)
+        return {};
+    QList<QList<QPointF>> out;
+    qint64 next = 0;
+    for (qint64 i = 0; i < polys; ++i) {
+        const qint64 count = r.u32(countsAt + 4 * i);
+        out.append(all->mid(next, count));
+        next += count;
+    }
+    return out;
+}
+
+GdiFont readLogFontW(Bytes r, qint64 at)
+{
+    GdiFont f;
+    f.height = r.i32(at);
+    f.width = std::abs(double(r.i32(at + 4)));
+    f.escapement = r.i32(at + 8);
+    f.weight = r.i32(at + 16);
+    f.italic = r.u8(at + 20) != 0;
+    f.underline = r.u8(at + 21) != 0;
+    f.strikeOut = r.u8(at + 22) != 0;
+    f.charset = r.u8(at + 23);
+    for (int i = 0; i < 32; ++i) {
+        const quint16 c = r.u16(at + 28 + 2 * i);
+        if (c == 0)
+            break;
+        f.face.append(QChar(c));
+    }
+    return f;
+}
+
+// The fixed part each record needs; a shorter one is skipped rather than read as zeros.
+qint64 fixedSize(quint32 type)
+{
+    switch (type) {
+    case EmrSetMapMode:
+    case EmrSetBkMode:
+    case EmrSetPolyFillMode:
+    case EmrSetRop2:
+    case EmrSetTextAlign:
+    case EmrSetTextColor:
+    case EmrSetBkColor:
+    case EmrSetArcDirection:
+    case EmrSetMiterLimit:
+    case EmrSelectObject:
+    case EmrDeleteObject:
+    case EmrSelectClipPath:
+        return 12;
+    case EmrSetWindowExtEx:
+    case EmrSetWindowOrgEx:
+    case EmrSetViewportExtEx:
+    case EmrSetViewportOrgEx:
+    case EmrMoveToEx:
+    case EmrLineTo:
+    case EmrOffsetClipRgn:
+        return 16;
+    case EmrRectangle:
+    case EmrEllipse:
+    case EmrIntersectClipRect:
+    case EmrExcludeClipRect:
+    case EmrScaleViewportExtEx:
+    case EmrScaleWindowExtEx:
+        return 24;
+    case EmrPolyBezier:
+    case EmrPolygon:
+    case EmrPolyline:
+    case EmrPolyBezierTo:
+    case EmrPolylineTo:
+    case EmrPolyBezier16:
+    case EmrPolygon16:
+    case EmrPolyline16:
+    case EmrPolyBezierTo16:
+    case EmrPolylineTo16:
+    case EmrPolyDraw:
+    case EmrPolyDraw16:
+        return 28;
+    case EmrRoundRect:
+    case EmrPolyPolyline:
+    case EmrPolyPolygon:
+    case EmrPolyPolyline16:
+    case EmrPolyPolygon16:
+        return 32;
+    case EmrExtSelectClipRgn:
+        return 16;
+    default:
+        return 8;
+    }
+}
+
+void Player::play(quint32 type, Bytes r)
+{
+    const qint64 size = r.size();
+    if (size < fixedSize(type))
+        return;
+    switch (type) {
+    case EmrSetMapMode:
+        canvas.setMapMode(int(r.u32(8)));
+        break;
+    case EmrSetWindowExtEx:
+        canvas.setWindowExt(QSizeF(r.i32(8), r.i32(12)));
+        break;
+    case EmrSetWindowOrgEx:
+        canvas.setWindowOrg(pointL(r, 8));
+        break;
+    case EmrSetViewportExtEx:
+        canvas.setViewportExt(QSizeF(r.i32(8), r.i32(12)));
+        break;
+    case EmrSetViewportOrgEx:
+        canvas.setViewportOrg(pointL(r, 8));
+        break;
+    case EmrScaleViewportExtEx:
+        canvas.scaleViewportExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
+        break;
+    case EmrScaleWindowExtEx:
+        canvas.scaleWindowExt(r.i32(8), r.i32(12), r.i32(16), r.i32(20));
+        break;
+    case EmrSetWorldTransform:
+        if (size >= 32)
+            canvas.setWorldTransform(xform(r, 8));
+        break;
+    case EmrModifyWorldTransform:
+        if (size >= 36)
+            canvas.modifyWorldTransform(xform(r, 8), r.u32(32));
+        break;
+    case EmrSetBkMode:
+        canvas.setBkMode(int(r.u32(8)));
+        break;
+    case EmrSetPolyFillMode:
+        canvas.setPolyFillMode(int(r.u32(8)));
+        break;
+    case EmrSetRop2:
+        canvas.setRop2(int(r.u32(8)));
+        break;
+    case EmrSetTextAlign:
+        canvas.setTextAlign(r.u32(8));
+        break;
+    case EmrSetTextColor:
+        canvas.setTextColour(r.u32(8));
+        break;
+    case EmrSetBkColor:
+        canvas.setBkColour(r.u32(8));
+        break;
+    case EmrSetArcDirection:
+        canvas.setArcDirection(int(r.u32(8)));
+        break;
+    case EmrSetMiterLimit:
+        canvas.setMiterLimit(r.u32(8));
+        break;
+    case EmrSaveDc:
+        canvas.saveDC();
+        break;
+    case EmrRestoreDc:
+        if (size >= 12)
+            canvas.restoreDC(r.i32(8));
+        break;
+
+    case EmrCreatePen:
+        if (size >= 28) {
+            Object o;
+            o.pen.style = r.u32(12);
+            o.pen.width = std::abs(double(r.i32(16)));
+            o.pen.colour = r.u32(24);
+            store(r.u32(8), o);
+        }
+        break;
+    case EmrExtCreatePen:
+        if (size >= 52) {
+            Object o;
+            o.pen.style = r.u32(28);
+            // Cosmetic pens are one pixel wide whatever width they carry.
+            o.pen.width = (o.pen.style & 0x10000) ? double(r.u32(32)) : 0;
+            if (r.u32(36) == 1) // BS_NULL
+                o.pen.style = (o.pen.style & ~0xFu) | 5;
+            o.pen.colour = r.u32(40);
+            const qint64 entries = r.u32(48);
+            if ((o.pen.style & 0xF) == 7 && entries <= 16 && r.has(52, entries * 4)) {
+                for (qint64 i = 0; i < entries; ++i)
+                    o.pen.userDashes.append(r.u32(52 + 4 * i));
+            }
+            store(r.u32(8), o);
+        }
+        break;
+    case EmrCreateBrushIndirect:
+        if (size >= 24) {
+            Object o;
+            o.kind = Object::Kind::Brush;
+            const quint32 style = r.u32(12);
+            o.brush.colour = r.u32(16);
+            if (style == 1) {
+                o.brush.kind = GdiBrush::Kind::Null;
+            } else if (style == 2) {
+                o.brush.kind = GdiBrush::Kind::Hatched;
+                o.brush.hatch = int(r.u32(20) & 0xFF);
+            }
+            store(r.u32(8), o);
+        }
+        break;
+    case EmrCreateDibPatternBrushPt:
+    case EmrCreateMonoBrush:
+        if (size >= 32) {
+            Object o;
+            o.kind = Object::Kind::Brush;
+            o.brush.kind = GdiBrush::Kind::Null;
+            const Dib dib = decodeDib(r.sub(r.u32(16), r.u32(20)), r.sub(r.u32(24), r.u32(28)), r.u32(12),
+                                      canvas.palette());
+            if (!dib.isNull() && canvas.allowPattern(qint64(dib.image.width()) * dib.image.height())) {
+                o.brush.kind = GdiBrush::Kind::Pattern;
+                o.brush.pattern = dib.image;
+            }
+            store(r.u32(8), o);
+        }
+        break;
+    case EmrExtCreateFontIndirectW:
+        if (size >= 12 + 92) {
+            Object o;
+            o.kind = Object::Kind::Font;
+            o.font = readLogFontW(r, 12);
+            store(r.u32(8), o);
+        }
+        break;
+    case EmrCreatePalette:
+        if (size >= 16) {
+            Object o;
+            o.kind = Object::Kind::Palette;
+            const qint64 count = r.u16(14);
+            if (r.has(16, count * 4)) {
+                for (qint64 i = 0; i < count; ++i)
+                    o.palette.append(qRgb(r.u8(16 + 4 * i), r.u8(17 + 4 * i), r.u8(18 + 4 * i)));
+            }
+            store(r.u32(8), o);
+        }
+        break;
+    case EmrSelectObject:
+        if (size >= 12) {
+            const quint32 index = r.u32(8);
+            if (index & kStockObject) {
+                const int stock = int(index & ~kStockObject);
+                if (std::optional<GdiBrush> brush = MetafileCanvas::stockBrush(stock))
+                    canvas.selectBrush(*brush);
+                else if ((stock >= 6 && stock <= 8) || stock == 19)
+                    canvas.selectPen(MetafileCanvas::stockPen(stock));
+                else if (stock >= 10 && stock <= 17 && stock != 15)
+                    canvas.selectFont(GdiFont());
+            } else if (auto it = objects.constFind(index); it != objects.constEnd()) {
+                switch (it->kind) {
+                case Object::Kind::Pen: canvas.selectPen(it->pen); break;
+                case Object::Kind::Brush: canvas.selectBrush(it->brush); break;
+                case Object::Kind::Font: canvas.selectFont(it->font); break;
+                case Object::Kind::Palette: break;
+                }
+            }
+        }
+        break;
+    case EmrSelectPalette:
+        if (size >= 12) {
+            const quint32 index = r.u32(8);
+            if (index == (kStockObject | 15))
+                canvas.selectPalette({});
+            else if (auto it = objects.constFind(index); it != objects.constEnd() && it->kind == Object::Kind::Palette)
+                canvas.selectPalette(it->palette);
+        }
+        break;
+    case EmrDeleteObject:
+        objects.remove(r.u32(8));
+        break;
+
+    case EmrMoveToEx:
+        canvas.moveTo(pointL(r, 8));
+        break;
+    case EmrLineTo:
+        canvas.lineTo(pointL(r, 8));
+        break;
+    case EmrPolyBezier:
+    case EmrPolygon:
+    case EmrPolyline:
+    case EmrPolyBezierTo:
+    case EmrPolylineTo:
+    case EmrPolyBezier16:
+    case EmrPolygon16:
+    case EmrPolyline16:
+    case EmrPolyBezierTo16:
+    case EmrPolylineTo16: {
+        const bool small = type >= EmrPolyBezier16;
+        const std::optional<QList<QPointF>> points = readPoints(r, 28, r.u32(24), small);
+        if (!points)
+            break;
+        switch (small ? type - EmrPolyBezier16 + EmrPolyBezier : type) {
+        case EmrPolyBezier: canvas.polyBezier(*points); break;
+        case EmrPolygon: canvas.polygon(*points); break;
+        case EmrPolyline: canvas.polyline(*points); break;
+        case EmrPolyBezierTo: canvas.polyBezierTo(*points); break;
+        case EmrPolylineTo: canvas.polylineTo(*points); break;
+        default: break;
+        }
+        break;
+    }
+    case EmrPolyPolyline:
+    case EmrPolyPolygon:
+    case EmrPolyPolyline16:
+    case EmrPolyPolygon16: {
+        const bool small = type == EmrPolyPolyline16 || type == EmrPolyPolygon16;
+        const std::optional<QList<QList<QPointF>>> polys = readPolyPoints(r, small);
+        if (!polys)
+            break;
+        if (type == EmrPolyPolygon || type == EmrPolyPolygon16)
+            canvas.polyPolygon(*polys);
+        else
+            canvas.polyPolyline(*polys);
+        break;
+    }
+    case EmrPolyDraw:
+    case EmrPolyDraw16: {
+        const bool small = type == EmrPolyDraw16;
+        const qint64 count = r.u32(24);
+        const std::optional<QList<QPointF>> points = readPoints(r, 28, count, small);
+        const qint64 typesAt = 28 + count * (small ? 4 : 8);
+        if (!points || !r.has(typesAt, count))
+            break;
+        QList<quint8> types;
+        types.reserve(count);
+        for (qint64 i = 0; i < count; ++i)
+            types.append(r.u8(typesAt + i));
+        canvas.polyDraw(*points, types);
+        break;
+    }
+    case EmrRectangle:
+        canvas.rectangle(rectL(r, 8));
+        break;
+    case EmrEllipse:
+        canvas.ellipse(rectL(r, 8));
+        break;
+    case EmrRoundRect:
+        canvas.roundRect(rectL(r, 8), QSizeF(r.i32(24), r.i32(28)));
+        break;
+    case EmrArc:
+    case EmrArcTo:
+    case EmrChord:
+    case EmrPie:
+        if (size >= 40) {
+            const auto kind = type == EmrArc ? MetafileCanvas::ArcKind::Arc
+                : type == EmrArcTo           ? MetafileCanvas::ArcKind::ArcTo
+                : type == EmrChord           ? MetafileCanvas::ArcKind::Chord
+                                             : MetafileCanvas::ArcKind::Pie;
+            canvas.arc(rectL(r, 8), pointL(r, 24), pointL(r, 32), kind);
+        }
+        break;
+    case EmrAngleArc:
+        if (size >= 28)
+            canvas.angleArc(pointL(r, 8), r.u32(16), r.f32(20), r.f32(24));
+        break;
+    case EmrSetPixelV:
+        if (size >= 20)
+            canvas.setPixel(pointL(r, 8), r.u32(16));
+        break;
+
+    case EmrBeginPath: canvas.beginPath(); break;
+    case EmrEndPath: canvas.endPath(); break;
+    case EmrCloseFigure: canvas.closeFigure(); break;
+    case EmrAbortPath: canvas.abortPath(); break;
+    case EmrFillPath: canvas.fillPath(); break;
+    case EmrStrokePath: canvas.strokePath(); break;
+    case EmrStrokeAndFillPath: canvas.strokeAndFillPath(); break;
+    case EmrSelectClipPath: canvas.selectClipPath(int(r.u32(8))); break;
+
+    case EmrIntersectClipRect:
+        canvas.intersectClipRect(rectL(r, 8));
+        break;
+    case EmrExcludeClipRect:
+        canvas.excludeClipRect(rectL(r, 8));
+        break;
+    case EmrOffsetClipRgn:
+        canvas.offsetClip(pointL(r, 8));
+        break;
+    case EmrExtSelectClipRgn: {
+        const qint64 dataSize = r.u32(8);
+        const int mode = int(r.u32(12));
+        if (dataSize == 0 || !r.has(16, 32)) {
+            canvas.selectClipRegion(std::nullopt, mode);
+            break;
+        }
+        const qint64 count = r.u32(24);
+        if (count > kMaxRegionRects || !r.has(16, dataSize) || dataSize < 32 + count * 16 || !r.has(48, count * 16))
+            break;
+        QPainterPath region;
+        region.setFillRule(Qt::WindingFill);
+        for (qint64 i = 0; i < count; ++i)
+            region.addRect(rectL(r, 48 + 16 * i).normalized());
+        canvas.selectClipRegion(region, mode);
+        break;
+    }
+
+    case EmrExtTextOutA:
+    case EmrExtTextOutW: {
+        if (size < 60)
+            break;
+        const QPointF reference = pointL(r, 36);
+        const qint64 chars = r.u32(44);
+        const qint64 stringAt = r.u32(48);
+        const quint32 options = r.u32(52);
+        std::optional<QRectF> rect;
+        qint64 dxAt = 56;
+        if (!(options & 0x100)) { // ETO_NO_RECT leaves the rectangle out
+            if (size < 76)
+                break;
+            if (options & 0x6)
+                rect = rectL(r, 56);
+            dxAt = 72;
+        }
+        const bool wide = type == EmrExtTextOutW;
+        if (!r.has(stringAt, chars * (wide ? 2 : 1)))
+            break;
+        QList<double> dx;
+        const qint64 dxOffset = r.u32(dxAt);
+        const qint64 dxStep = (options & 0x2000) ? 8 : 4; // ETO_PDY: x and y for each
+        if (dxOffset != 0 && r.has(dxOffset, chars * dxStep)) {
+            dx.reserve(chars);
+            for (qint64 i = 0; i < chars; ++i)
+                dx.append(r.i32(dxOffset + i * dxStep));
+        }
+        GdiText text;
+        if (wide) {
+            QString s(chars, Qt::Uninitialized);
+            for (qint64 i = 0; i < chars; ++i)
+                s[i] = QChar(r.u16(stringAt + 2 * i));
+            text = utf16Text(s, dx);
+        } else {
+            text = decodeText(r.sub(stringAt, chars).view(), canvas.font().charset, dx);
+        }
+        canvas.textOut(reference, text, options, rect);
+        break;
+    }
+
+    case EmrBitBlt:
+    case EmrStretchBlt:
+    case EmrAlphaBlend: {
+        const bool stretch = type != EmrBitBlt;
+        if (size < (stretch ? 108 : 100))
+            break;
+        const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
+        const quint32 rop = r.u32(40);
+        const qint64 bmiSize = r.u32(88);
+        if (bmiSize == 0) {
+            if (type != EmrAlphaBlend)
+                canvas.stretchBlt(dest, QImage(), QRectF(), rop);
+            break;
+        }
+        const bool alpha = type == EmrAlphaBlend && (rop >> 24 & 1); // AC_SRC_ALPHA
+        const Dib dib = decodeDib(r.sub(r.u32(84), bmiSize), r.sub(r.u32(92), r.u32(96)), r.u32(80), canvas.palette(), alpha);
+        if (dib.isNull())
+            break;
+        canvas.countDecodedPixels(qint64(dib.image.width()) * dib.image.height());
+        QRectF source(r.i32(44), r.i32(48), stretch ? r.i32(100) : dest.width(), stretch ? r.i32(104) : dest.height());
+        // The source's own transform, when there is a sensible one.
+        const QTransform sourceTransform = xform(r, 52);
+        if (sourceTransform.isAffine() && sourceTransform.m12() == 0 && sourceTransform.m21() == 0
+            && std::isfinite(sourceTransform.m11()) && std::isfinite(sourceTransform.m22())
+            && std::isfinite(sourceTransform.dx()) && std::isfinite(sourceTransform.dy())
+            && sourceTransform.m11() != 0 && sourceTransform.m22() != 0 && std::abs(sourceTransform.m11()) < 1e6
+            && std::abs(sourceTransform.m22()) < 1e6 && std::abs(sourceTransform.dx()) < 1e9
+            && std::abs(sourceTransform.dy()) < 1e9)
+            source = sourceTransform.mapRect(source);
+        if (type == EmrAlphaBlend)
+            canvas.alphaBlend(dest, dib.image, source, int(rop >> 16 & 0xFF));
+        else
+            canvas.stretchBlt(dest, dib.image, source, rop);
+        break;
+    }
+    case EmrStretchDiBits: {
+        if (size < 80)
+            break;
+        const QRectF dest(r.i32(24), r.i32(28), r.i32(72), r.i32(76));
+        const quint32 rop = r.u32(68);
+        const qint64 bmiSize = r.u32(52);
+        if (bmiSize == 0) {
+            canvas.stretchBlt(dest, QImage(), QRectF(), rop);
+            break;
+        }
+        const Dib dib = decodeDib(r.sub(r.u32(48), bmiSize), r.sub(r.u32(56), r.u32(60)), r.u32(64), canvas.palette());
+        if (dib.isNull())
+            break;
+        canvas.countDecodedPixels(qint64(dib.image.width()) * dib.image.height());
+        QRectF source(r.i32(32), r.i32(36), r.i32(40), r.i32(44));
+        if (dib.bottomUp) // rows counted from the bottom of a bottom-up bitmap
+            source.moveTop(dib.image.height() - source.top() - source.height());
+        canvas.stretchBlt(dest, dib.image, source, rop);
+        break;
+    }
+
+    case EmrComment:
+        // Private data, EMF+ records among them: the plain records that follow draw the same
+        // picture, and are what is played here.
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+Layout scanEmf(Bytes file)
+{
+    Layout l;
+    if (!file.has(0, 88) || file.u32(0) != EmrHeader || file.u32(40) != kEmfSignature)
+        return l;
+    l.format = Format::Emf;
+    l.problem = Problem::Malformed;
+
+    const qint64 headerSize = file.u32(4);
+    if (headerSize < 88 || headerSize % 4 != 0 || !file.has(0, headerSize))
+        return l;
+    qint64 end = file.size();
+    const qint64 declared = file.u32(48);
+    if (declared > end)
+        return l; // cut short
+    if (declared >= headerSize)
+        end = declared; // whatever follows the metafile is not ours
+    l.handles = file.u16(56);
+
+    // The reference device's resolution, which the frame and any metric mapping mode use.
+    double pxPerMmX = 96 / 25.4;
+    double pxPerMmY = 96 / 25.4;
+    const double deviceX = file.i32(72);
+    const double deviceY = file.i32(76);
+    double mmX = file.i32(80);
+    double mmY = file.i32(84);
+    if (headerSize >= 108 && file.u32(100) > 0 && file.u32(104) > 0) {
+        mmX = file.u32(100) / 1000.0;
+        mmY = file.u32(104) / 1000.0;
+    }
+    auto plausible = [](double v) { return std::isfinite(v) && v >= 0.01 && v <= 10000; };
+    if (deviceX > 0 && mmX > 0 && plausible(deviceX / mmX))
+        pxPerMmX = deviceX / mmX;
+    if (deviceY > 0 && mmY > 0 && plausible(deviceY / mmY))
+        pxPerMmY = deviceY / mmY;
+    l.pixelsPerMm = QSizeF(pxPerMmX, pxPerMmY);
+
+    // The frame, in hundredths of a millimetre, is the picture; without one, the bounds in
+    // device pixels.
+    double left = file.i32(24);
+    double top = file.i32(28);
+    double width = double(file.i32(32)) - left;
+    double height = double(file.i32(36)) - top;
+    if (width <= 0 || height <= 0) {
+        const double bl = file.i32(8);
+        const double bt = file.i32(12);
+        const double bw = double(file.i32(16)) - bl + 1;
+        const double bh = double(file.i32(20)) - bt + 1;
+        if (bw <= 0 || bh <= 0)
+            return l;
+        left = bl * 100 / pxPerMmX;
+        top = bt * 100 / pxPerMmY;
+        width = bw * 100 / pxPerMmX;
+        height = bh * 100 / pxPerMmY;
+    }
+    const double pixelsWide = width * 96 / 2540;
+    const double pixelsHigh = height * 96 / 2540;
+    if (pixelsWide > Metafile::kMaxSide + 0.5 || pixelsHigh > Metafile::kMaxSide + 0.5) {
+        l.problem = Problem::TooLarge;
+        return l;
+    }
+    l.size = QSize(int(std::lround(pixelsWide)), int(std::lround(pixelsHigh)));
+    if (l.size.width() < 1 || l.size.height() < 1)
+        return l;
+    l.frame = QRectF(left / 100 * pxPerMmX, top / 100 * pxPerMmY, width / 100 * pxPerMmX, height / 100 * pxPerMmY);
+
+    qint64 at = headerSize;
+    while (at < end) {
+        const quint32 type = file.u32(at);
+        const qint64 size = file.u32(at + 4);
+        if (end - at < 8 || size < 8 || size % 4 != 0 || size > end - at)
+            return l;
+        at += size;
+        if (type == EmrEof)
+            break;
+    }
+    l.records = file.sub(headerSize, at - headerSize);
+    l.problem = Problem::None;
+    return l;
+}
+
+void playEmf(const Layout& layout, MetafileCanvas& canvas)
+{
+    Player player { canvas, layout.handles, {} };
+    const Bytes records = layout.records;
+    qint64 at = 0;
+    while (records.has(at, 8) && !canvas.exhausted()) {
+        const quint32 type = records.u32(at);
+        const qint64 size = records.u32(at + 4);
+        if (size < 8 || !records.has(at, size))
+            break;
+        if (type == EmrEof)
+            break;
+        player.play(type, records.sub(at, size));
+        at += size;
+    }
+}
+
+} // namespace metafile

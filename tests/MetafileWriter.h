@@ -1,0 +1,541 @@
+#pragma once
+
+// Writes WMF and EMF files record by record, byte by byte, for the metafile tests, the fuzz
+// seeds and the benchmark. Only as much of each record as the player reads is filled in; the
+// bounds rectangles GDI would write are left zero.
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QPoint>
+#include <QString>
+#include <QTransform>
+
+#include <cstring>
+#include <initializer_list>
+
+namespace mfw {
+
+class Bytes {
+public:
+    Bytes& u8(int v)
+    {
+        d.append(char(v & 0xFF));
+        return *this;
+    }
+    Bytes& u16(int v) { return u8(v).u8(v >> 8); }
+    Bytes& i16(int v) { return u16(quint16(qint16(v))); }
+    Bytes& u32(quint32 v) { return u16(int(v & 0xFFFF)).u16(int(v >> 16)); }
+    Bytes& i32(qint32 v) { return u32(quint32(v)); }
+    Bytes& f32(float v)
+    {
+        quint32 bits;
+        std::memcpy(&bits, &v, 4);
+        return u32(bits);
+    }
+    Bytes& raw(QByteArrayView b)
+    {
+        d.append(b);
+        return *this;
+    }
+    Bytes& zeros(int n)
+    {
+        d.append(n, '\0');
+        return *this;
+    }
+    Bytes& padTo(int multiple)
+    {
+        while (d.size() % multiple)
+            u8(0);
+        return *this;
+    }
+    QByteArray d;
+};
+
+// A COLORREF.
+inline quint32 rgb(int r, int g, int b)
+{
+    return quint32(r) | quint32(g) << 8 | quint32(b) << 16;
+}
+
+enum : quint32 {
+    SrcCopy = 0x00CC0020,
+    SrcAnd = 0x008800C6,
+    SrcInvert = 0x00660046,
+    SrcPaint = 0x00EE0086,
+    PatCopy = 0x00F00021,
+};
+
+// A device-independent bitmap: BITMAPINFOHEADER and colour table, and the pixels, bottom row
+// first unless topDown. Paletted depths take their palette from the image's colours.
+struct Dib {
+    QByteArray info;
+    QByteArray bits;
+    QByteArray packed() const { return info + bits; }
+};
+
+inline Dib makeDib(const QImage& source, int bitCount, bool topDown = false)
+{
+    const QImage image = source.convertToFormat(QImage::Format_RGB32);
+    QList<QRgb> palette;
+    if (bitCount <= 8) {
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (!palette.contains(image.pixel(x, y)))
+                    palette.append(image.pixel(x, y));
+        while (palette.size() < (1 << bitCount))
+            palette.append(qRgb(0, 0, 0));
+    }
+    Bytes info;
+    info.u32(40).i32(image.width()).i32(topDown ? -image.height() : image.height()).u16(1).u16(bitCount);
+    info.u32(0).u32(0).i32(3780).i32(3780).u32(bitCount <= 8 ? quint32(palette.size()) : 0).u32(0);
+    for (QRgb c : palette)
+        info.u8(qBlue(c)).u8(qGreen(c)).u8(qRed(c)).u8(0);
+    Bytes bits;
+    for (int row = 0; row < image.height(); ++row) {
+        const int y = topDown ? row : image.height() - 1 - row;
+        const int start = int(bits.d.size());
+        int acc = 0;
+        int filled = 0;
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            if (bitCount <= 8) {
+                acc = acc << bitCount | int(palette.indexOf(c));
+                filled += bitCount;
+                if (filled == 8) {
+                    bits.u8(acc);
+                    acc = filled = 0;
+                }
+            } else if (bitCount == 24) {
+                bits.u8(qBlue(c)).u8(qGreen(c)).u8(qRed(c));
+            } else {
+                bits.u8(qBlue(c)).u8(qGreen(c)).u8(qRed(c)).u8(0);
+            }
+        }
+        if (filled > 0)
+            bits.u8(acc << (8 - filled));
+        while ((bits.d.size() - start) % 4)
+            bits.u8(0);
+    }
+    return { info.d, bits.d };
+}
+
+// Shift_JIS bytes, written out so the tests do not depend on an encoder.
+inline QByteArray sjis(std::initializer_list<int> bytes)
+{
+    QByteArray out;
+    for (int b : bytes)
+        out.append(char(b));
+    return out;
+}
+
+class Wmf {
+public:
+    Wmf& record(quint16 function, const Bytes& params)
+    {
+        Bytes r;
+        r.u32(quint32(3 + (params.d.size() + 1) / 2)).u16(function).raw(params.d).padTo(2);
+        m_records.append(r.d);
+        m_maxRecord = std::max<qsizetype>(m_maxRecord, r.d.size() / 2);
+        return *this;
+    }
+    Wmf& words(quint16 function, std::initializer_list<int> values)
+    {
+        Bytes b;
+        for (int v : values)
+            b.i16(v);
+        return record(function, b);
+    }
+
+    Wmf& setMapMode(int mode) { return words(0x0103, { mode }); }
+    Wmf& setWindowOrg(int x, int y) { return words(0x020B, { y, x }); }
+    Wmf& setWindowExt(int w, int h) { return words(0x020C, { h, w }); }
+    Wmf& setViewportOrg(int x, int y) { return words(0x020D, { y, x }); }
+    Wmf& setViewportExt(int w, int h) { return words(0x020E, { h, w }); }
+    Wmf& setBkMode(int mode) { return words(0x0102, { mode }); }
+    Wmf& setPolyFillMode(int mode) { return words(0x0106, { mode }); }
+    Wmf& setTextAlign(int align) { return words(0x012E, { align }); }
+    Wmf& setTextColor(quint32 c) { return record(0x0209, Bytes().u32(c)); }
+    Wmf& setBkColor(quint32 c) { return record(0x0201, Bytes().u32(c)); }
+    Wmf& saveDC() { return words(0x001E, {}); }
+    Wmf& restoreDC(int n) { return words(0x0127, { n }); }
+    Wmf& intersectClipRect(int l, int t, int r, int b) { return words(0x0416, { b, r, t, l }); }
+    Wmf& excludeClipRect(int l, int t, int r, int b) { return words(0x0415, { b, r, t, l }); }
+
+    Wmf& createPen(int style, int width, quint32 colour)
+    {
+        ++m_objects;
+        return record(0x02FA, Bytes().u16(style).i16(width).i16(0).u32(colour));
+    }
+    Wmf& createBrush(int style, quint32 colour, int hatch = 0)
+    {
+        ++m_objects;
+        return record(0x02FC, Bytes().u16(style).u32(colour).u16(hatch));
+    }
+    Wmf& createPatternBrush(const Dib& dib)
+    {
+        ++m_objects;
+        return record(0x0142, Bytes().u16(5).u16(0).raw(dib.packed()));
+    }
+    Wmf& createFont(int height, int charset, const QByteArray& face, int weight = 400, int escapement = 0)
+    {
+        ++m_objects;
+        Bytes b;
+        b.i16(height).i16(0).i16(escapement).i16(escapement).i16(weight);
+        b.u8(0).u8(0).u8(0).u8(charset).u8(0).u8(0).u8(0).u8(0).raw(face).u8(0).padTo(2);
+        return record(0x02FB, b);
+    }
+    Wmf& selectObject(int index) { return words(0x012D, { index }); }
+    Wmf& deleteObject(int index) { return words(0x01F0, { index }); }
+
+    Wmf& moveTo(int x, int y) { return words(0x0214, { y, x }); }
+    Wmf& lineTo(int x, int y) { return words(0x0213, { y, x }); }
+    Wmf& rectangle(int l, int t, int r, int b) { return words(0x041B, { b, r, t, l }); }
+    Wmf& ellipse(int l, int t, int r, int b) { return words(0x0418, { b, r, t, l }); }
+    Wmf& roundRect(int l, int t, int r, int b, int w, int h) { return words(0x061C, { h, w, b, r, t, l }); }
+    Wmf& pie(int l, int t, int r, int b, QPoint start, QPoint end)
+    {
+        return words(0x081A, { end.y(), end.x(), start.y(), start.x(), b, r, t, l });
+    }
+    Wmf& chord(int l, int t, int r, int b, QPoint start, QPoint end)
+    {
+        return words(0x0830, { end.y(), end.x(), start.y(), start.x(), b, r, t, l });
+    }
+    Wmf& polygon(const QList<QPoint>& points) { return poly(0x0324, points); }
+    Wmf& polyline(const QList<QPoint>& points) { return poly(0x0325, points); }
+    Wmf& polyPolygon(const QList<QList<QPoint>>& polygons)
+    {
+        Bytes b;
+        b.u16(int(polygons.size()));
+        for (const auto& p : polygons)
+            b.u16(int(p.size()));
+        for (const auto& p : polygons)
+            for (QPoint q : p)
+                b.i16(q.x()).i16(q.y());
+        return record(0x0538, b);
+    }
+    Wmf& textOut(int x, int y, const QByteArray& text)
+    {
+        return record(0x0521, Bytes().i16(int(text.size())).raw(text).padTo(2).i16(y).i16(x));
+    }
+    Wmf& extTextOut(int x, int y, const QByteArray& text, int options = 0, QRect rect = {}, const QList<int>& dx = {})
+    {
+        Bytes b;
+        b.i16(y).i16(x).i16(int(text.size())).u16(options);
+        if (options & 6)
+            b.i16(rect.left()).i16(rect.top()).i16(rect.right() + 1).i16(rect.bottom() + 1);
+        b.raw(text).padTo(2);
+        for (int d : dx)
+            b.i16(d);
+        return record(0x0A32, b);
+    }
+    Wmf& stretchDib(QRect dest, QRect source, const Dib& dib, quint32 rop = SrcCopy)
+    {
+        Bytes b;
+        b.u32(rop).u16(0).i16(source.height()).i16(source.width()).i16(source.y()).i16(source.x());
+        b.i16(dest.height()).i16(dest.width()).i16(dest.y()).i16(dest.x()).raw(dib.packed());
+        return record(0x0F43, b);
+    }
+    Wmf& dibStretchBlt(QRect dest, QRect source, const Dib& dib, quint32 rop = SrcCopy)
+    {
+        Bytes b;
+        b.u32(rop).i16(source.height()).i16(source.width()).i16(source.y()).i16(source.x());
+        b.i16(dest.height()).i16(dest.width()).i16(dest.y()).i16(dest.x()).raw(dib.packed());
+        return record(0x0B41, b);
+    }
+    Wmf& dibBitBlt(QPoint dest, QRect source, const Dib& dib, quint32 rop = SrcCopy)
+    {
+        Bytes b;
+        b.u32(rop).i16(source.y()).i16(source.x()).i16(source.height()).i16(source.width());
+        b.i16(dest.y()).i16(dest.x()).raw(dib.packed());
+        return record(0x0940, b);
+    }
+    Wmf& patBlt(QRect dest, quint32 rop)
+    {
+        return record(0x061D, Bytes().u32(rop).i16(dest.height()).i16(dest.width()).i16(dest.y()).i16(dest.x()));
+    }
+
+    // The records with a plain header and the closing record; objects: the table's size.
+    QByteArray standard(int objects = -1) const
+    {
+        QByteArray body = m_records.join();
+        body += Bytes().u32(3).u16(0).d;
+        Bytes h;
+        h.u16(1).u16(9).u16(0x0300).u32(quint32((18 + body.size()) / 2));
+        h.u16(objects < 0 ? m_objects : objects).u32(quint32(std::max<qsizetype>(m_maxRecord, 3))).u16(0);
+        return h.d + body;
+    }
+    QByteArray placeable(int left, int top, int right, int bottom, int inch, int objects = -1) const
+    {
+        Bytes p;
+        p.u32(0x9AC6CDD7).u16(0).i16(left).i16(top).i16(right).i16(bottom).u16(inch).u32(0);
+        quint16 sum = 0;
+        for (int i = 0; i < 20; i += 2)
+            sum ^= quint16(quint8(p.d[i]) | quint8(p.d[i + 1]) << 8);
+        p.u16(sum);
+        return p.d + standard(objects);
+    }
+
+private:
+    Wmf& poly(quint16 function, const QList<QPoint>& points)
+    {
+        Bytes b;
+        b.i16(int(points.size()));
+        for (QPoint p : points)
+            b.i16(p.x()).i16(p.y());
+        return record(function, b);
+    }
+
+    QList<QByteArray> m_records;
+    int m_objects = 0;
+    qsizetype m_maxRecord = 3;
+};
+
+class Emf {
+public:
+    // frame in hundredths of a millimetre; the reference device is 96 dots per inch unless told.
+    explicit Emf(QRect frame, QSize devicePixels = { 960, 960 }, QSize millimetres = { 254, 254 })
+        : m_frame(frame)
+        , m_device(devicePixels)
+        , m_mm(millimetres)
+    {
+    }
+    // A frame exactly so many pixels at 96 dpi (multiples of 24 are whole hundredths of a mm).
+    static Emf pixels(int width, int height)
+    {
+        return Emf(QRect(QPoint(0, 0), QPoint(width * 2540 / 96, height * 2540 / 96)));
+    }
+
+    Emf& record(quint32 type, const Bytes& payload)
+    {
+        Bytes r;
+        r.u32(type).u32(quint32(8 + (payload.d.size() + 3) / 4 * 4)).raw(payload.d).padTo(4);
+        m_records.append(r.d);
+        return *this;
+    }
+    Emf& values(quint32 type, std::initializer_list<qint32> v)
+    {
+        Bytes b;
+        for (qint32 x : v)
+            b.i32(x);
+        return record(type, b);
+    }
+
+    Emf& setMapMode(int mode) { return values(17, { mode }); }
+    Emf& setWindowExt(int w, int h) { return values(9, { w, h }); }
+    Emf& setWindowOrg(int x, int y) { return values(10, { x, y }); }
+    Emf& setViewportExt(int w, int h) { return values(11, { w, h }); }
+    Emf& setViewportOrg(int x, int y) { return values(12, { x, y }); }
+    Emf& setBkMode(int mode) { return values(18, { mode }); }
+    Emf& setPolyFillMode(int mode) { return values(19, { mode }); }
+    Emf& setTextAlign(int align) { return values(22, { align }); }
+    Emf& setTextColor(quint32 c) { return values(24, { qint32(c) }); }
+    Emf& setBkColor(quint32 c) { return values(25, { qint32(c) }); }
+    Emf& saveDC() { return values(33, {}); }
+    Emf& restoreDC(int n) { return values(34, { n }); }
+    Emf& intersectClipRect(int l, int t, int r, int b) { return values(30, { l, t, r, b }); }
+    Emf& setWorldTransform(const QTransform& t) { return record(35, xform(t)); }
+    Emf& modifyWorldTransform(const QTransform& t, int mode) { return record(36, xform(t).u32(quint32(mode))); }
+
+    Emf& createPen(int handle, int style, int width, quint32 colour)
+    {
+        return values(38, { handle, style, width, 0, qint32(colour) });
+    }
+    Emf& extCreatePen(int handle, quint32 style, int width, quint32 colour)
+    {
+        return values(95, { handle, 0, 0, 0, 0, qint32(style), width, 0, qint32(colour), 0, 0 });
+    }
+    Emf& createBrush(int handle, int style, quint32 colour, int hatch = 0)
+    {
+        return values(39, { handle, style, qint32(colour), hatch });
+    }
+    Emf& selectObject(quint32 handle) { return values(37, { qint32(handle) }); }
+    Emf& deleteObject(int handle) { return values(40, { handle }); }
+    Emf& createFont(int handle, int height, int charset, const QString& face, int weight = 400)
+    {
+        Bytes b;
+        b.u32(quint32(handle)).i32(height).i32(0).i32(0).i32(0).i32(weight);
+        b.u8(0).u8(0).u8(0).u8(charset).u8(0).u8(0).u8(0).u8(0);
+        for (int i = 0; i < 32; ++i)
+            b.u16(i < face.size() ? face[i].unicode() : 0);
+        return record(82, b);
+    }
+
+    Emf& moveTo(int x, int y) { return values(27, { x, y }); }
+    Emf& lineTo(int x, int y) { return values(54, { x, y }); }
+    Emf& rectangle(int l, int t, int r, int b) { return values(43, { l, t, r, b }); }
+    Emf& ellipse(int l, int t, int r, int b) { return values(42, { l, t, r, b }); }
+    Emf& polygon(const QList<QPoint>& p) { return poly(3, p, false); }
+    Emf& polyline(const QList<QPoint>& p) { return poly(4, p, false); }
+    Emf& polyBezier(const QList<QPoint>& p) { return poly(2, p, false); }
+    Emf& polyBezierTo(const QList<QPoint>& p) { return poly(5, p, false); }
+    Emf& polygon16(const QList<QPoint>& p) { return poly(86, p, true); }
+    Emf& polyline16(const QList<QPoint>& p) { return poly(87, p, true); }
+    Emf& polyBezier16(const QList<QPoint>& p) { return poly(85, p, true); }
+    Emf& polyBezierTo16(const QList<QPoint>& p) { return poly(88, p, true); }
+    Emf& polyPolygon16(const QList<QList<QPoint>>& polys) { return polyPoly(91, polys, true); }
+    Emf& polyPolygon(const QList<QList<QPoint>>& polys) { return polyPoly(8, polys, false); }
+    Emf& polyPolyline16(const QList<QList<QPoint>>& polys) { return polyPoly(90, polys, true); }
+
+    Emf& beginPath() { return values(59, {}); }
+    Emf& endPath() { return values(60, {}); }
+    Emf& closeFigure() { return values(61, {}); }
+    Emf& fillPath() { return values(62, { 0, 0, 0, 0 }); }
+    Emf& strokeAndFillPath() { return values(63, { 0, 0, 0, 0 }); }
+    Emf& strokePath() { return values(64, { 0, 0, 0, 0 }); }
+    Emf& selectClipPath(int mode) { return values(67, { mode }); }
+
+    Emf& comment(const QByteArray& data) { return record(70, Bytes().u32(quint32(data.size())).raw(data)); }
+
+    Emf& extTextOutW(int x, int y, const QString& text, int options = 0, QRect rect = {}, const QList<int>& dx = {})
+    {
+        Bytes b;
+        const int stringAt = 76;
+        const int dxAt = stringAt + int((text.size() * 2 + 3) / 4 * 4);
+        b.zeros(16).u32(1).f32(1).f32(1); // bounds, GM_COMPATIBLE, scales
+        b.i32(x).i32(y).u32(quint32(text.size())).u32(stringAt).u32(quint32(options));
+        b.i32(rect.left()).i32(rect.top()).i32(rect.right() + 1).i32(rect.bottom() + 1);
+        b.u32(dx.isEmpty() ? 0 : quint32(dxAt));
+        for (QChar c : text)
+            b.u16(c.unicode());
+        b.padTo(4);
+        for (int d : dx)
+            b.i32(d);
+        return record(84, b);
+    }
+
+    // usage 1: the colour table holds indexes into the selected palette.
+    Emf& stretchDIBits(QRect dest, QRect source, const Dib& dib, quint32 rop = SrcCopy, int usage = 0)
+    {
+        Bytes b;
+        const int bmiAt = 80;
+        const int bitsAt = bmiAt + int(dib.info.size());
+        b.zeros(16).i32(dest.x()).i32(dest.y()).i32(source.x()).i32(source.y()).i32(source.width()).i32(source.height());
+        b.u32(bmiAt).u32(quint32(dib.info.size())).u32(bitsAt).u32(quint32(dib.bits.size())).u32(quint32(usage)).u32(rop);
+        b.i32(dest.width()).i32(dest.height()).raw(dib.info).raw(dib.bits);
+        return record(81, b);
+    }
+    Emf& bitBlt(QRect dest, QPoint source, const Dib& dib, quint32 rop = SrcCopy)
+    {
+        Bytes b;
+        const int bmiAt = 100;
+        const int bitsAt = bmiAt + int(dib.info.size());
+        b.zeros(16).i32(dest.x()).i32(dest.y()).i32(dest.width()).i32(dest.height()).u32(rop);
+        b.i32(source.x()).i32(source.y()).raw(xform(QTransform()).d).u32(0).u32(0);
+        b.u32(dib.info.isEmpty() ? 0 : bmiAt).u32(quint32(dib.info.size())).u32(dib.info.isEmpty() ? 0 : bitsAt);
+        b.u32(quint32(dib.bits.size())).raw(dib.info).raw(dib.bits);
+        return record(76, b);
+    }
+
+    // Premultiplied 32-bit pixels blended over what is there (AC_SRC_ALPHA), at constantAlpha.
+    Emf& alphaBlend(QRect dest, QRect source, const Dib& dib, int constantAlpha = 255)
+    {
+        Bytes b;
+        const int bmiAt = 108;
+        const int bitsAt = bmiAt + int(dib.info.size());
+        b.zeros(16).i32(dest.x()).i32(dest.y()).i32(dest.width()).i32(dest.height());
+        b.u8(0).u8(0).u8(constantAlpha).u8(1).i32(source.x()).i32(source.y()).raw(xform(QTransform()).d).u32(0).u32(0);
+        b.u32(bmiAt).u32(quint32(dib.info.size())).u32(bitsAt).u32(quint32(dib.bits.size()));
+        b.i32(source.width()).i32(source.height()).raw(dib.info).raw(dib.bits);
+        return record(114, b);
+    }
+    Emf& createPalette(int handle, const QList<QRgb>& colours)
+    {
+        Bytes b;
+        b.u32(quint32(handle)).u16(0x300).u16(int(colours.size()));
+        for (QRgb c : colours)
+            b.u8(qRed(c)).u8(qGreen(c)).u8(qBlue(c)).u8(0);
+        return record(49, b);
+    }
+    Emf& selectPalette(int handle) { return values(48, { handle }); }
+    // Clips to rectangles in device pixels (RGN_COPY is 5); no rectangles at all is no region,
+    // which with RGN_COPY removes the clip.
+    Emf& selectClipRects(const QList<QRect>& rects, int mode = 5)
+    {
+        if (rects.isEmpty())
+            return values(75, { 0, mode });
+        Bytes b;
+        b.u32(quint32(32 + 16 * rects.size())).u32(quint32(mode));
+        b.u32(32).u32(1).u32(quint32(rects.size())).u32(quint32(16 * rects.size())).zeros(16);
+        for (QRect r : rects)
+            b.i32(r.left()).i32(r.top()).i32(r.right() + 1).i32(r.bottom() + 1);
+        return record(75, b);
+    }
+    Emf& polyDraw(const QList<QPoint>& points, const QList<int>& types)
+    {
+        Bytes b;
+        b.zeros(16).u32(quint32(points.size()));
+        for (QPoint p : points)
+            b.i32(p.x()).i32(p.y());
+        for (int t : types)
+            b.u8(t);
+        return record(56, b);
+    }
+    Emf& arcTo(int l, int t, int r, int b, QPoint start, QPoint end)
+    {
+        return values(55, { l, t, r, b, start.x(), start.y(), end.x(), end.y() });
+    }
+    Emf& setPixel(int x, int y, quint32 colour) { return values(15, { x, y, qint32(colour) }); }
+    // 8-bit text in the selected font's charset.
+    Emf& extTextOutA(int x, int y, const QByteArray& text)
+    {
+        Bytes b;
+        b.zeros(16).u32(1).f32(1).f32(1);
+        b.i32(x).i32(y).u32(quint32(text.size())).u32(76).u32(0).zeros(16).u32(0).raw(text).padTo(4);
+        return record(83, b);
+    }
+
+    int recordCount() const { return int(m_records.size()) + 2; }
+
+    QByteArray finish(int handles = 16) const
+    {
+        QByteArray body = m_records.join();
+        body += Bytes().u32(14).u32(20).u32(0).u32(16).u32(20).d;
+        Bytes h;
+        h.u32(1).u32(108).zeros(16);
+        h.i32(m_frame.left()).i32(m_frame.top()).i32(m_frame.right()).i32(m_frame.bottom());
+        h.u32(0x464D4520).u32(0x10000).u32(quint32(108 + body.size())).u32(quint32(recordCount()));
+        h.u16(handles).u16(0).u32(0).u32(0).u32(0);
+        h.i32(m_device.width()).i32(m_device.height()).i32(m_mm.width()).i32(m_mm.height());
+        h.u32(0).u32(0).u32(0).u32(quint32(m_mm.width() * 1000)).u32(quint32(m_mm.height() * 1000));
+        return h.d + body;
+    }
+
+private:
+    static Bytes xform(const QTransform& t)
+    {
+        Bytes b;
+        b.f32(float(t.m11())).f32(float(t.m12())).f32(float(t.m21())).f32(float(t.m22()));
+        b.f32(float(t.dx())).f32(float(t.dy()));
+        return b;
+    }
+    Emf& poly(quint32 type, const QList<QPoint>& points, bool small)
+    {
+        Bytes b;
+        b.zeros(16).u32(quint32(points.size()));
+        for (QPoint p : points)
+            small ? b.i16(p.x()).i16(p.y()) : b.i32(p.x()).i32(p.y());
+        return record(type, b);
+    }
+    Emf& polyPoly(quint32 type, const QList<QList<QPoint>>& polys, bool small)
+    {
+        Bytes b;
+        qsizetype total = 0;
+        for (const auto& p : polys)
+            total += p.size();
+        b.zeros(16).u32(quint32(polys.size())).u32(quint32(total));
+        for (const auto& p : polys)
+            b.u32(quint32(p.size()));
+        for (const auto& p : polys)
+            for (QPoint q : p)
+                small ? b.i16(q.x()).i16(q.y()) : b.i32(q.x()).i32(q.y());
+        return record(type, b);
+    }
+
+    QRect m_frame;
+    QSize m_device;
+    QSize m_mm;
+    QList<QByteArray> m_records;
+};
+
+} // namespace mfw
