@@ -56,4 +56,16 @@ xdotool key Return
 board_shows_emf() { bus_shot; (($(count_colour 240x120+213+122 red) > 500)); }
 wait_until 15 board_shows_emf || fail "the signboard does not show the EMF"
 [[ -n "${E2E_ARTIFACTS:-}" ]] && cp "$E2E_TMP/s.png" "$E2E_ARTIFACTS/metafile-signboard.png"
+
+# And the WMF as the signboard's picture.
+click_client "$BUS_WIN" 700 150 3
+wait_until 5 sh -c "[ \$(xdotool search --onlyvisible --classname RX27A0022 | wc -l) -gt $base ]" || fail "no menu"
+xdotool key Down Down Down Return
+wait_until 10 sh -c "[ \$(xdotool search --onlyvisible --classname RX27A0022 | wc -l) -gt $base ]" || fail "no file dialog"
+sleep 1
+xdotool key ctrl+a
+xdotool type --delay 5 "$signs/a.wmf"
+xdotool key Return
+board_shows_wmf() { bus_shot; (($(count_colour 190x90+213+122 yellow) > 500)); }
+wait_until 15 board_shows_wmf || fail "the signboard does not show the WMF"
 pass
