@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include <cerrno>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -50,6 +51,9 @@ public:
     FolderListing ListFolder(const QString& path) override
     {
         ++listCount;
+        // Tests run as root, whom permissions do not stop: an unreadable folder is simulated.
+        if (unreadableFolders.contains(path))
+            return { {}, FolderError::PermissionDenied, Folders::errorText(EACCES) };
         return Folders::list(path);
     }
     PictureLoad LoadPicture(const QString& fileName, QSize visibleSize) override
@@ -124,6 +128,7 @@ public:
     QString openResult;
     QString userConfigFolder { scratch.path() + QStringLiteral("/config/kururin") };
     QStringList readOnlyFolders;
+    QStringList unreadableFolders;
     std::optional<QString> failWritesWith;
     QStringList writtenFiles;
     MakerAnswer makerAnswer { QStringLiteral("file:///usr/share/kururin/homepage/index.html"), {} };

@@ -520,3 +520,20 @@ TEST_F(Sign, a_sign_folder_removed_while_in_use_leaves_the_sign_as_it_was)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Sign, a_sign_folder_made_unreadable_is_reported_in_plain_words_and_the_list_kept)
+{
+    makeAbc();
+    useFolder(folder);
+    platform.unreadableFolders << folder;
+    EXPECT_TRUE(bus.picDir()) << "not a missing folder: the folder window closes";
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, "アクセスが拒否されました。");
+    EXPECT_EQ(bus.File1.ListCount(), 3);
+    down();
+    EXPECT_TRUE(near(shown(), Qt::green)) << "the list read before still steps";
+}
+
+} // namespace
