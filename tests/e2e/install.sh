@@ -49,14 +49,7 @@ click_client "$ABOUT_WIN" 279 207
 wait_until 10 sh -c "! xwininfo -id $ABOUT_WIN 2>/dev/null | grep -q IsViewable"
 
 # The sample signs, chosen in the folder window.
-click_client "$PANEL_WIN" 207 155
-wait_until 10 xdotool search --name '^画像の位置$' || fail "folder window did not open"
-FOLDER_WIN=$(xdotool search --name '^画像の位置$' | head -n1)
-wait_until 5 is_viewable "$FOLDER_WIN"
-xdotool key --window "$FOLDER_WIN" ctrl+a
-xdotool type --delay 5 "$prefix/share/kururin/samples"
-click_client "$FOLDER_WIN" 321 66
-wait_until 10 sh -c "! xwininfo -id $FOLDER_WIN 2>/dev/null | grep -q IsViewable"
+choose_sign_folder "$prefix/share/kururin/samples"
 click_client "$PANEL_WIN" 206 131   # C
 click_client "$PANEL_WIN" 239 131   # 設定: sign 0
 sign_shows_sample() {

@@ -144,6 +144,31 @@ window_is_above() { # window_is_above UPPER LOWER
     ((pos_u > pos_l && pos_l >= 0))
 }
 
+# The folder window, opened from the panel's 方向幕フォルダー button: sets FOLDER_WIN.
+open_folder_window() {
+    click_client "$PANEL_WIN" 207 155
+    wait_until 10 xdotool search --name '^画像の位置$' || fail "folder window did not open"
+    FOLDER_WIN=$(xdotool search --name '^画像の位置$' | head -n1)
+    wait_until 5 is_viewable "$FOLDER_WIN" || fail "folder window not shown"
+}
+
+type_folder() {
+    xdotool key --window "$FOLDER_WIN" ctrl+a
+    xdotool type --delay 5 "$1"
+}
+
+press_folder_ok() {
+    click_client "$FOLDER_WIN" 321 66
+    wait_until 10 sh -c "! xwininfo -id $FOLDER_WIN 2>/dev/null | grep -q IsViewable" || fail "OK did not close the folder window"
+}
+
+# choose_sign_folder PATH: types PATH into the folder window and presses OK.
+choose_sign_folder() {
+    open_folder_window
+    type_folder "$1"
+    press_folder_ok
+}
+
 pass() {
     echo "PASS: $(basename "$0" .sh)"
 }

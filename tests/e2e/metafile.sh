@@ -23,14 +23,7 @@ count_colour() { # REGION COLOUR
         -format '%[fx:int(mean*w*h+0.5)]' info:
 }
 
-click_client "$PANEL_WIN" 207 155
-wait_until 10 xdotool search --name '^画像の位置$' || fail "folder window did not open"
-FOLDER_WIN=$(xdotool search --name '^画像の位置$' | head -n1)
-wait_until 5 is_viewable "$FOLDER_WIN"
-xdotool key --window "$FOLDER_WIN" ctrl+a
-xdotool type --delay 5 "$signs"
-click_client "$FOLDER_WIN" 321 66
-wait_until 10 sh -c "! xwininfo -id $FOLDER_WIN 2>/dev/null | grep -q IsViewable"
+choose_sign_folder "$signs"
 
 # Sign 0, the WMF: a yellow and red grid in a blue frame at its top left.
 click_client "$PANEL_WIN" 206 131   # C

@@ -22,17 +22,12 @@ sign_is() { [[ $(sign_colour) == "$1" ]]; }
 default_sign=$(sign_colour)
 
 # 方向幕フォルダー on the panel opens the folder window; type the path and press OK.
-click_client "$PANEL_WIN" 207 155
-wait_until 10 xdotool search --name '^画像の位置$' || fail "folder window did not open"
-FOLDER_WIN=$(xdotool search --name '^画像の位置$' | head -n1)
-wait_until 5 is_viewable "$FOLDER_WIN" || fail "folder window not shown"
-xdotool key --window "$FOLDER_WIN" ctrl+a
-xdotool type --delay 5 "$signs"
+open_folder_window
+type_folder "$signs"
 xdotool key Return Escape   # neither closes the window
 sleep 0.3
 is_viewable "$FOLDER_WIN" || fail "Enter or Escape closed the folder window"
-click_client "$FOLDER_WIN" 321 66
-wait_until 10 sh -c "! xwininfo -id $FOLDER_WIN 2>/dev/null | grep -q IsViewable" || fail "OK did not close the folder window"
+press_folder_ok
 sign_is "$default_sign" || fail "a new folder changed the sign before any key"
 
 # Arrow keys on the sign: a.bmp, B.bmp, c.bmp in name order without regard to case.
