@@ -1,5 +1,7 @@
 #include "MetafileCanvas.h"
 
+#include "Fonts.h"
+
 #include <QFontMetricsF>
 #include <QPaintDevice>
 #include <QStringDecoder>
@@ -951,7 +953,7 @@ bool MetafileCanvas::qtFont(QFont& font)
     const double yScale = std::hypot(t.m21(), t.m22());
     const double xScale = std::hypot(t.m11(), t.m12());
     // "@" names a face's vertical-writing variant; the horizontal face is what is installed.
-    QString family = g.face.startsWith(QLatin1Char('@')) ? g.face.mid(1) : g.face;
+    QString family = Fonts::installedFace(g.face.startsWith(QLatin1Char('@')) ? g.face.mid(1) : g.face);
     if (family.isEmpty())
         family = QStringLiteral("sans-serif");
 
