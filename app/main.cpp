@@ -14,6 +14,7 @@ int main(int argc, char** argv)
 
     Fonts::warmUpInBackground();
     QApplication app(argc, argv);
+    const Fonts::DatabaseWarmUp fontDatabase;
     Fonts::installSubstitutions();
     QApplication::setFont(Fonts::designFont(Fonts::kPGothic, 9));
 

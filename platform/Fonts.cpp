@@ -1,5 +1,6 @@
 #include "Fonts.h"
 
+#include <QFontDatabase>
 #include <QStringList>
 #include <fontconfig/fontconfig.h>
 
@@ -71,6 +72,20 @@ const std::shared_future<std::vector<std::string>>& installedFaces()
 void warmUpInBackground()
 {
     installedFaces();
+}
+
+DatabaseWarmUp::DatabaseWarmUp()
+    : m_thread([] {
+        // After fontconfig's own configuration is loaded, so the two threads never both load it.
+        installedFaces().wait();
+        QFontDatabase::families();
+    })
+{
+}
+
+DatabaseWarmUp::~DatabaseWarmUp()
+{
+    m_thread.join();
 }
 
 void installSubstitutions()

@@ -3,6 +3,8 @@
 #include <QFont>
 #include <QString>
 
+#include <thread>
+
 namespace Fonts {
 
 inline const QString kGothic = QStringLiteral("ＭＳ ゴシック");
@@ -11,6 +13,21 @@ inline const QString kPGothic = QStringLiteral("ＭＳ Ｐゴシック");
 // Starts looking up the installed faces for the design's font names on a second thread, together
 // with loading the system's font configuration, so the first text painted waits for neither.
 void warmUpInBackground();
+
+// Fills Qt's font database (every installed font, read from fontconfig) on a second thread while
+// the windows are made and mapped. Qt guards the database with a lock, so text measured or drawn
+// meanwhile waits for it rather than filling it again. Made once the application object exists;
+// waits for the thread when destroyed, so it must not outlive that object.
+class DatabaseWarmUp {
+public:
+    DatabaseWarmUp();
+    ~DatabaseWarmUp();
+    DatabaseWarmUp(const DatabaseWarmUp&) = delete;
+    DatabaseWarmUp& operator=(const DatabaseWarmUp&) = delete;
+
+private:
+    std::thread m_thread;
+};
 
 // The design names Windows' Japanese Gothic faces; map them onto the installed IPA faces.
 void installSubstitutions();
