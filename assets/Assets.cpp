@@ -1,10 +1,10 @@
 #include "Assets.h"
 
-#include <QFile>
 #include <QResource>
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 static void initResources()
 {
@@ -26,14 +26,12 @@ std::uint16_t le16(const uchar* p)
 QByteArray resourceBytes(const QString& path)
 {
     const QResource resource(path);
-    if (resource.isValid() && resource.compressionAlgorithm() == QResource::NoCompression)
-        return QByteArray::fromRawData(reinterpret_cast<const char*>(resource.data()), qsizetype(resource.size()));
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return resource.isValid() ? resource.uncompressedData() : QByteArray();
 }
 
-// The built-in artwork is all uncompressed 24-bit bottom-up bitmaps, which are quicker to copy
-// row by row than to pass through Qt's general BMP reader: the bus body is on the start-up path.
+// The built-in artwork is all uncompressed 24-bit bottom-up bitmaps, which are quicker to convert
+// with Qt's vectorised pixel conversion than to pass through its general BMP reader: the bus
+// body is on the start-up path.
 QImage decodeBmp24(const QByteArray& bytes)
 {
     const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
@@ -50,12 +48,16 @@ QImage decodeBmp24(const QByteArray& bytes)
     const qsizetype stride = (qsizetype(width) * 3 + 3) & ~qsizetype(3);
     if (offset > std::uint32_t(size) || qsizetype(offset) + stride * height > size)
         return {};
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        const uchar* src = data + offset + stride * (height - 1 - y);
-        auto* dst = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x, src += 3)
-            dst[x] = qRgb(src[2], src[1], src[0]);
+    // The rows lie bottom-up in blue, green, red order: seen as a top-down picture that is
+    // BGR888 upside down.
+    const QImage upsideDown(data + offset, width, height, stride, QImage::Format_BGR888);
+    QImage image = upsideDown.convertToFormat(QImage::Format_RGB32);
+    // Turned the right way up by swapping whole rows, which is quicker than QImage::mirror.
+    std::vector<uchar> spare(size_t(image.bytesPerLine()));
+    for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+        std::memcpy(spare.data(), image.scanLine(top), spare.size());
+        std::memcpy(image.scanLine(top), image.constScanLine(bottom), spare.size());
+        std::memcpy(image.scanLine(bottom), spare.data(), spare.size());
     }
     return image;
 }

@@ -31,10 +31,21 @@ std::optional<QByteArray> read(const QString& path, qint64 maxBytes)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    QByteArray bytes = file.read(maxBytes + 1);
-    if (bytes.size() > maxBytes || file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
+    // Read as far as the limit in pieces: asking for the limit at once would set that much
+    // memory aside for a settings file of a hundred bytes.
+    QByteArray bytes;
+    bytes.reserve(qBound<qint64>(0, file.size(), maxBytes) + 1);
+    char piece[16384];
+    for (;;) {
+        const qint64 n = file.read(piece, sizeof piece);
+        if (n < 0 || file.error() != QFileDevice::NoError)
+            return std::nullopt;
+        if (n == 0)
+            return bytes;
+        bytes.append(piece, n);
+        if (bytes.size() > maxBytes)
+            return std::nullopt;
+    }
 }
 
 WriteResult writeAtomically(const QString& path, const QByteArray& bytes)
