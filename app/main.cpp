@@ -4,6 +4,10 @@
 
 #include <QApplication>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 int main(int argc, char** argv)
 {
     // Window placement and a topmost panel need X11; in a Wayland session that means XWayland.
@@ -12,6 +16,11 @@ int main(int argc, char** argv)
         && !qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "xcb");
 
+#ifdef __GLIBC__
+    // One heap for every thread: the helper threads only start the program up and play sounds,
+    // and a heap of their own each would keep a few hundred kilobytes resident for nothing.
+    mallopt(M_ARENA_MAX, 1);
+#endif
     Fonts::warmUpInBackground();
     QApplication app(argc, argv);
     const Fonts::DatabaseWarmUp fontDatabase;
