@@ -171,8 +171,10 @@ void Form1::Form_Load()
 {
     LoadIni();
     frmSet& desk = panel();
-    desk.show();
+    // Topmost before it is first shown, so the window manager maps it above the others at once
+    // instead of raising it a moment later.
     m_platform.SetTopmost(&desk);
+    desk.show();
     setWindowTitle(QStringLiteral("くるりん号　-　") + m_platform.ExeName());
 }
 

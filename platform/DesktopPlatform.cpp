@@ -82,7 +82,11 @@ void DesktopPlatform::MsgBox(QWidget* owner, const QString& text, const QString&
 void DesktopPlatform::SetTopmost(QWidget* window)
 {
     const Qt::WindowFlags flags = window->windowFlags() | Qt::WindowStaysOnTopHint;
-    window->show();
+    if (!window->testAttribute(Qt::WA_WState_Created)) {
+        // Not on the screen yet: the window manager is told when the window is first mapped.
+        window->setWindowFlags(flags);
+        return;
+    }
     // QWidget::setWindowFlags would re-create the native window; telling the QWindow instead
     // just asks the window manager to keep it above, which is all that is wanted here.
     window->overrideWindowFlags(flags);

@@ -52,7 +52,8 @@ public:
     enum class MsgIcon { None, Information, Exclamation, Critical };
     virtual void MsgBox(QWidget* owner, const QString& text, const QString& title, MsgIcon icon) = 0;
 
-    // Keeps a top-level window above every window that is not itself topmost.
+    // Keeps a top-level window above every window that is not itself topmost, from the moment it
+    // is shown when it is not shown yet.
     virtual void SetTopmost(QWidget* window) = 0;
 
     // The executable's file name without its folder and its last extension.

@@ -77,7 +77,6 @@ public:
     {
         topmost.push_back(window);
         window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        window->show();
     }
     QString ExeName() const override { return exeName; }
     QString ProgramFolder() const override { return programFolder; }
