@@ -8,10 +8,16 @@ cd "$(dirname "$0")/.."
 target=${1:?target name}
 seconds=${2:-30}
 build=${KURURIN_FUZZ_BUILD_DIR:-build/fuzz}
+# Targets run side by side (ctest -j) share one build folder: one configures and builds at a time.
+mkdir -p "$build"
+exec 9>"$build/.lock"
+flock 9
 if [[ ! -f "$build/build.ninja" ]]; then
     CXX=clang++ cmake -S fuzz -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 cmake --build "$build" --target "fuzz_$target" >/dev/null
+flock -u 9
+exec 9>&-
 mkdir -p "$build/corpus/$target" "$build/artifacts"
 cp -n fuzz/corpus/"$target"/* "$build/corpus/$target/" 2>/dev/null || true
 exec "$build/fuzz_$target" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=2048 -max_len=4096 \
