@@ -474,3 +474,34 @@ TEST(SettingsSave, killed_at_any_moment_the_file_is_old_or_new_never_broken)
 }
 
 } // namespace
+
+TEST(SettingsRead, whole_files_up_to_the_limit_and_nothing_past_it)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("RX27A0022.ini"));
+    auto writeBytes = [&](qsizetype n) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QByteArray bytes(n, 'x');
+        for (qsizetype i = 0; i < n; i += 997)
+            bytes[i] = char('0' + i % 10);
+        file.write(bytes);
+    };
+    // Sizes across the 16 KiB pieces the reader takes, and exactly at the limit.
+    for (qsizetype n : { qsizetype(0), qsizetype(1), qsizetype(16384), qsizetype(16385), qsizetype(40000) }) {
+        writeBytes(n);
+        const std::optional<QByteArray> read = Files::read(path, 40000);
+        ASSERT_TRUE(read.has_value()) << n;
+        EXPECT_EQ(read->size(), n);
+        for (qsizetype i = 0; i < n; i += 997)
+            EXPECT_EQ(read->at(i), char('0' + i % 10)) << i;
+    }
+    writeBytes(40001);
+    EXPECT_FALSE(Files::read(path, 40000).has_value());
+    EXPECT_FALSE(Files::read(dir.filePath(QStringLiteral("missing.ini")), 40000).has_value());
+    // A file whose size the system does not know beforehand is read to its end all the same.
+    const std::optional<QByteArray> proc = Files::read(QStringLiteral("/proc/self/status"), 1 << 20);
+    ASSERT_TRUE(proc.has_value());
+    EXPECT_TRUE(proc->startsWith("Name:"));
+}
