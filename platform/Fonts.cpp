@@ -118,7 +118,8 @@ QFont designFont(const QString& family, double points, bool bold, bool underline
     font.setUnderline(underline);
     // At these sizes the light hinting barely shows, while FreeType's autohinter, which gives it
     // to these faces, first walks the whole character map and samples glyphs all over the 6 MB
-    // font file: a fifth of the time and a megabyte of memory before the panel's first text.
+    // font file: some five million instructions and nearly a megabyte of it mapped before the
+    // panel's first text.
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
