@@ -180,28 +180,34 @@ int main(int argc, char** argv)
     // For reference only: the bare window behind a small window of Japanese text.
     const Target bareText { "bare + text window", argv[2], "--text-window", "bare_window", { { 400, 100, 0x0AC81E } } };
 
-    std::vector<double> busMs, bareMs, busRss, bareRss, textMs, textRss;
-    measure(dpy, bus); // warm the file cache for all
-    measure(dpy, bare);
-    measure(dpy, bareText);
+    struct Series {
+        const Target& target;
+        std::vector<double> ms, rss;
+    };
+    Series series[] = { { bus, {}, {} }, { bare, {}, {} }, { bareText, {}, {} } };
+    for (const Series& s : series)
+        measure(dpy, s.target); // warm the file cache for all
     for (int i = 0; i < runs; ++i) {
         // Alternate, so that a busy moment of the machine hurts all alike.
-        for (const Target* t : { &bus, &bare, &bareText }) {
-            const Sample s = measure(dpy, *t);
-            if (s.ms < 0) {
-                std::fprintf(stderr, "%s: window never painted\n", t->label);
+        for (Series& s : series) {
+            const Sample sample = measure(dpy, s.target);
+            if (sample.ms < 0) {
+                std::fprintf(stderr, "%s: window never painted\n", s.target.label);
                 return 1;
             }
-            (t == &bus ? busMs : t == &bare ? bareMs : textMs).push_back(s.ms);
-            (t == &bus ? busRss : t == &bare ? bareRss : textRss).push_back(double(s.rssKiB));
+            s.ms.push_back(sample.ms);
+            s.rss.push_back(double(sample.rssKiB));
         }
     }
-    const double bm = median(busMs), am = median(bareMs), br = median(busRss), ar = median(bareRss);
+    const Series& b = series[0];
+    const Series& a = series[1];
+    const Series& t = series[2];
+    const double bm = median(b.ms), am = median(a.ms), br = median(b.rss), ar = median(a.rss);
     std::printf("startup_ms   bus %.1f  bare %.1f  ratio %.2f  (target <= 1.30)\n", bm, am, bm / am);
     // The quickest run of each shows what is left when nothing else on the machine got in the way.
-    std::printf("startup_ms   quickest: bus %.1f  bare %.1f  ratio %.2f\n", best(busMs), best(bareMs), best(busMs) / best(bareMs));
+    std::printf("startup_ms   quickest: bus %.1f  bare %.1f  ratio %.2f\n", best(b.ms), best(a.ms), best(b.ms) / best(a.ms));
     std::printf("rss_kib      bus %.0f  bare %.0f  ratio %.2f  (target <= 1.20)\n", br, ar, br / ar);
-    const double tm = median(textMs), tr = median(textRss);
+    const double tm = median(t.ms), tr = median(t.rss);
     std::printf("reference    bare + a 263 x 171 window of Japanese text: startup %.1f ms (bus ratio %.2f), rss %.0f KiB (bus ratio %.2f)\n",
         tm, bm / tm, tr, br / tr);
     XCloseDisplay(dpy);
