@@ -4,7 +4,7 @@
 //
 //   metafile_bench   (QT_QPA_PLATFORM=offscreen is enough)
 #include "Fonts.h"
-#include "Metafile.h"
+#include "metafile/Metafile.h"
 #include "MetafileWriter.h"
 #include "PictureLoader.h"
 

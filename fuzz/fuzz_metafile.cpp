@@ -1,11 +1,17 @@
-// Any bytes as a picture file: the metafile player must not crash, hang or run away with
-// memory, whatever the header and records claim, and must agree with its own header check.
-#include "Metafile.h"
+// Any bytes as a metafile read through QImageReader, whole, scaled and clipped: the player must
+// not crash, hang or run away with memory, whatever the header and records claim, and every
+// picture it reads must come out at the size the reader was asked for.
+#include "metafile/Metafile.h"
 
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageReader>
+#include <QtPlugin>
 
 #include <cstdlib>
+
+Q_IMPORT_PLUGIN(MetafilePlugin)
 
 // fontconfig keeps the patterns Qt looks up for fallback fonts for the life of the process; the
 // leak check at exit would otherwise end every run on them.
@@ -19,20 +25,42 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     // Fonts and painting need a GUI application; the offscreen platform needs no display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static QGuiApplication app(*argc, *argv);
+    // Small enough that a header claiming a poster is refused quickly rather than painted.
+    QImageReader::setAllocationLimit(16);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArrayView file(data, qsizetype(size));
+    const QByteArray file = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     const Metafile::Header header = Metafile::inspect(file);
-    // The top-left corner, as the loader renders it for the sign box, large enough that most
-    // inputs are drawn whole.
-    const QSize visible(256, 256);
-    const Metafile::Rendering rendering = Metafile::render(file, visible);
-    if (rendering.problem != header.problem)
-        std::abort();
-    if (rendering.ok() && rendering.image.size() != header.size.boundedTo(visible))
-        std::abort();
+    const Metafile::Region regions[] = {
+        {},
+        { QRect(), QSize(64, 40), QRect() },
+        { QRect(0, 0, 50, 30), QSize(), QRect() },
+        { QRect(10, 5, 200, 100), QSize(37, 23), QRect(2, 2, 20, 20) },
+    };
+    for (const Metafile::Region& region : regions) {
+        QBuffer buffer;
+        buffer.setData(file);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        if (region.clipRect.isValid())
+            reader.setClipRect(region.clipRect);
+        if (region.scaledSize.isValid())
+            reader.setScaledSize(region.scaledSize);
+        if (region.scaledClipRect.isValid())
+            reader.setScaledClipRect(region.scaledClipRect);
+        const bool recognised = reader.canRead() && (reader.format() == "wmf" || reader.format() == "emf");
+        if (!recognised)
+            continue;
+        if (header.ok() && reader.size() != header.size)
+            std::abort();
+        QImage image;
+        if (!reader.read(&image))
+            continue;
+        if (!header.ok() || image.size() != Metafile::outputSize(header.size, region))
+            std::abort();
+    }
     return 0;
 }

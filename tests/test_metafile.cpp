@@ -1,4 +1,4 @@
-#include "Metafile.h"
+#include "metafile/Metafile.h"
 #include "MetafileWriter.h"
 #include "PictureLoader.h"
 
@@ -120,17 +120,18 @@ TEST(MetafileSize, a_plain_wmf_without_a_window_extent_has_no_size_to_take)
     EXPECT_EQ(Metafile::inspect(wmf.standard()).problem, Metafile::Problem::Malformed);
 }
 
-TEST(MetafileSize, pictures_beyond_8192_pixels_a_side_are_refused_from_the_header)
+TEST(MetafileSize, absurd_sides_are_refused_from_the_header_while_posters_pass)
 {
     Wmf wmf;
     wmf.rectangle(0, 0, 10, 10);
-    EXPECT_EQ(Metafile::inspect(wmf.placeable(0, 0, 32000, 100, 96)).problem, Metafile::Problem::TooLarge);
-    EXPECT_EQ(Metafile::inspect(wmf.placeable(0, 0, 8192, 8192, 96)).problem, Metafile::Problem::None);
-    Wmf plain;
-    plain.setMapMode(8).setWindowExt(9000, 10);
-    EXPECT_EQ(Metafile::inspect(plain.standard()).problem, Metafile::Problem::TooLarge);
-    // Three metres wide.
-    EXPECT_EQ(Metafile::inspect(Emf(QRect(0, 0, 300000, 1000)).finish()).problem, Metafile::Problem::TooLarge);
+    // 30,000 inches wide.
+    const Metafile::Header huge = Metafile::inspect(wmf.placeable(0, 0, 30000, 100, 1));
+    EXPECT_EQ(huge.problem, Metafile::Problem::TooLarge);
+    EXPECT_EQ(huge.size.width(), 30000 * 96);
+    EXPECT_EQ(Metafile::inspect(wmf.placeable(0, 0, 32000, 100, 96)).problem, Metafile::Problem::None);
+    // A poster three metres wide is a picture; a kilometre is not.
+    EXPECT_EQ(Metafile::inspect(Emf(QRect(0, 0, 300000, 1000)).finish()).problem, Metafile::Problem::None);
+    EXPECT_EQ(Metafile::inspect(Emf(QRect(0, 0, 100000000, 1000)).finish()).problem, Metafile::Problem::TooLarge);
 }
 
 // WMF drawing ----------------------------------------------------------------------------------

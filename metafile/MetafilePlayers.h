@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Metafile.h"
-#include "MetafileBytes.h"
+#include "metafile/Metafile.h"
+#include "metafile/MetafileBytes.h"
 
 #include <QPointF>
 #include <QRectF>

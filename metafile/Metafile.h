@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QImage>
+#include <QRect>
 #include <QSize>
 
 class QPainter;
@@ -17,17 +19,22 @@ enum class Problem {
     None,
     NotAMetafile, // other bytes altogether
     Malformed,    // a metafile's header, but broken or truncated records
-    TooLarge,     // a picture size beyond kMaxSide
+    TooLarge,     // a picture size beyond kMaxSide, or more pixels asked for than may be allocated
 };
 
-// The largest side a metafile picture may have; 8192 x 8192 is also the loader's pixel limit.
-inline constexpr int kMaxSide = 8192;
+// The largest side a metafile picture may state. A vector picture's own size costs nothing until
+// it is drawn, and a poster is read at a smaller size, so this only keeps sizes sane; what may be
+// allocated is the reader's business.
+inline constexpr int kMaxSide = 1 << 17;
 // Files beyond this are refused before they are read: clip art is kilobytes, a few megabytes at
 // most.
 inline constexpr qint64 kMaxFileBytes = 32LL * 1024 * 1024;
 
 // Whether bytes begin like a metafile; the first 44 bytes are enough to tell.
 bool looksLikeMetafile(QByteArrayView head);
+
+// The image format name the first 44 bytes begin ("emf" or "wmf"); empty for anything else.
+QByteArray formatName(QByteArrayView head);
 
 struct Header {
     Format format = Format::None;
@@ -52,6 +59,24 @@ struct Rendering {
 
     bool ok() const { return problem == Problem::None; }
 };
+
+// What part of the picture to draw, and how large, with the meanings QImageReader gives them:
+// clipRect is in the picture's own pixels, the clipped part is drawn at scaledSize, and of that
+// only scaledClipRect is kept. Only the final image is allocated.
+struct Region {
+    QRect clipRect;
+    QSize scaledSize;
+    QRect scaledClipRect;
+};
+
+// The size of the image render() makes for a region of a picture of the given size; empty when
+// the region asks for nothing that exists.
+QSize outputSize(QSize pictureSize, const Region& region);
+
+// Allocator for the image; returns false to refuse a size (the reader's allocation limit).
+using Allocate = bool (*)(QSize size, QImage* image);
+
+Rendering render(QByteArrayView file, const Region& region, Allocate allocate = nullptr);
 
 // With a valid visibleSize, only that much of the top-left corner is rendered (and allocated).
 Rendering render(QByteArrayView file, QSize visibleSize = {});

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MetafileBytes.h"
+#include "metafile/MetafileBytes.h"
 
 #include <QImage>
 #include <QList>

@@ -1,32 +1,16 @@
 #include "PictureLoader.h"
 
-#include "Metafile.h"
+#include "metafile/Metafile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QtPlugin>
+
+// The metafile reader is linked in rather than found among Qt's plugins.
+Q_IMPORT_PLUGIN(MetafilePlugin)
 
 namespace PictureLoader {
-namespace {
-
-PictureLoad loadMetafile(QFile& file, QSize visibleSize)
-{
-    if (file.size() > Metafile::kMaxFileBytes)
-        return { {}, PictureError::TooLarge };
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() != file.size())
-        return { {}, PictureError::NotReadable };
-    Metafile::Rendering rendering = Metafile::render(bytes, visibleSize);
-    if (rendering.problem == Metafile::Problem::TooLarge)
-        return { {}, PictureError::TooLarge };
-    if (!rendering.ok())
-        return { {}, PictureError::NotAPicture };
-    if (rendering.image.size() == rendering.size)
-        return { Picture(std::move(rendering.image)), PictureError::None };
-    return { Picture(std::move(rendering.image), rendering.size), PictureError::None };
-}
-
-} // namespace
 
 PictureLoad load(const QString& fileName, QSize visibleSize)
 {
@@ -42,14 +26,20 @@ PictureLoad load(const QString& fileName, QSize visibleSize)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return { {}, PictureError::NotReadable };
-    if (Metafile::looksLikeMetafile(file.peek(64)))
-        return loadMetafile(file, visibleSize);
-
     QImageReader reader(&file);
-    reader.setDecideFormatFromContent(true);
+    // A metafile is named outright: its header is weaker than other formats' signatures, and
+    // naming it spares asking every installed image plugin.
+    const QByteArray metafileFormat = Metafile::formatName(file.peek(64));
+    if (!metafileFormat.isEmpty()) {
+        if (file.size() > Metafile::kMaxFileBytes)
+            return { {}, PictureError::TooLarge };
+        reader.setFormat(metafileFormat);
+    } else {
+        reader.setDecideFormatFromContent(true);
+    }
     reader.setAutoTransform(false);
     const QByteArray format = reader.format();
-    static const QList<QByteArray> accepted { "bmp", "gif", "jpeg", "jpg", "png" };
+    static const QList<QByteArray> accepted { "bmp", "gif", "jpeg", "jpg", "png", "wmf", "emf" };
     if (format.isEmpty() || !accepted.contains(format))
         return { {}, PictureError::NotAPicture };
 

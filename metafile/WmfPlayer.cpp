@@ -1,6 +1,6 @@
-#include "MetafileCanvas.h"
-#include "MetafileDib.h"
-#include "MetafilePlayers.h"
+#include "metafile/MetafileCanvas.h"
+#include "metafile/MetafileDib.h"
+#include "metafile/MetafilePlayers.h"
 
 #include <cmath>
 #include <set>

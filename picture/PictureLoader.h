@@ -5,8 +5,8 @@
 #include <QString>
 
 // Loads BMP, GIF and JPEG pictures (PNG as well, since Qt reads it anyway) and Windows metafiles,
-// judged by content rather than by extension, and refuses pictures whose size would be absurd
-// before decoding.
+// all through QImageReader, judged by content rather than by extension, and refuses pictures
+// whose size would be absurd before decoding.
 namespace PictureLoader {
 
 // Pictures claiming more pixels than this are refused from their header alone.

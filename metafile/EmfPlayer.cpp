@@ -1,9 +1,10 @@
-#include "MetafileCanvas.h"
-#include "MetafileDib.h"
-#include "MetafilePlayers.h"
+#include "metafile/MetafileCanvas.h"
+#include "metafile/MetafileDib.h"
+#include "metafile/MetafilePlayers.h"
 
 #include <QHash>
 
+#include <algorithm>
 #include <cmath>
 
 namespace metafile {
@@ -723,6 +724,9 @@ Layout scanEmf(Bytes file)
     const double pixelsWide = width * 96 / 2540;
     const double pixelsHigh = height * 96 / 2540;
     if (pixelsWide > Metafile::kMaxSide + 0.5 || pixelsHigh > Metafile::kMaxSide + 0.5) {
+        // The size stays known, so that a reader can tell a refusal by size from a broken file.
+        const auto side = [](double pixels) { return int(std::lround(std::clamp(pixels, 0.0, 1e9))); };
+        l.size = QSize(side(pixelsWide), side(pixelsHigh));
         l.problem = Problem::TooLarge;
         return l;
     }

@@ -1,4 +1,4 @@
-#include "MetafileDib.h"
+#include "metafile/MetafileDib.h"
 
 #include <bit>
 #include <optional>

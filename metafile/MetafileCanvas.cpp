@@ -1,6 +1,6 @@
-#include "MetafileCanvas.h"
+#include "metafile/MetafileCanvas.h"
 
-#include "Fonts.h"
+#include "metafile/FaceNames.h"
 
 #include <QFontMetricsF>
 #include <QPaintDevice>
@@ -953,7 +953,7 @@ bool MetafileCanvas::qtFont(QFont& font)
     const double yScale = std::hypot(t.m21(), t.m22());
     const double xScale = std::hypot(t.m11(), t.m12());
     // "@" names a face's vertical-writing variant; the horizontal face is what is installed.
-    QString family = Fonts::installedFace(g.face.startsWith(QLatin1Char('@')) ? g.face.mid(1) : g.face);
+    QString family = installedFace(g.face.startsWith(QLatin1Char('@')) ? g.face.mid(1) : g.face);
     if (family.isEmpty())
         family = QStringLiteral("sans-serif");
 

@@ -1,0 +1,138 @@
+#include "metafile/Metafile.h"
+
+#include "metafile/MetafileCanvas.h"
+#include "metafile/MetafilePlayers.h"
+
+#include <QPainter>
+
+namespace Metafile {
+namespace {
+
+using metafile::Bytes;
+using metafile::Layout;
+
+Layout scan(QByteArrayView file)
+{
+    const Bytes bytes(file);
+    Layout layout = metafile::scanEmf(bytes);
+    if (layout.format == Format::None)
+        layout = metafile::scanWmf(bytes);
+    return layout;
+}
+
+void playLayout(const Layout& layout, QPainter& painter)
+{
+    if (layout.format == Format::Emf) {
+        // The frame, in the reference device's pixels, fills the picture.
+        const QTransform deviceToPicture = QTransform::fromTranslate(-layout.frame.left(), -layout.frame.top())
+            * QTransform::fromScale(layout.size.width() / layout.frame.width(),
+                                    layout.size.height() / layout.frame.height());
+        metafile::MetafileCanvas canvas(painter, layout.size, deviceToPicture, layout.pixelsPerMm);
+        metafile::playEmf(layout, canvas);
+    } else {
+        // A WMF's device is the picture itself, at 96 dots per inch.
+        metafile::MetafileCanvas canvas(painter, layout.size, QTransform(), QSizeF(96 / 25.4, 96 / 25.4));
+        metafile::playWmf(layout, canvas);
+    }
+}
+
+} // namespace
+
+bool looksLikeMetafile(QByteArrayView head)
+{
+    const Bytes b(head);
+    if (b.has(0, 22) && b.u32(0) == 0x9AC6CDD7)
+        return true;
+    if (b.has(0, 44) && b.u32(0) == 1 && b.u32(40) == 0x464D4520)
+        return true;
+    const quint16 type = b.u16(0);
+    const quint16 version = b.u16(4);
+    return b.has(0, 18) && (type == 1 || type == 2) && b.u16(2) == 9 && (version == 0x0100 || version == 0x0300);
+}
+
+QByteArray formatName(QByteArrayView head)
+{
+    if (!looksLikeMetafile(head))
+        return {};
+    const Bytes b(head);
+    return b.has(0, 44) && b.u32(40) == 0x464D4520 ? QByteArrayLiteral("emf") : QByteArrayLiteral("wmf");
+}
+
+Header inspect(QByteArrayView file)
+{
+    const Layout layout = scan(file);
+    return { layout.format, layout.size, layout.problem };
+}
+
+bool play(QByteArrayView file, QPainter& painter)
+{
+    const Layout layout = scan(file);
+    if (layout.problem != Problem::None)
+        return false;
+    playLayout(layout, painter);
+    return true;
+}
+
+QSize outputSize(QSize pictureSize, const Region& region)
+{
+    QRect source(QPoint(0, 0), pictureSize);
+    if (region.clipRect.isValid())
+        source &= region.clipRect;
+    if (source.isEmpty())
+        return {};
+    QSize size = region.scaledSize.isValid() ? region.scaledSize : source.size();
+    if (region.scaledClipRect.isValid())
+        size = (QRect(QPoint(0, 0), size) & region.scaledClipRect).size();
+    return size.isEmpty() ? QSize() : size;
+}
+
+Rendering render(QByteArrayView file, const Region& region, Allocate allocate)
+{
+    const Layout layout = scan(file);
+    if (layout.problem != Problem::None)
+        return { {}, layout.size, layout.problem };
+
+    QRect source(QPoint(0, 0), layout.size);
+    if (region.clipRect.isValid())
+        source &= region.clipRect;
+    const QSize scaled = region.scaledSize.isValid() ? region.scaledSize : source.size();
+    QRect kept(QPoint(0, 0), scaled);
+    if (region.scaledClipRect.isValid())
+        kept &= region.scaledClipRect;
+    if (source.isEmpty() || kept.isEmpty())
+        return { {}, layout.size, Problem::TooLarge };
+
+    QImage image;
+    if (allocate) {
+        if (!allocate(kept.size(), &image))
+            return { {}, layout.size, Problem::TooLarge };
+    } else {
+        image = QImage(kept.size(), QImage::Format_RGB32);
+    }
+    if (image.isNull())
+        return { {}, layout.size, Problem::TooLarge };
+    // White, as the picture would show on the desktop it was drawn for; it also gives the
+    // raster operations that masked bitmaps use (AND, then OR or XOR) a destination to work on.
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        // The picture's own pixels onto the image: the clipped part stretched to the scaled size,
+        // moved so that the kept part lands at the image's origin.
+        QTransform toImage = QTransform::fromTranslate(-source.left(), -source.top());
+        toImage *= QTransform::fromScale(double(scaled.width()) / source.width(), double(scaled.height()) / source.height());
+        toImage *= QTransform::fromTranslate(-kept.left(), -kept.top());
+        painter.setTransform(toImage);
+        playLayout(layout, painter);
+    }
+    return { std::move(image), layout.size, Problem::None };
+}
+
+Rendering render(QByteArrayView file, QSize visibleSize)
+{
+    Region region;
+    if (visibleSize.isValid() && !visibleSize.isEmpty())
+        region.clipRect = QRect(QPoint(0, 0), visibleSize);
+    return render(file, region);
+}
+
+} // namespace Metafile
