@@ -180,10 +180,14 @@ void Form1::Form_Load()
 
 QString Form1::settingsFileForReading() const
 {
+    // Read from where the next save goes, or the user's changes would never come back. A file
+    // beside a program that may not write there (shipped with it, or left over) only seeds the
+    // user's own file until that exists.
+    const QString written = settingsFileForWriting();
+    if (QFileInfo::exists(written))
+        return written;
     const QString beside = m_platform.ProgramFolder() + u'/' + m_platform.ExeName() + QStringLiteral(".ini");
-    if (QFileInfo::exists(beside))
-        return beside;
-    return m_platform.UserConfigFolder() + u'/' + m_platform.ExeName() + QStringLiteral(".ini");
+    return QFileInfo::exists(beside) ? beside : written;
 }
 
 QString Form1::settingsFileForWriting() const

@@ -358,6 +358,19 @@ TEST_F(SettingsFile, a_read_only_program_folder_sends_the_file_to_the_users_fold
     EXPECT_EQ(bus->panel().HScroll1->value(), 2222);
 }
 
+TEST_F(SettingsFile, a_file_beside_a_read_only_program_only_seeds_the_users_file)
+{
+    writeIni(record("0,0,0,0", "", "", "1,2,#TRUE#,#TRUE#,333,444,0"));
+    platform->readOnlyFolders << platform->programFolder;
+    start();
+    EXPECT_EQ(bus->panel().HScroll1->value(), 333);
+    bus->panel().HScroll1->setValue(2222);
+    stop();
+    start(); // the user's file now exists, and the change comes back
+    EXPECT_EQ(bus->panel().HScroll1->value(), 2222);
+    EXPECT_TRUE(readIni(iniPath()).contains(",333,"));
+}
+
 TEST_F(SettingsFile, a_file_beside_the_program_wins_over_the_users_one)
 {
     QDir().mkpath(platform->userConfigFolder);
