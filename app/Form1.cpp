@@ -423,7 +423,8 @@ void Form1::MnuEditHkPic_Click()
         m_browseDir->Text1->setText(SignFolderPath());
         return;
     }
-    frmBrowseDir window(*this, this);
+    // No owner: the window manager places it, as it would any new window.
+    frmBrowseDir window(*this, nullptr);
     m_browseDir = &window;
     window.Text1->setText(SignFolderPath());
     window.exec();

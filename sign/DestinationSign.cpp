@@ -74,7 +74,10 @@ DestinationSign::FolderOutcome DestinationSign::pointListAtFolder()
     const FolderListing listing = m_list.setPath(m_folderPath);
     switch (listing.error) {
     case FolderError::None: return { FolderResult::Listed, {} };
-    case FolderError::NotFound: return { FolderResult::NotFound, listing.description };
+    // A path that names a file, or runs through one, is as good as not there: the user is
+    // asked for the folder again rather than told about files.
+    case FolderError::NotFound:
+    case FolderError::NotAFolder: return { FolderResult::NotFound, listing.description };
     default: return { FolderResult::OtherFailure, listing.description };
     }
 }

@@ -1,6 +1,7 @@
 #include "FakePlatform.h"
 #include "Form1.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -354,16 +355,26 @@ TEST_F(Sign, a_folder_that_does_not_exist_is_reported_and_the_list_keeps_its_ent
     EXPECT_EQ(bus.SignFolderPath(), dir.path() + "/nowhere");
 }
 
-TEST_F(Sign, other_folder_failures_show_the_systems_description)
+TEST_F(Sign, a_path_that_names_a_file_or_runs_through_one_is_a_path_not_found)
 {
     makeAbc();
     useFolder(folder);
-    writeText(dir.path() + "/file");
-    bus.SetSignFolderPath(dir.path() + "/file");
-    EXPECT_TRUE(bus.picDir()) << "the folder window closes as after a success";
-    ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].text, "指定したパスはフォルダーではありません。");
-    EXPECT_EQ(bus.File1.ListCount(), 3);
+    writeText(dir.path() + "/notes.txt");
+    for (const QString path : { dir.path() + "/notes.txt", dir.path() + "/notes.txt/signs" }) {
+        platform.messages.clear();
+        bus.SetSignFolderPath(path);
+        QString offered;
+        QTimer::singleShot(0, [&] {
+            ASSERT_NE(bus.browseDirWindow(), nullptr);
+            offered = bus.browseDirWindow()->Text1->text();
+            QTest::mouseClick(bus.browseDirWindow()->Command2(1), Qt::LeftButton);
+        });
+        EXPECT_FALSE(bus.picDir()) << qPrintable(path);
+        EXPECT_EQ(offered, path) << "back to the folder window with the path";
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].text, "指定したパスが見つかりません。再度指定しなおしてください。");
+        EXPECT_EQ(bus.File1.ListCount(), 3);
+    }
 }
 
 // The folder selection window, opened modally from the panel's button.
@@ -392,6 +403,7 @@ TEST_F(FolderWindow, is_laid_out_as_a_small_modal_dialog)
     bus.SetSignFolderPath("/some/where");
     openWindow([&](frmBrowseDir& w) {
         EXPECT_TRUE(w.isModal());
+        EXPECT_EQ(w.parentWidget(), nullptr) << "no owner: the window manager places it";
         EXPECT_EQ(w.windowTitle(), "画像の位置");
         EXPECT_EQ(w.size(), QSize(460, 81));
         EXPECT_FALSE(w.windowFlags() & Qt::WindowCloseButtonHint);
@@ -472,7 +484,10 @@ TEST_F(FolderWindow, a_missing_folder_leaves_the_user_in_the_one_window_with_tha
         QTest::mouseClick(w.Command2(0), Qt::LeftButton);
         EXPECT_EQ(bus.browseDirWindow(), &w) << "still the same, single window";
         EXPECT_EQ(w.Text1->text(), dir.path() + "/nowhere");
-        EXPECT_EQ(bus.findChildren<frmBrowseDir*>().size(), 1);
+        int open = 0;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            open += qobject_cast<frmBrowseDir*>(top) != nullptr;
+        EXPECT_EQ(open, 1);
         w.Text1->setText(folder);
         QTest::mouseClick(w.Command2(0), Qt::LeftButton);
         EXPECT_FALSE(w.isVisible());
