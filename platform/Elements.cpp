@@ -1,5 +1,7 @@
 #include "Elements.h"
 
+#include <QIcon>
+#include <QPixmap>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -428,6 +430,13 @@ int vbKeyCode(const QKeyEvent* event)
 
 namespace {
 constexpr const char* kTwipsProperty = "kururinTwips";
+}
+
+void clearWindowIcon(QWidget* window)
+{
+    QPixmap blank(16, 16);
+    blank.fill(Qt::transparent);
+    window->setWindowIcon(QIcon(blank));
 }
 
 void placeControl(QWidget* control, twips::Rect rect)

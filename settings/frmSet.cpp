@@ -98,6 +98,7 @@ frmSet::frmSet(ControlDeskOwner& owner)
 {
     Assets::init();
     setObjectName("frmSet");
+    clearWindowIcon(this);
     setWindowTitle(QStringLiteral("設定パネル"));
     setFixedSize(263, 171);
     setFont(Fonts::designFont(Fonts::kPGothic, 9));

@@ -56,6 +56,7 @@ frmShowVersion::frmShowVersion(Platform& platform, QWidget* parent)
 {
     Assets::init();
     setObjectName("frmShowVersion");
+    clearWindowIcon(this);
     setWindowTitle(QStringLiteral("くるりん号のバージョン情報"));
     setModal(true);
     setFixedSize(333, 223);
