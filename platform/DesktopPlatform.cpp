@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QWidget>
@@ -34,6 +35,21 @@ void onSignal(int)
     // Only async-signal-safe work here: wake the event loop and let it do the rest.
     [[maybe_unused]] const auto written = ::write(g_signalPipe[1], &byte, 1);
 }
+
+// A menu item is chosen with the left button only: Qt's menus take any button's release, and a
+// right click meant to reopen the menu would otherwise hide the signboard.
+class LeftButtonChooses : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+            return true;
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 } // namespace
 
@@ -106,7 +122,10 @@ QString DesktopPlatform::ProgramFolder() const
 
 void DesktopPlatform::PopupMenu(QMenu* menu, QPoint globalPos)
 {
+    LeftButtonChooses filter;
+    menu->installEventFilter(&filter);
     menu->exec(globalPos);
+    menu->removeEventFilter(&filter);
 }
 
 void DesktopPlatform::DragWithMouse(QWidget* child, QPoint grabOffset)
