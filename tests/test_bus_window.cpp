@@ -46,8 +46,8 @@ TEST(PopupMenu, items_are_chosen_with_the_left_button_only)
     QTimer::singleShot(100, [&] {
         const QPoint at = menu.actionGeometry(item).center();
         QTest::mouseMove(&menu, at);
-        QTest::mouseRelease(&menu, Qt::RightButton, {}, at);
-        QTest::mouseRelease(&menu, Qt::MiddleButton, {}, at);
+        QTest::mouseClick(&menu, Qt::RightButton, {}, at);
+        QTest::mouseClick(&menu, Qt::MiddleButton, {}, at);
         chosenAfterRight = chosen;
         openAfterRight = menu.isVisible();
         QTest::mouseClick(&menu, Qt::LeftButton, {}, at);
