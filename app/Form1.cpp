@@ -52,6 +52,7 @@ Form1::Form1(Platform& platform)
     , m_platform(platform)
     , m_common(platform)
     , m_sign(platform, File1, *createSignBox(), QSize(50, 30))
+    , m_settings(platform)
 {
     Assets::init();
     setObjectName("Form1");
@@ -178,60 +179,14 @@ void Form1::Form_Load()
     setWindowTitle(QStringLiteral("くるりん号　-　") + m_platform.ExeName());
 }
 
-QString Form1::settingsFileForReading() const
-{
-    // Read from where the next save goes, or the user's changes would never come back. A file
-    // beside a program that may not write there (shipped with it, or left over) only seeds the
-    // user's own file until that exists.
-    const QString written = settingsFileForWriting();
-    if (QFileInfo::exists(written))
-        return written;
-    const QString beside = m_platform.ProgramFolder() + u'/' + m_platform.ExeName() + QStringLiteral(".ini");
-    return QFileInfo::exists(beside) ? beside : written;
-}
-
-QString Form1::settingsFileForWriting() const
-{
-    // An installed program's folder is not the user's to write: the settings go to the user's
-    // own configuration folder then. Folders under /usr belong to the package manager even when
-    // the system would let root write there.
-    const QString program = m_platform.ProgramFolder();
-    const bool systemFolder = program.startsWith(QStringLiteral("/usr/"));
-    const QString folder = !systemFolder && m_platform.IsWritableFolder(program) ? program : m_platform.UserConfigFolder();
-    return folder + u'/' + m_platform.ExeName() + QStringLiteral(".ini");
-}
-
 void Form1::LoadIni()
 {
-    IniRecord::Values values;
-    values.signFolder = m_sign.folderPath();
-    values.reservedText = m_reservedText;
-    values.reservedNumber1 = m_reservedNumber1;
-    values.reservedNumber2 = m_reservedNumber2;
-    values.signboardPath = m_signboardPath;
-    values.mode = m_storedMode;
-
-    IniRecord::ReadOutcome outcome;
-    if (const std::optional<QByteArray> file = m_platform.ReadFile(settingsFileForReading()))
-        outcome = IniRecord::read(*file, values);
-
-    // The stored values take what was read even when reading stopped early; the next save
-    // writes them back.
-    const int read = outcome.itemsRead;
-    if (read >= 5)
-        m_sign.setFolderPath(values.signFolder);
-    if (read >= 6)
-        m_reservedText = values.reservedText;
-    if (read >= 7)
-        m_reservedNumber1 = values.reservedNumber1;
-    if (read >= 8)
-        m_reservedNumber2 = values.reservedNumber2;
-    if (read >= 9)
-        m_signboardPath = values.signboardPath;
-    if (read >= 16)
-        m_storedMode = values.mode;
-
-    if (!outcome.ok() || !applySettings(values))
+    // The stored values the file did not get to keep what they held; a save writes them back.
+    IniRecord::Values& v = m_settings.values();
+    v.signFolder = m_sign.folderPath();
+    const bool whole = m_settings.load();
+    m_sign.setFolderPath(v.signFolder);
+    if (!whole || !applySettings(v))
         recoverSettings();
 }
 
@@ -254,15 +209,12 @@ bool Form1::applySettings(const IniRecord::Values& v)
 
     // A picture that cannot be loaded now (deleted, or on a drive that is not there) is simply
     // missing: everything else still applies, and the path is kept for when the file is back.
-    PictureLoad board = m_platform.LoadPicture(m_signboardPath, QSize());
+    PictureLoad board = m_platform.LoadPicture(v.signboardPath, QSize());
     PicKanban->setPicture(board.ok() ? std::move(board.picture) : Picture());
     PicKanban_DblClick();
 
-    for (const auto& [bar, speed] : { std::pair { panel().HScroll1, v.frontSpeed }, std::pair { panel().HScroll2, v.middleSpeed } }) {
-        if (speed < bar->minimum() || speed > bar->maximum())
-            return false; // the slider refuses it
-        bar->setValue(speed);
-    }
+    if (!panel().setSpeeds(v.frontSpeed, v.middleSpeed))
+        return false;
 
     // A sign folder that is gone, or not chosen yet, leaves the default sign up; the path stays
     // as it was for when the folder is back.
@@ -271,10 +223,7 @@ bool Form1::applySettings(const IniRecord::Values& v)
         m_sign.show(File1.List(0));
     }
 
-    if (m_storedMode < 0 || m_storedMode > 2)
-        return false;
-    panel().Option1(m_storedMode)->setChecked(true);
-    return true;
+    return panel().setMode(v.mode);
 }
 
 void Form1::recoverSettings()
@@ -286,9 +235,8 @@ void Form1::recoverSettings()
     panel().setTop(Height());
     placePanelUnderBusOnceFramed();
     MnuKanbanReset_Click();
-    panel().HScroll1->setValue(10000);
-    panel().HScroll2->setValue(6000);
-    panel().Option1(0)->setChecked(true);
+    panel().setSpeeds(10000, 6000);
+    panel().setMode(0);
 }
 
 void Form1::keepOnScreen(QWidget* window)
@@ -323,29 +271,24 @@ void Form1::placePanelUnderBusOnceFramed()
 
 void Form1::SaveIni()
 {
-    frmSet& desk = panel();
-    IniRecord::Values v;
+    const frmSet& desk = panel();
+    IniRecord::Values& v = m_settings.values();
     v.form1Left = Left();
     v.form1Top = Top();
     v.panelLeft = desk.Left();
     v.panelTop = desk.Top();
     v.signFolder = m_sign.folderPath();
-    v.reservedText = m_reservedText;
-    v.reservedNumber1 = m_reservedNumber1;
-    v.reservedNumber2 = m_reservedNumber2;
-    v.signboardPath = m_signboardPath;
     v.signboardLeft = PicKanban->Left();
     v.signboardTop = PicKanban->Top();
     v.signboardShown = MnuViewKanban->Checked();
     v.frameShown = MnuViewWaku->Checked();
-    v.frontSpeed = desk.HScroll1->value();
-    v.middleSpeed = desk.HScroll2->value();
-    v.mode = desk.Option1(0)->isChecked() ? 0 : desk.Option1(1)->isChecked() ? 1 : 2;
-
-    const QString path = settingsFileForWriting();
-    if (const std::optional<QString> failure = m_platform.WriteFileAtomically(path, IniRecord::write(v))) {
-        m_platform.MsgBox(this, QStringLiteral("設定を保存できませんでした。\n%1\n\n%2").arg(path, *failure), kProgramTitle,
-                          Platform::MsgIcon::Exclamation);
+    v.frontSpeed = desk.frontSpeed();
+    v.middleSpeed = desk.middleSpeed();
+    // With no option selected the last one counts, as it always has.
+    v.mode = qint16(desk.Mode() < 0 ? 2 : desk.Mode());
+    if (const std::optional<QString> failure = m_settings.save()) {
+        m_platform.MsgBox(this, QStringLiteral("設定を保存できませんでした。\n%1\n\n%2").arg(m_settings.pathForWriting(), *failure),
+                          kProgramTitle, Platform::MsgIcon::Exclamation);
     }
 }
 
@@ -554,7 +497,7 @@ void Form1::MnuSetKanban_Click()
     if (!load.ok())
         return;
     PicKanban->setPicture(std::move(load.picture));
-    m_signboardPath = name;
+    m_settings.values().signboardPath = name;
     PicKanban_DblClick();
 }
 

@@ -5,7 +5,7 @@
 #include "DestinationSign.h"
 #include "Elements.h"
 #include "FileList.h"
-#include "IniRecord.h"
+#include "SettingsFile.h"
 #include "Platform.h"
 #include "frmBrowseDir.h"
 #include "frmSet.h"
@@ -59,9 +59,6 @@ public:
     void Form_Unload();
     void LoadIni();
     void SaveIni();
-    // Where the settings are read from, and where they are written to.
-    QString settingsFileForReading() const;
-    QString settingsFileForWriting() const;
 
     // Public procedures the control desk calls.
     void Check1_Click() override;
@@ -84,8 +81,8 @@ public:
     frmShowVersion* aboutBox() const { return m_aboutBox; }
 
     // The full name of the signboard picture chosen last; empty until one is chosen.
-    QString SignboardPicturePath() const { return m_signboardPath; }
-    void SetSignboardPicturePath(const QString& path) { m_signboardPath = path; }
+    QString SignboardPicturePath() const { return m_settings.values().signboardPath; }
+    void SetSignboardPicturePath(const QString& path) { m_settings.values().signboardPath = path; }
 
     // The bus window's own events.
     void Form_MouseDown(int button, int shift, float x, float y);
@@ -132,12 +129,7 @@ private:
     DestinationSign m_sign;
     frmBrowseDir* m_browseDir { nullptr };
     frmShowVersion* m_aboutBox { nullptr };
-    QString m_signboardPath;
-    // Carried through the settings file untouched.
-    QString m_reservedText;
-    qint32 m_reservedNumber1 { 0 };
-    qint32 m_reservedNumber2 { 0 };
-    qint16 m_storedMode { 0 };
+    SettingsFile m_settings;
     Doors::ClockPacer m_clockPacer;
     Doors::Pacer* m_pacer { &m_clockPacer };
     std::unique_ptr<frmSet> m_panel;

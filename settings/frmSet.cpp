@@ -236,6 +236,34 @@ int frmSet::Value(const QPushButton* toggle)
     return toggle->isChecked() ? 1 : 0;
 }
 
+bool frmSet::setMode(int mode)
+{
+    if (mode < 0 || mode > 2)
+        return false;
+    Option1(mode)->setChecked(true);
+    return true;
+}
+
+int frmSet::frontSpeed() const
+{
+    return HScroll1->value();
+}
+
+int frmSet::middleSpeed() const
+{
+    return HScroll2->value();
+}
+
+bool frmSet::setSpeeds(qint32 front, qint32 middle)
+{
+    const auto fits = [](const QScrollBar* bar, qint32 v) { return v >= bar->minimum() && v <= bar->maximum(); };
+    if (!fits(HScroll1, front) || !fits(HScroll2, middle))
+        return false;
+    HScroll1->setValue(front);
+    HScroll2->setValue(middle);
+    return true;
+}
+
 int frmSet::Mode() const
 {
     for (const auto& [index, option] : Option1) {

@@ -39,6 +39,14 @@ public:
 
     static int Value(const QPushButton* toggle);
     int Mode() const; // index of the selected Option1 element, -1 when none is
+    // Selects an Option1 element; false, changing nothing, for an index that has none.
+    bool setMode(int mode);
+
+    // The door speeds, the sliders' values.
+    int frontSpeed() const;
+    int middleSpeed() const;
+    // False, leaving both sliders as they were, when a slider would refuse its value.
+    bool setSpeeds(qint32 front, qint32 middle);
 
     QFrame* FrameA;
     QPushButton* Check1;

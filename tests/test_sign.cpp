@@ -360,7 +360,7 @@ TEST_F(Sign, a_path_that_names_a_file_or_runs_through_one_is_a_path_not_found)
     makeAbc();
     useFolder(folder);
     writeText(dir.path() + "/notes.txt");
-    for (const QString path : { dir.path() + "/notes.txt", dir.path() + "/notes.txt/signs" }) {
+    for (const QString& path : { dir.path() + "/notes.txt", dir.path() + "/notes.txt/signs" }) {
         platform.messages.clear();
         bus.SetSignFolderPath(path);
         QString offered;

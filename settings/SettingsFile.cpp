@@ -1,0 +1,46 @@
+#include "SettingsFile.h"
+
+#include "Platform.h"
+
+#include <QFileInfo>
+
+SettingsFile::SettingsFile(Platform& platform)
+    : m_platform(platform)
+{
+}
+
+QString SettingsFile::besideProgram() const
+{
+    return m_platform.ProgramFolder() + u'/' + m_platform.ExeName() + QStringLiteral(".ini");
+}
+
+QString SettingsFile::pathForWriting() const
+{
+    // Folders under /usr belong to the package manager even when the system would let root
+    // write there.
+    const QString program = m_platform.ProgramFolder();
+    const bool systemFolder = program.startsWith(QStringLiteral("/usr/"));
+    if (!systemFolder && m_platform.IsWritableFolder(program))
+        return besideProgram();
+    return m_platform.UserConfigFolder() + u'/' + m_platform.ExeName() + QStringLiteral(".ini");
+}
+
+QString SettingsFile::pathForReading() const
+{
+    const QString written = pathForWriting();
+    if (QFileInfo::exists(written))
+        return written;
+    const QString beside = besideProgram();
+    return QFileInfo::exists(beside) ? beside : written;
+}
+
+bool SettingsFile::load()
+{
+    const std::optional<QByteArray> file = m_platform.ReadFile(pathForReading());
+    return file && IniRecord::read(*file, m_values).ok();
+}
+
+std::optional<QString> SettingsFile::save()
+{
+    return m_platform.WriteFileAtomically(pathForWriting(), IniRecord::write(m_values));
+}
