@@ -2,6 +2,7 @@
 #include "Files.h"
 #include "Form1.h"
 #include "IniRecord.h"
+#include "SettingsFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -153,7 +154,7 @@ TEST(SettingsRecord, an_unterminated_quote_runs_to_the_end_of_the_file)
 
 // ---- The bus reading and writing its file
 
-class SettingsFile : public ::testing::Test {
+class Settings : public ::testing::Test {
 protected:
     std::unique_ptr<FakePlatform> platform = std::make_unique<FakePlatform>();
     std::unique_ptr<Form1> bus;
@@ -217,7 +218,7 @@ protected:
     }
 };
 
-TEST_F(SettingsFile, a_first_run_gets_the_defaults_and_writes_them_at_exit)
+TEST_F(Settings, a_first_run_gets_the_defaults_and_writes_them_at_exit)
 {
     start();
     expectRecoveryDefaults();
@@ -230,7 +231,7 @@ TEST_F(SettingsFile, a_first_run_gets_the_defaults_and_writes_them_at_exit)
     EXPECT_EQ(readIni(), expected);
 }
 
-TEST_F(SettingsFile, everything_saved_comes_back_at_the_next_start)
+TEST_F(Settings, everything_saved_comes_back_at_the_next_start)
 {
     const QString folder = signFolder();
     const QString board = picture("board.bmp", { 60, 20 }, Qt::yellow);
@@ -258,7 +259,7 @@ TEST_F(SettingsFile, everything_saved_comes_back_at_the_next_start)
         << "reserved items travel through unchanged";
 }
 
-TEST_F(SettingsFile, a_slider_value_equal_to_its_initial_one_leaves_its_label_at_0)
+TEST_F(Settings, a_slider_value_equal_to_its_initial_one_leaves_its_label_at_0)
 {
     writeIni(record("0,0,0,0", "", "", "1,2,#TRUE#,#TRUE#,6000,10000,0"));
     start();
@@ -266,7 +267,7 @@ TEST_F(SettingsFile, a_slider_value_equal_to_its_initial_one_leaves_its_label_at
     EXPECT_EQ(bus->panel().lblMaeSpeed->text(), "0");
 }
 
-TEST_F(SettingsFile, too_few_items_take_the_recovery_path_keeping_what_was_read)
+TEST_F(Settings, too_few_items_take_the_recovery_path_keeping_what_was_read)
 {
     writeIni("900,900,900,900,\"/somewhere/signs\",\"r6\",7");
     start();
@@ -276,7 +277,7 @@ TEST_F(SettingsFile, too_few_items_take_the_recovery_path_keeping_what_was_read)
     EXPECT_TRUE(readIni().contains(",\"/somewhere/signs\",\"r6\",7,0,"));
 }
 
-TEST_F(SettingsFile, an_invalid_mode_applies_everything_else_then_recovers)
+TEST_F(Settings, an_invalid_mode_applies_everything_else_then_recovers)
 {
     const QString folder = signFolder();
     writeIni(record("1500,600,9000,750", folder.toUtf8(), "", "4500,300,#TRUE#,#FALSE#,1234,4321,3"));
@@ -287,7 +288,7 @@ TEST_F(SettingsFile, an_invalid_mode_applies_everything_else_then_recovers)
     EXPECT_EQ(bus->ImgDesiMaku->picture().image().pixelColor(0, 0), QColor(Qt::red));
 }
 
-TEST_F(SettingsFile, a_speed_out_of_range_recovers_after_the_signboard_was_applied)
+TEST_F(Settings, a_speed_out_of_range_recovers_after_the_signboard_was_applied)
 {
     const QString board = picture("b.bmp", { 40, 40 }, Qt::blue);
     for (const QByteArray speed : { "40000", "-1", "0" }) {
@@ -300,7 +301,7 @@ TEST_F(SettingsFile, a_speed_out_of_range_recovers_after_the_signboard_was_appli
     }
 }
 
-TEST_F(SettingsFile, a_signboard_picture_that_is_gone_is_only_missing_not_a_reason_to_reset)
+TEST_F(Settings, a_signboard_picture_that_is_gone_is_only_missing_not_a_reason_to_reset)
 {
     const QString gone = pictures.path() + "/unplugged/board.jpg";
     writeIni(record("1500,600,9000,750", "", gone.toUtf8(), "4500,300,#TRUE#,#TRUE#,1234,4321,1"));
@@ -314,7 +315,7 @@ TEST_F(SettingsFile, a_signboard_picture_that_is_gone_is_only_missing_not_a_reas
     EXPECT_TRUE(readIni().contains(gone.toUtf8())) << "kept for when the picture is back";
 }
 
-TEST_F(SettingsFile, a_sign_folder_that_is_gone_or_empty_keeps_the_default_sign_and_everything_else)
+TEST_F(Settings, a_sign_folder_that_is_gone_or_empty_keeps_the_default_sign_and_everything_else)
 {
     const QString empty = pictures.path() + "/empty";
     QDir().mkpath(empty);
@@ -327,7 +328,7 @@ TEST_F(SettingsFile, a_sign_folder_that_is_gone_or_empty_keeps_the_default_sign_
     }
 }
 
-TEST_F(SettingsFile, letters_in_a_position_read_as_0_without_a_failure)
+TEST_F(Settings, letters_in_a_position_read_as_0_without_a_failure)
 {
     writeIni(record("abc,600,9000,750", "", "", "4500,300,#TRUE#,#TRUE#,1234,4321,1"));
     start();
@@ -335,7 +336,7 @@ TEST_F(SettingsFile, letters_in_a_position_read_as_0_without_a_failure)
     EXPECT_EQ(bus->panel().HScroll1->value(), 1234);
 }
 
-TEST_F(SettingsFile, a_window_saved_on_a_monitor_since_unplugged_comes_back_onto_the_screen)
+TEST_F(Settings, a_window_saved_on_a_monitor_since_unplugged_comes_back_onto_the_screen)
 {
     writeIni(record("9000000,-9000000,-9000000,9000000", "", "", "4500,300,#TRUE#,#TRUE#,1234,4321,1"));
     start();
@@ -345,7 +346,7 @@ TEST_F(SettingsFile, a_window_saved_on_a_monitor_since_unplugged_comes_back_onto
     EXPECT_EQ(bus->panel().HScroll1->value(), 1234);
 }
 
-TEST_F(SettingsFile, a_read_only_program_folder_sends_the_file_to_the_users_folder)
+TEST_F(Settings, a_read_only_program_folder_sends_the_file_to_the_users_folder)
 {
     platform->readOnlyFolders << platform->programFolder;
     start();
@@ -358,7 +359,26 @@ TEST_F(SettingsFile, a_read_only_program_folder_sends_the_file_to_the_users_fold
     EXPECT_EQ(bus->panel().HScroll1->value(), 2222);
 }
 
-TEST_F(SettingsFile, a_file_beside_a_read_only_program_only_seeds_the_users_file)
+// Where the file goes, decided without a window.
+TEST(SettingsPlace, beside_a_writable_program_else_the_users_folder_and_never_under_usr)
+{
+    FakePlatform platform;
+    const QString user = platform.userConfigFolder + "/RX27A0022.ini";
+    SettingsFile file(platform);
+    EXPECT_EQ(file.pathForWriting(), platform.programFolder + "/RX27A0022.ini");
+    platform.readOnlyFolders << platform.programFolder;
+    EXPECT_EQ(file.pathForWriting(), user);
+    // Root may write into /usr, but the package manager owns it.
+    platform.readOnlyFolders.clear();
+    platform.programFolder = QStringLiteral("/usr/bin");
+    ASSERT_TRUE(platform.IsWritableFolder("/usr/bin") || geteuid() != 0);
+    EXPECT_EQ(file.pathForWriting(), user);
+    EXPECT_EQ(file.pathForReading(), user);
+    platform.exeName = QStringLiteral("renamed");
+    EXPECT_EQ(file.pathForWriting(), platform.userConfigFolder + "/renamed.ini");
+}
+
+TEST_F(Settings, a_file_beside_a_read_only_program_only_seeds_the_users_file)
 {
     writeIni(record("0,0,0,0", "", "", "1,2,#TRUE#,#TRUE#,333,444,0"));
     platform->readOnlyFolders << platform->programFolder;
@@ -371,7 +391,7 @@ TEST_F(SettingsFile, a_file_beside_a_read_only_program_only_seeds_the_users_file
     EXPECT_TRUE(readIni(iniPath()).contains(",333,"));
 }
 
-TEST_F(SettingsFile, a_file_beside_the_program_wins_over_the_users_one)
+TEST_F(Settings, a_file_beside_the_program_wins_over_the_users_one)
 {
     QDir().mkpath(platform->userConfigFolder);
     QFile user(platform->userConfigFolder + "/RX27A0022.ini");
@@ -383,7 +403,7 @@ TEST_F(SettingsFile, a_file_beside_the_program_wins_over_the_users_one)
     EXPECT_EQ(bus->panel().HScroll1->value(), 333);
 }
 
-TEST_F(SettingsFile, a_save_that_fails_tells_the_user_which_file)
+TEST_F(Settings, a_save_that_fails_tells_the_user_which_file)
 {
     start();
     platform->failWritesWith = QStringLiteral("ディスクの空き容量が不足しています。");
