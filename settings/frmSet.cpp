@@ -293,9 +293,9 @@ void frmSet::Command2_Click(int index)
 {
     if (index >= 0 && index <= 9)
         Label1->setText(Keypad::appendDigit(Label1->text(), index));
-    else if (index == 10)
+    else if (index == Keypad::Clear)
         Label1->clear();
-    else if (index == 11)
+    else if (index == Keypad::Enter)
         m_owner.SignKeypadEnter(Label1->text());
 }
 

@@ -8,7 +8,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// What the folder selection window asks of the bus.
+// What the folder selection window asks of whoever keeps the sign folder.
 class FolderWindowOwner {
 public:
     virtual ~FolderWindowOwner() = default;
