@@ -28,15 +28,29 @@ void cpuRelax()
 #endif
 }
 
+class SteadyClock final : public PauseClock {
+public:
+    TimePoint now() override { return std::chrono::steady_clock::now(); }
+    void sleepFor(std::chrono::nanoseconds length) override { std::this_thread::sleep_for(length); }
+    void relax() override { cpuRelax(); }
+};
+
 } // namespace
+
+ClockPacer::ClockPacer()
+    : m_clock([]() -> PauseClock& {
+        static SteadyClock clock;
+        return clock;
+    }())
+{
+}
 
 void ClockPacer::pause(int counts)
 {
-    using Clock = std::chrono::steady_clock;
     using std::chrono::nanoseconds;
     if (counts < 1)
         return;
-    const auto start = Clock::now();
+    const auto start = m_clock.now();
     // An overrun only carries over between the steps of one movement, and never more than a
     // couple of milliseconds of it.
     constexpr auto kNewMovement = std::chrono::milliseconds(50);
@@ -51,13 +65,13 @@ void ClockPacer::pause(int counts)
     // A sleep can overrun by the kernel's timer slack and a scheduling delay; leave that much
     // to the spin so the pause still ends on time.
     constexpr auto kSpinStretch = std::chrono::microseconds(400);
-    const auto remaining = until - Clock::now();
+    const auto remaining = until - m_clock.now();
     if (remaining > 2 * kSpinStretch)
-        std::this_thread::sleep_for(remaining - kSpinStretch);
-    auto now = Clock::now();
+        m_clock.sleepFor(remaining - kSpinStretch);
+    auto now = m_clock.now();
     while (now < until) {
-        cpuRelax();
-        now = Clock::now();
+        m_clock.relax();
+        now = m_clock.now();
     }
     m_overrun = std::min(kMaxOverrun, m_overrun + (now - until));
     m_lastEnd = now;

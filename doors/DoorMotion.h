@@ -44,6 +44,17 @@ public:
     virtual void pause(int counts) = 0;
 };
 
+// The time a pacer keeps: the monotonic clock, or a test's own.
+class PauseClock {
+public:
+    using TimePoint = std::chrono::steady_clock::time_point;
+    virtual ~PauseClock() = default;
+    virtual TimePoint now() = 0;
+    virtual void sleepFor(std::chrono::nanoseconds length) = 0;
+    // One turn of a busy wait.
+    virtual void relax() = 0;
+};
+
 // Pauses on the monotonic clock: sleeps through the bulk of a long pause and spins only its
 // last stretch, so the pace is exact without a slow door keeping a core busy.
 // A pause that overruns (the thread was kept waiting by the system) is made up by shortening
@@ -51,11 +62,14 @@ public:
 class ClockPacer final : public Pacer {
 public:
     static constexpr long long kNanosPerCount = 250;
+    ClockPacer();
+    explicit ClockPacer(PauseClock& clock) : m_clock(clock) { }
     void pause(int counts) override;
 
 private:
+    PauseClock& m_clock;
     std::chrono::nanoseconds m_overrun { 0 };
-    std::chrono::steady_clock::time_point m_lastEnd {};
+    PauseClock::TimePoint m_lastEnd {};
 };
 
 // Puts a finished step on the screen before its pause begins.

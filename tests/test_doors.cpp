@@ -168,6 +168,76 @@ TEST(FrontDoor, speed_is_read_afresh_at_every_step_and_below_1_means_no_pause)
     EXPECT_EQ(pacer.pauses, std::vector<int>({ 5, 5, 5 }));
 }
 
+// A clock that only moves when the pacer sleeps or spins, and can be made to oversleep.
+class FakeClock : public PauseClock {
+public:
+    TimePoint now() override { return t; }
+    void sleepFor(std::chrono::nanoseconds length) override
+    {
+        slept += length;
+        t += length + oversleep;
+    }
+    void relax() override
+    {
+        t += std::chrono::nanoseconds(100);
+        ++spins;
+    }
+
+    TimePoint t { std::chrono::hours(1) };
+    std::chrono::nanoseconds oversleep { 0 };
+    std::chrono::nanoseconds slept { 0 };
+    int spins = 0;
+};
+
+TEST(Pacer, a_pause_lasts_its_counts_sleeping_the_bulk_and_spinning_the_end)
+{
+    using namespace std::chrono;
+    FakeClock clock;
+    ClockPacer pacer(clock);
+    const auto start = clock.t;
+    pacer.pause(4000); // 1 ms
+    EXPECT_GE(clock.t - start, milliseconds(1));
+    EXPECT_LT(clock.t - start, milliseconds(1) + microseconds(1));
+    EXPECT_EQ(clock.slept, microseconds(600)) << "all but the last 400 us asleep";
+    EXPECT_GT(clock.spins, 0);
+
+    // A short pause is spun whole.
+    clock.slept = {};
+    pacer.pause(400); // 100 us
+    EXPECT_EQ(clock.slept, nanoseconds(0));
+    pacer.pause(0);
+    pacer.pause(-5);
+}
+
+TEST(Pacer, an_overrun_is_made_up_by_the_next_pauses_of_the_same_movement_only)
+{
+    using namespace std::chrono;
+    FakeClock clock;
+    ClockPacer pacer(clock);
+    clock.oversleep = microseconds(700);
+    pacer.pause(40000); // 10 ms: the sleep ends 0.3 ms past it, the spin's stretch taking the rest
+    clock.oversleep = {};
+    auto before = clock.t;
+    pacer.pause(4000);
+    EXPECT_GE(clock.t - before, microseconds(700));
+    EXPECT_LT(clock.t - before, microseconds(701)) << "1 ms less the 0.3 ms overrun";
+    // A new movement (after a gap) starts from a clean slate.
+    clock.oversleep = milliseconds(1);
+    pacer.pause(40000);
+    clock.oversleep = {};
+    clock.t += milliseconds(100);
+    before = clock.t;
+    pacer.pause(4000);
+    EXPECT_GE(clock.t - before, milliseconds(1));
+    // Never more than 2 ms is carried over, however long the system kept the thread.
+    clock.oversleep = milliseconds(50);
+    pacer.pause(40000);
+    clock.oversleep = {};
+    before = clock.t;
+    pacer.pause(40000);
+    EXPECT_GE(clock.t - before, milliseconds(8));
+}
+
 struct MiddleDoorCase : ::testing::Test {
     Journal j;
     RecordingLeaf left { j, "L", 5475, 855 };
