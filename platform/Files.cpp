@@ -2,6 +2,7 @@
 
 #include "Folders.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -48,6 +49,26 @@ std::optional<QByteArray> read(const QString& path, qint64 maxBytes)
     }
 }
 
+namespace {
+
+// A save killed between making its new file and renaming it leaves that file behind, named
+// after the target and six random characters. The next save clears such leftovers once they
+// are old enough that no other save can still be writing them.
+void removeLeftovers(const QString& path)
+{
+    const QFileInfo target(path);
+    const QDir folder = target.absoluteDir();
+    const QStringList names = folder.entryList({ target.fileName() + QStringLiteral(".??????") }, QDir::Files | QDir::Hidden);
+    const QDateTime settled = QDateTime::currentDateTimeUtc().addSecs(-60);
+    for (const QString& name : names) {
+        const QFileInfo leftover(folder.filePath(name));
+        if (leftover.lastModified().toUTC() < settled)
+            QFile::remove(leftover.filePath());
+    }
+}
+
+} // namespace
+
 WriteResult writeAtomically(const QString& path, const QByteArray& bytes)
 {
     const QString folder = QFileInfo(path).absolutePath();
@@ -87,6 +108,7 @@ WriteResult writeAtomically(const QString& path, const QByteArray& bytes)
         ::unlink(temporary.constData());
         return { false, Folders::errorText(err) };
     }
+    removeLeftovers(path);
     // The rename itself must reach the disk too.
     const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
     if (dirFd >= 0) {

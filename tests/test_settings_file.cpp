@@ -4,6 +4,7 @@
 #include "IniRecord.h"
 #include "SettingsFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -446,6 +447,20 @@ TEST(SettingsSave, a_save_killed_half_way_leaves_the_old_file_whole)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), old);
+
+    // The killed save's new file is left over; the next save clears it once it is old enough
+    // that no save can still be writing it.
+    QStringList leftovers = QDir(dir.path()).entryList({ "RX27A0022.ini.*" }, QDir::Files);
+    ASSERT_EQ(leftovers.size(), 1);
+    ASSERT_TRUE(Files::writeAtomically(path, old).ok);
+    EXPECT_EQ(QDir(dir.path()).entryList({ "RX27A0022.ini.*" }, QDir::Files), leftovers) << "too fresh to be taken";
+    QFile leftover(dir.filePath(leftovers[0]));
+    ASSERT_TRUE(leftover.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(leftover.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    leftover.close();
+    ASSERT_TRUE(Files::writeAtomically(path, old).ok);
+    EXPECT_TRUE(QDir(dir.path()).entryList({ "RX27A0022.ini.*" }, QDir::Files).isEmpty());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList { "RX27A0022.ini" });
 }
 
 } // namespace
