@@ -222,6 +222,27 @@ TEST_F(Sign, the_list_holds_the_six_picture_extensions_in_any_case_sorted_withou
     EXPECT_EQ(bus.File1.List(-1), "");
 }
 
+TEST_F(Sign, symbolic_links_count_as_what_they_point_at)
+{
+    makeAbc();
+    const QString elsewhere = dir.path() + "/elsewhere";
+    QDir().mkpath(elsewhere);
+    writePicture(elsewhere + "/yellow.bmp", Qt::yellow);
+    ASSERT_TRUE(QFile::link(elsewhere + "/yellow.bmp", folder + "/d.bmp"));
+    ASSERT_TRUE(QFile::link(elsewhere + "/gone.bmp", folder + "/e.bmp")); // points at nothing
+    ASSERT_TRUE(QFile::link(elsewhere, folder + "/f.bmp"));              // a folder
+    // The sign folder itself through a link, as a user's ~/signs -> /media/usb/signs.
+    ASSERT_TRUE(QFile::link(folder, dir.path() + "/linked"));
+    useFolder(dir.path() + "/linked");
+    EXPECT_EQ(bus.File1.ListCount(), 4);
+    EXPECT_EQ(bus.File1.List(3), "d.bmp");
+    for (int i = 0; i < 3; ++i)
+        down();
+    EXPECT_EQ(shown(), QColor(Qt::yellow));
+    down();
+    EXPECT_EQ(shown(), QColor(Qt::yellow)) << "the list ends at the last real picture";
+}
+
 TEST_F(Sign, an_unreadable_entry_keeps_the_old_sign_but_the_index_moves_on)
 {
     writePicture(folder + "/a.bmp", Qt::red);
