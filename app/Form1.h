@@ -38,7 +38,7 @@ public:
     frmSet& panel();
     bool panelLoaded() const { return m_panel != nullptr; }
 
-    // Elements, by their design names. Child windows first, then windowless elements.
+    // Elements, by the names the handlers use. Child windows first, then windowless elements.
     PictureBox* PicKanban;
     FileList File1;
     PictureBox* Picture1;

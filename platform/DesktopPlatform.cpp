@@ -88,7 +88,7 @@ void DesktopPlatform::MsgBox(QWidget* owner, const QString& text, const QString&
     case MsgIcon::Exclamation: qtIcon = QMessageBox::Warning; break;
     case MsgIcon::Critical: qtIcon = QMessageBox::Critical; break;
     }
-    // Texts carry Windows-style CR LF line breaks where the design wants them; Qt wants LF.
+    // The program's texts break their lines with CR LF; Qt wants LF.
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox box(qtIcon, title, shown, QMessageBox::Ok, owner);

@@ -366,8 +366,7 @@ MenuItem::MenuItem(QMenu* menu, const QString& caption, bool checked)
 void MenuItem::setChecked(bool checked)
 {
     m_checked = checked;
-    // Only a ticked item is checkable, so an unticked one shows no empty box, as on the
-    // desktop the design comes from.
+    // Only a ticked item is checkable, so an unticked one shows no empty box beside its text.
     m_action->setCheckable(checked);
     m_action->setChecked(checked);
 }

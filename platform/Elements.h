@@ -251,7 +251,7 @@ private:
     bool m_checked;
 };
 
-// The design's mouse buttons and shift state, and its virtual key codes.
+// Mouse buttons, shift state and key codes as the handlers take them: Windows' numbers.
 int vbButton(Qt::MouseButton button);
 int vbShift(Qt::KeyboardModifiers modifiers);
 int vbKeyCode(const QKeyEvent* event);
@@ -260,6 +260,6 @@ int vbKeyCode(const QKeyEvent* event);
 // the toolkit's generic one; a transparent icon is what window managers draw as nothing.
 void clearWindowIcon(QWidget* window);
 
-// Remembers an element's design geometry on an ordinary Qt control and places it in pixels.
+// Remembers an element's geometry in twips on an ordinary Qt control and places it in pixels.
 void placeControl(QWidget* control, twips::Rect rect);
 std::optional<twips::Rect> controlRect(const QWidget* control);

@@ -41,7 +41,8 @@ bool faceInstalled(const char* family)
     return installed;
 }
 
-// For each design name, the first of its stand-ins that is installed; empty when none is.
+// For each of the program's face names, the first of its stand-ins that is installed; empty when
+// none is.
 std::vector<std::string> lookUpFaces()
 {
     std::vector<std::string> chosen;

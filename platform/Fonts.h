@@ -10,7 +10,7 @@ namespace Fonts {
 inline const QString kGothic = QStringLiteral("ＭＳ ゴシック");
 inline const QString kPGothic = QStringLiteral("ＭＳ Ｐゴシック");
 
-// Starts looking up the installed faces for the design's font names on a second thread, together
+// Starts looking up the installed faces for the program's font names on a second thread, together
 // with loading the system's font configuration, so the first text painted waits for neither.
 void warmUpInBackground();
 
@@ -29,14 +29,14 @@ private:
     std::thread m_thread;
 };
 
-// The design names Windows' Japanese Gothic faces; map them onto the installed IPA faces.
+// The program's texts name Windows' Japanese Gothic faces; map them onto the installed IPA faces.
 void installSubstitutions();
 
-// The installed face that stands in for one of the design's face names (IPAGothic for
-// ＭＳ ゴシック, ...); the design name itself when none of its stand-ins is installed.
+// The installed face that stands in for one of the program's face names (IPAGothic for
+// ＭＳ ゴシック, ...); the name itself when none of its stand-ins is installed.
 QString installedFace(const QString& designFamily);
 
-// A font as the design states it: a face name and a size in points at 96 dots per inch. The
+// A font as the program names it: a face name and a size in points at 96 dots per inch. The
 // font names the installed face directly: asking Qt for a face that does not exist makes it
 // search every font on the system for fallbacks before it tries the substitutes.
 QFont designFont(const QString& family, double points, bool bold = false, bool underline = false);

@@ -3,8 +3,8 @@
 #include <QRect>
 #include <QRectF>
 
-// The design states every position and size in twips (1/1440 inch). The model keeps them that
-// way, as single-precision numbers; this is the one place where they become pixels.
+// Every position and size is kept in twips (1/1440 inch), as single-precision numbers, so the
+// layout and the settings file agree to the twip; this is the one place where they become pixels.
 namespace twips {
 
 inline constexpr float kPerPixel = 15.0f;

@@ -43,7 +43,7 @@ void DestinationSign::keyDown(int keyCode)
     } else if (keyCode == kVkDown) {
         // The list's count is a 16-bit number. In a folder of more entries than that it wraps
         // round, never equals the index, and the arrows step on through the first 32,768 signs;
-        // past those the index climbs but loads nothing (step 6 below).
+        // past those the index climbs but loads nothing: no list entry has that number.
         const auto count = static_cast<qint16>(m_list.ListCount());
         if (m_index == count - 1)
             return;

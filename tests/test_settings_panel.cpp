@@ -132,12 +132,12 @@ TEST_F(SettingsPanel, captions_colours_and_fonts)
         EXPECT_EQ(label->frameShape(), QFrame::Box);
     }
     EXPECT_EQ(panel.Label1->palette().color(QPalette::WindowText), QColor(255, 128, 0));
-    // The design's faces are asked for by the installed faces that stand in for them.
+    // The Windows faces are asked for by the installed faces that stand in for them.
     EXPECT_EQ(panel.Label1->font().family(), "IPAGothic");
     EXPECT_EQ(panel.Label1->font().pixelSize(), 19);
     EXPECT_EQ(panel.Command2(5)->font().family(), "IPAPGothic");
     EXPECT_EQ(panel.Command2(5)->font().pixelSize(), 16);
-    // The design's face names resolve to installed Japanese fonts, so no text shows as boxes.
+    // The Windows face names resolve to installed Japanese fonts, so no text shows as boxes.
     EXPECT_TRUE(QFontInfo(panel.Label1->font()).family().startsWith("IPA")) << QFontInfo(panel.Label1->font()).family().toStdString();
     EXPECT_TRUE(QFontMetrics(panel.Command2(11)->font()).inFont(QChar(u'設')));
 }
@@ -229,7 +229,7 @@ TEST_F(SettingsPanel, mode_is_the_selected_option)
 
 } // namespace
 
-TEST(DesignFonts, name_the_installed_face_and_ask_for_no_hinting)
+TEST(PanelFonts, name_the_installed_face_and_ask_for_no_hinting)
 {
     // The faces the scripts install: asking for them by their own names spares Qt a search of
     // every installed font for fallbacks to a face that does not exist.
