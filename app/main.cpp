@@ -1,31 +1,14 @@
 #include "DesktopPlatform.h"
-#include "Fonts.h"
 #include "Form1.h"
+#include "Startup.h"
 
 #include <QApplication>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 int main(int argc, char** argv)
 {
-    // Window placement and a topmost panel need X11; in a Wayland session that means XWayland.
-    // A platform the user chose explicitly still wins.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        && !qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-
-#ifdef __GLIBC__
-    // One heap for every thread: the helper threads only start the program up and play sounds,
-    // and a heap of their own each would keep a few hundred kilobytes resident for nothing.
-    mallopt(M_ARENA_MAX, 1);
-#endif
-    Fonts::warmUpInBackground();
+    Startup::beforeApplication();
     QApplication app(argc, argv);
-    const Fonts::DatabaseWarmUp fontDatabase;
-    Fonts::installSubstitutions();
-    QApplication::setFont(Fonts::designFont(Fonts::kPGothic, 9));
+    const Startup::ApplicationFonts fonts;
 
     DesktopPlatform platform;
     Form1 bus(platform);
