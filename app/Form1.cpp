@@ -1,7 +1,6 @@
 #include "Form1.h"
 
 #include "Assets.h"
-#include "SignboardFrame.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -104,6 +103,7 @@ void Form1::createElements()
     shpK_Waku.add(1, std::make_unique<ShapeElement>(this, twips::Rect { 4635, 1530, 75, 495 }, kFrameFill, kFrameBorder));
     shpK_Waku.add(2, std::make_unique<ShapeElement>(this, twips::Rect { 3150, 1995, 1560, 60 }, kFrameFill, kFrameBorder));
 
+    m_signboard = std::make_unique<Signboard>(*PicKanban, shpK_Waku);
     m_windowless = { &imgNakaorido(0), &imgNakaorido(1), &Image1(2), &Image1(1), &shpK_Waku(0), &shpK_Waku(1), &shpK_Waku(2) };
 
     connect(Picture1, &PictureBox::Click, this, [this] { Picture1_Click(); });
@@ -199,19 +199,16 @@ bool Form1::applySettings(const IniRecord::Values& v)
     keepOnScreen(this);
     keepOnScreen(&panel());
 
-    PicKanban->setVisible(v.signboardShown);
+    m_signboard->setShown(v.signboardShown);
     MnuViewKanban->setChecked(v.signboardShown);
-    for (int i = 0; i <= 2; ++i)
-        shpK_Waku(i).setVisible(v.frameShown);
+    m_signboard->setFrameShown(v.frameShown);
     MnuViewWaku->setChecked(v.frameShown);
-    PicKanban->setLeft(v.signboardLeft);
-    PicKanban->setTop(v.signboardTop);
+    m_signboard->placeAt(v.signboardLeft, v.signboardTop);
 
     // A picture that cannot be loaded now (deleted, or on a drive that is not there) is simply
     // missing: everything else still applies, and the path is kept for when the file is back.
     PictureLoad board = m_platform.LoadPicture(v.signboardPath, QSize());
-    PicKanban->setPicture(board.ok() ? std::move(board.picture) : Picture());
-    PicKanban_DblClick();
+    m_signboard->setPicture(board.ok() ? std::move(board.picture) : Picture());
 
     if (!panel().setSpeeds(v.frontSpeed, v.middleSpeed))
         return false;
@@ -458,32 +455,23 @@ void Form1::PicKanban_MouseDown(int button, int, float x, float y)
 
 void Form1::PicKanban_DblClick()
 {
-    const auto p = SignboardFrame::fit(PicKanban->twipsRect(), shpK_Waku(0).Width(), shpK_Waku(1).Width());
-    shpK_Waku(0).Move(p.leftPost);
-    shpK_Waku(1).Move(p.rightPost);
-    shpK_Waku(2).Move(p.bottomBar);
+    m_signboard->fit();
 }
 
 void Form1::PicKanban_Resize()
 {
-    const auto p = SignboardFrame::followResize(PicKanban->twipsRect());
-    shpK_Waku(0).Move(p.leftPost);
-    shpK_Waku(1).Move(p.rightPost);
-    shpK_Waku(2).Move(p.bottomBar);
+    m_signboard->followResize();
 }
 
 void Form1::MnuViewKanban_Click()
 {
-    PicKanban->setVisible(!MnuViewKanban->Checked());
+    m_signboard->setShown(!MnuViewKanban->Checked());
     MnuViewKanban->setChecked(!MnuViewKanban->Checked());
 }
 
 void Form1::MnuViewWaku_Click()
 {
-    const bool show = !MnuViewWaku->Checked();
-    for (int i = 0; i <= 2; ++i)
-        shpK_Waku(i).setVisible(show);
-    PicKanban_DblClick();
+    m_signboard->setFrameShown(!MnuViewWaku->Checked());
     MnuViewWaku->setChecked(!MnuViewWaku->Checked());
 }
 
@@ -496,17 +484,13 @@ void Form1::MnuSetKanban_Click()
     PictureLoad load = m_platform.LoadPicture(name, QSize());
     if (!load.ok())
         return;
-    PicKanban->setPicture(std::move(load.picture));
+    m_signboard->setPicture(std::move(load.picture));
     m_settings.values().signboardPath = name;
-    PicKanban_DblClick();
 }
 
 void Form1::MnuKanbanReset_Click()
 {
-    PicKanban->setPicture(Picture());
-    const twips::Rect home = SignboardFrame::kHome;
-    PicKanban->Move({ home.left, home.top, home.width, home.height });
-    PicKanban_DblClick();
+    m_signboard->reset();
 }
 
 WindowlessElement* Form1::elementAt(QPointF pixel) const

@@ -6,6 +6,7 @@
 #include "Elements.h"
 #include "FileList.h"
 #include "SettingsFile.h"
+#include "Signboard.h"
 #include "Platform.h"
 #include "frmBrowseDir.h"
 #include "frmSet.h"
@@ -130,6 +131,7 @@ private:
     frmBrowseDir* m_browseDir { nullptr };
     frmShowVersion* m_aboutBox { nullptr };
     SettingsFile m_settings;
+    std::unique_ptr<Signboard> m_signboard;
     Doors::ClockPacer m_clockPacer;
     Doors::Pacer* m_pacer { &m_clockPacer };
     std::unique_ptr<frmSet> m_panel;
