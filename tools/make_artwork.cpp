@@ -124,16 +124,16 @@ int nearestVga(QRgb colour)
     return best;
 }
 
-// A single 32 x 32 image in an ICO (type 1) or CUR (type 2) file: 4 bits per pixel with the VGA
+// A single square image in an ICO (type 1) or CUR (type 2) file: 4 bits per pixel with the VGA
 // palette, plus the 1-bit AND mask. Pixels with alpha below one half are transparent. Qt's own
 // ICO writer only writes 32-bit images, hence this.
 QByteArray encodeIcon16(const QImage& source, int type, QPoint hotSpot = {})
 {
     const QImage image = source.convertToFormat(QImage::Format_ARGB32);
-    const int size = 32;
-    Q_ASSERT(image.width() == size && image.height() == size);
-    const int xorStride = size / 2;       // 4 bits a pixel; 16 bytes is already a multiple of 4
-    const int andStride = 4;              // 32 bits padded to a 32-bit boundary
+    const int size = image.width();
+    Q_ASSERT(image.height() == size && size % 2 == 0 && size < 256);
+    const int xorStride = (size / 2 + 3) & ~3;   // 4 bits a pixel, rows padded to 32 bits
+    const int andStride = (size + 31) / 32 * 4;  // 1 bit a pixel, likewise
     const std::uint32_t xorBytes = std::uint32_t(xorStride * size);
     const std::uint32_t andBytes = std::uint32_t(andStride * size);
     const std::uint32_t resourceBytes = 40 + 16 * 4 + xorBytes + andBytes;
@@ -180,11 +180,13 @@ QByteArray encodeIcon16(const QImage& source, int type, QPoint hotSpot = {})
     for (int y = size - 1; y >= 0; --y) {
         for (int x = 0; x < size; x += 2)
             out.append(char((index[y * size + x] << 4) | index[y * size + x + 1]));
+        for (int pad = size / 2; pad < xorStride; ++pad)
+            out.append('\0');
     }
     for (int y = size - 1; y >= 0; --y) {
         for (int byte = 0; byte < andStride; ++byte) {
             std::uint8_t bits = 0;
-            for (int bit = 0; bit < 8; ++bit) {
+            for (int bit = 0; bit < 8 && byte * 8 + bit < size; ++bit) {
                 if (transparent[y * size + byte * 8 + bit])
                     bits |= std::uint8_t(0x80 >> bit);
             }
@@ -192,6 +194,27 @@ QByteArray encodeIcon16(const QImage& source, int type, QPoint hotSpot = {})
         }
     }
     return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Scales
+
+// Every picture is laid out in the pixels of a 1x screen and drawn again for each scale below:
+// the painter keeps working in 1x pixels while the image holds that many times more. A picture
+// at 1x is the picture as it always was.
+struct Scale {
+    qreal factor;
+    const char* suffix; // put before a file's extension
+};
+constexpr Scale kScales[] = { { 1.0, "" }, { 1.5, "@1.5x" }, { 2.0, "@2x" } };
+
+// An empty picture of `size` 1x pixels, drawn for `scale`. A fractional scale rounds the last
+// pixel up, so nothing of the picture is cut off.
+QImage canvas(QSize size, qreal scale, QImage::Format format)
+{
+    QImage image(int(std::ceil(size.width() * scale)), int(std::ceil(size.height() * scale)), format);
+    image.setDevicePixelRatio(scale);
+    return image;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -475,9 +498,9 @@ QPainterPath bodyOutline()
     return body;
 }
 
-QImage drawBusBody()
+QImage drawBusBody(qreal scale)
 {
-    QImage image(808, 224, QImage::Format_RGB32);
+    QImage image = canvas({ 808, 224 }, scale, QImage::Format_RGB32);
     image.fill(kBackground);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -690,9 +713,9 @@ QImage drawBusBody()
 // ---------------------------------------------------------------------------------------------
 // Doors
 
-QImage drawFrontDoor()
+QImage drawFrontDoor(qreal scale)
 {
-    QImage image(69, 152, QImage::Format_RGB32);
+    QImage image = canvas({ 69, 152 }, scale, QImage::Format_RGB32);
     image.fill(kFrameBlack);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -709,9 +732,9 @@ QImage drawFrontDoor()
     return image;
 }
 
-QImage drawMiddleDoorLeftLeaf()
+QImage drawMiddleDoorLeftLeaf(qreal scale)
 {
-    QImage image(56, 152, QImage::Format_RGB32);
+    QImage image = canvas({ 56, 152 }, scale, QImage::Format_RGB32);
     image.fill(kFrameBlack);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -729,9 +752,9 @@ QImage drawMiddleDoorLeftLeaf()
 // ---------------------------------------------------------------------------------------------
 // Destination sign and toggle pictures
 
-QImage drawDefaultSign()
+QImage drawDefaultSign(qreal scale)
 {
-    QImage image(52, 32, QImage::Format_RGB32);
+    QImage image = canvas({ 52, 32 }, scale, QImage::Format_RGB32);
     image.fill(QColor(0x5c, 0x60, 0x66));
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -753,11 +776,11 @@ QImage drawDefaultSign()
     return image;
 }
 
-QImage drawToggle(const QString& text)
+QImage drawToggle(const QString& text, qreal scale)
 {
     // Unsmoothed glyphs struck twice, one pixel apart, give a crisp bold: the font has no bold
     // face of its own, and a smoothed synthetic bold turns grey and blurred at this size.
-    QImage ink(50, 20, QImage::Format_ARGB32);
+    QImage ink = canvas({ 50, 20 }, scale, QImage::Format_ARGB32);
     ink.fill(Qt::transparent);
     {
         QPainter p(&ink);
@@ -772,7 +795,7 @@ QImage drawToggle(const QString& text)
     }
 
     // Centre the ink itself rather than the font's line box, whose descent would push the
-    // characters up.
+    // characters up. Measured and moved in the image's own pixels.
     QRect bounds;
     for (int y = 0; y < ink.height(); ++y) {
         for (int x = 0; x < ink.width(); ++x) {
@@ -781,12 +804,12 @@ QImage drawToggle(const QString& text)
         }
     }
 
-    QImage image(50, 20, QImage::Format_RGB32);
+    QImage image = canvas({ 50, 20 }, scale, QImage::Format_RGB32);
     image.fill(QColor(0xff, 0xe1, 0x00));
     QPainter p(&image);
     const QPoint offset((image.width() - bounds.width()) / 2 - bounds.left(),
                         (image.height() - bounds.height()) / 2 - bounds.top());
-    p.drawImage(offset, ink);
+    p.drawImage(QPointF(offset) / scale, ink);
     p.end();
     return image;
 }
@@ -796,9 +819,9 @@ QImage drawToggle(const QString& text)
 
 // The bus head-on, painted straight in VGA colours with antialiasing off: at 32 x 32 and 16
 // colours, blended edges would only quantise to stray colours.
-QImage drawIcon()
+QImage drawIcon(qreal scale)
 {
-    QImage image(32, 32, QImage::Format_ARGB32);
+    QImage image = canvas({ 32, 32 }, scale, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setPen(Qt::NoPen);
@@ -867,7 +890,7 @@ QImage drawIcon()
 
 // A pointing hand, index finger up. A cursor wants every pixel placed by hand, so it is drawn
 // as a map: X black outline, o white, anything else transparent. The fingertip is at (12, 1).
-QImage drawHandCursor()
+QImage drawHandCursor(qreal scale)
 {
     static const char* const rows[32] = {
         "................................",
@@ -903,17 +926,31 @@ QImage drawHandCursor()
         "................................",
         "................................",
     };
-    QImage image(32, 32, QImage::Format_ARGB32);
+    QImage image = canvas({ 32, 32 }, scale, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
+    QPainter p(&image);
     for (int y = 0; y < 32; ++y) {
         for (int x = 0; x < 32; ++x) {
             if (rows[y][x] == 'X')
-                image.setPixel(x, y, kVga[0]);
+                p.fillRect(QRect(x, y, 1, 1), QColor(kVga[0]));
             else if (rows[y][x] == 'o')
-                image.setPixel(x, y, kVga[15]);
+                p.fillRect(QRect(x, y, 1, 1), QColor(kVga[15]));
         }
     }
+    p.end();
     return image;
+}
+
+// The cursor's hot spot in the pixels of the picture drawn for `scale`: the topmost pixel of the
+// fingertip's middle column.
+QPoint handHotSpot(const QImage& cursor, qreal scale)
+{
+    const int x = int(std::floor((12 + 0.5) * scale));
+    for (int y = 0; y < cursor.height(); ++y) {
+        if (qAlpha(cursor.pixel(x, y)) >= 128)
+            return { x, y };
+    }
+    return { x, 0 };
 }
 
 } // namespace
@@ -940,24 +977,30 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    const QImage leftLeaf = drawMiddleDoorLeftLeaf();
-    const struct {
-        const char* name;
-        QByteArray bytes;
-    } files[] = {
-        { "bus_body.bmp", encodeBmp24(drawBusBody()) },
-        { "front_door.bmp", encodeBmp24(drawFrontDoor()) },
-        { "middle_door_left.bmp", encodeBmp24(leftLeaf) },
-        { "middle_door_right.bmp", encodeBmp24(leftLeaf.mirrored(true, false)) },
-        { "sign_default.bmp", encodeBmp24(drawDefaultSign()) },
-        { "bus.ico", encodeIcon16(drawIcon(), 1) },
-        { "toggle_front.bmp", encodeBmp24(drawToggle(QStringLiteral("前扉"))) },
-        { "toggle_middle.bmp", encodeBmp24(drawToggle(QStringLiteral("中扉"))) },
-        { "hand.cur", encodeIcon16(drawHandCursor(), 2, QPoint(12, 1)) },
-    };
-    for (const auto& file : files) {
-        if (!writeFile(out.filePath(QString::fromLatin1(file.name)), file.bytes))
-            return 1;
+    for (const Scale& scale : kScales) {
+        const qreal s = scale.factor;
+        const QImage leftLeaf = drawMiddleDoorLeftLeaf(s);
+        const QImage hand = drawHandCursor(s);
+        const struct {
+            const char* stem;
+            const char* extension;
+            QByteArray bytes;
+        } files[] = {
+            { "bus_body", "bmp", encodeBmp24(drawBusBody(s)) },
+            { "front_door", "bmp", encodeBmp24(drawFrontDoor(s)) },
+            { "middle_door_left", "bmp", encodeBmp24(leftLeaf) },
+            { "middle_door_right", "bmp", encodeBmp24(leftLeaf.mirrored(true, false)) },
+            { "sign_default", "bmp", encodeBmp24(drawDefaultSign(s)) },
+            { "bus", "ico", encodeIcon16(drawIcon(s), 1) },
+            { "toggle_front", "bmp", encodeBmp24(drawToggle(QStringLiteral("前扉"), s)) },
+            { "toggle_middle", "bmp", encodeBmp24(drawToggle(QStringLiteral("中扉"), s)) },
+            { "hand", "cur", encodeIcon16(hand, 2, handHotSpot(hand, s)) },
+        };
+        for (const auto& file : files) {
+            const QString name = QString::fromLatin1(file.stem) + QLatin1String(scale.suffix) + u'.' + QLatin1String(file.extension);
+            if (!writeFile(out.filePath(name), file.bytes))
+                return 1;
+        }
     }
     return 0;
 }
