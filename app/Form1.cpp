@@ -36,9 +36,11 @@ const QString kFilePattern = QStringLiteral("*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpe
 const QColor kFrameFill(224, 224, 224);
 const QColor kFrameBorder(128, 128, 128);
 
-Picture resourcePicture(const char* name)
+// Drawn for each screen scale; the drawing for the bus window's screen is read now.
+Picture resourcePicture(const char* name, qreal devicePixelRatio)
 {
-    return Picture(Assets::bitmap(QString::fromLatin1(name)));
+    const QString resource = QString::fromLatin1(name);
+    return Picture([resource](qreal ratio) { return Assets::bitmap(resource, ratio); }, devicePixelRatio);
 }
 
 } // namespace
@@ -56,10 +58,10 @@ Form1::Form1(Platform& platform)
     Assets::init();
     setObjectName("Form1");
     setWindowTitle(QStringLiteral("くるりん号　-　RX27A0022"));
-    setWindowIcon(QIcon(QPixmap::fromImage(Assets::icon())));
+    setWindowIcon(Assets::programIcon());
     setFixedSize(twips::toPixel(12105), twips::toPixel(3375));
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_body = Assets::bitmap(QStringLiteral("A1"));
+    m_body = resourcePicture("A1", devicePixelRatioF());
     createElements();
     createMenu();
 }
@@ -78,7 +80,7 @@ ImageElement* Form1::createSignBox()
 
 void Form1::createElements()
 {
-    ImgDesiMaku->setPicture(resourcePicture("A4"));
+    ImgDesiMaku->setPicture(resourcePicture("A4", devicePixelRatioF()));
 
     PicKanban = new PictureBox(this, { 3225, 1545, 1410, 450 });
     PicKanban->setObjectName("PicKanban");
@@ -90,14 +92,14 @@ void Form1::createElements()
     Picture1->setFocus();
 
     auto& leftLeaf = imgNakaorido.add(0, std::make_unique<ImageElement>(this, twips::Rect { 5475, 795, 855, 2325 }, true));
-    leftLeaf.setPicture(resourcePicture("A3L"));
+    leftLeaf.setPicture(resourcePicture("A3L", devicePixelRatioF()));
     auto& rightLeaf = imgNakaorido.add(1, std::make_unique<ImageElement>(this, twips::Rect { 6330, 795, 855, 2325 }, true));
-    rightLeaf.setPicture(resourcePicture("A3R"));
+    rightLeaf.setPicture(resourcePicture("A3R", devicePixelRatioF()));
 
     auto& hidden = Image1.add(1, std::make_unique<ImageElement>(this, twips::Rect { 390, 795, 1155, 2265 }, true));
     hidden.setVisible(false);
     auto& frontDoor = Image1.add(2, std::make_unique<ImageElement>(this, twips::Rect { 390, 795, 1155, 2265 }, true));
-    frontDoor.setPicture(resourcePicture("A2"));
+    frontDoor.setPicture(resourcePicture("A2", devicePixelRatioF()));
 
     shpK_Waku.add(0, std::make_unique<ShapeElement>(this, twips::Rect { 3150, 1530, 75, 495 }, kFrameFill, kFrameBorder));
     shpK_Waku.add(1, std::make_unique<ShapeElement>(this, twips::Rect { 4635, 1530, 75, 495 }, kFrameFill, kFrameBorder));
@@ -509,9 +511,18 @@ void Form1::paintEvent(QPaintEvent* event)
     painter.fillRect(rect(), palette().color(QPalette::Button));
     // The body picture is one pixel wider and lower than the client area: its last column is
     // cut off, and the bottom row shows the button-face colour.
-    painter.drawImage(QPointF(0, 0), m_body);
+    m_body.drawAt(painter, QPointF(0, 0));
     for (auto it = m_windowless.rbegin(); it != m_windowless.rend(); ++it)
         (*it)->paint(painter);
+}
+
+bool Form1::event(QEvent* event)
+{
+    // Moved to a screen of another scale: the pictures follow at the next paint, but the window
+    // manager only hears of an icon when it is set.
+    if (event->type() == QEvent::ScreenChangeInternal)
+        setWindowIcon(windowIcon());
+    return QWidget::event(event);
 }
 
 void Form1::mousePressEvent(QMouseEvent* event)

@@ -109,6 +109,7 @@ public:
     const std::vector<WindowlessElement*>& windowlessElements() const { return m_windowless; }
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -135,7 +136,7 @@ private:
     Doors::ClockPacer m_clockPacer;
     Doors::Pacer* m_pacer { &m_clockPacer };
     std::unique_ptr<frmSet> m_panel;
-    QImage m_body;
+    Picture m_body;
     std::vector<WindowlessElement*> m_windowless;
     WindowlessElement* m_pressedElement { nullptr };
     bool m_unloading { false };

@@ -1,9 +1,14 @@
 #include "Assets.h"
 
+#include <QIconEngine>
+#include <QPainter>
+#include <QPixmap>
 #include <QResource>
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <utility>
 #include <vector>
 
 static void initResources()
@@ -62,7 +67,7 @@ QImage decodeBmp24(const QByteArray& bytes)
     return image;
 }
 
-// The program icon: one 32 x 32 image of 16 colours with its transparency mask.
+// The program icon: one square image of 16 colours with its transparency mask.
 QImage decodeIco4(const QByteArray& bytes)
 {
     const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
@@ -75,15 +80,16 @@ QImage decodeIco4(const QByteArray& bytes)
     const uchar* dib = data + offset;
     const auto width = std::int32_t(le32(dib + 4));
     const auto height = std::int32_t(le32(dib + 8)) / 2;
-    if (le32(dib) != 40 || le16(dib + 14) != 4 || width != 32 || height != 32)
+    if (le32(dib) != 40 || le16(dib + 14) != 4 || width != height || width <= 0 || width > 256)
         return {};
     const uchar* palette = dib + 40;
     const uchar* pixels = palette + 16 * 4;
-    const qsizetype xorStride = 16; // 32 pixels at 4 bits, already a multiple of 4 bytes
-    const uchar* mask = pixels + xorStride * height;
-    const qsizetype andStride = 4;
-    if (mask + andStride * height > data + size)
+    // Rows of both bitmaps are padded to 32 bits.
+    const qsizetype xorStride = (qsizetype(width) * 4 + 31) / 32 * 4;
+    const qsizetype andStride = (qsizetype(width) + 31) / 32 * 4;
+    if (qsizetype(offset) + 40 + 16 * 4 + (xorStride + andStride) * height > size)
         return {};
+    const uchar* mask = pixels + xorStride * height;
     QImage image(width, height, QImage::Format_ARGB32);
     for (int y = 0; y < height; ++y) {
         const int row = height - 1 - y;
@@ -98,6 +104,80 @@ QImage decodeIco4(const QByteArray& bytes)
     return image;
 }
 
+// An icon read from the artwork only for the scales it is shown at. The drawing for the scale
+// asked last is kept: each icon belongs to one window.
+class ArtworkIconEngine final : public QIconEngine {
+public:
+    using Drawing = std::function<QImage(qreal devicePixelRatio)>;
+
+    explicit ArtworkIconEngine(Drawing drawing)
+        : m_drawing(std::move(drawing))
+    {
+    }
+
+    QIconEngine* clone() const override { return new ArtworkIconEngine(*this); }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        painter->drawPixmap(rect, scaledPixmap(rect.size() * ratio, mode, state, ratio));
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+
+    // size is in the screen's own pixels.
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    {
+        QPixmap pixmap = drawingFor(scale);
+        if (pixmap.isNull())
+            return pixmap;
+        if (pixmap.size() != size)
+            pixmap = pixmap.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        pixmap.setDevicePixelRatio(scale);
+        if (mode == QIcon::Normal || mode == QIcon::Active)
+            return pixmap;
+        // A greyed or selected look as the style would give any icon.
+        QPixmap styled = QIcon(pixmap).pixmap(pixmap.size(), 1.0, mode, state);
+        styled.setDevicePixelRatio(scale);
+        return styled;
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        return logicalSize().scaled(size, Qt::KeepAspectRatio).boundedTo(logicalSize());
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return { logicalSize() }; }
+
+private:
+    QPixmap drawingFor(qreal ratio)
+    {
+        if (m_pixmap.isNull() || m_ratio != ratio) {
+            const QImage drawn = m_drawing(ratio);
+            m_pixmap = QPixmap::fromImage(drawn);
+            m_ratio = ratio;
+            if (!drawn.isNull())
+                m_logicalSize = (QSizeF(drawn.size()) / drawn.devicePixelRatio()).toSize();
+        }
+        return m_pixmap;
+    }
+
+    QSize logicalSize()
+    {
+        if (m_logicalSize.isEmpty())
+            drawingFor(1.0);
+        return m_logicalSize;
+    }
+
+    Drawing m_drawing;
+    QPixmap m_pixmap;
+    qreal m_ratio { 0 };
+    QSize m_logicalSize;
+};
+
 } // namespace
 
 namespace Assets {
@@ -108,22 +188,76 @@ void init()
     (void)done;
 }
 
-QImage bitmap(const QString& name)
+qreal drawnScale(qreal devicePixelRatio)
+{
+    for (qreal scale : kScales) {
+        if (devicePixelRatio <= scale)
+            return scale;
+    }
+    return kScales.back();
+}
+
+QString scaledName(const QString& name, qreal scale)
+{
+    if (scale == 1.0)
+        return name;
+    return name + u'@' + QString::number(scale) + u'x';
+}
+
+QImage bitmap(const QString& name, qreal devicePixelRatio)
 {
     init();
-    const QString path = QStringLiteral(":/art/") + name;
+    const qreal scale = drawnScale(devicePixelRatio);
+    const QString path = QStringLiteral(":/art/") + scaledName(name, scale);
     QImage image = decodeBmp24(resourceBytes(path));
     // Anything else in the resources still loads; the format is named so Qt does not try every
     // image plugin it has on bytes without an extension.
-    return image.isNull() ? QImage(path, "BMP") : image;
+    if (image.isNull())
+        image = QImage(path, "BMP");
+    image.setDevicePixelRatio(scale);
+    return image;
 }
 
-QImage icon()
+QImage icon(qreal devicePixelRatio)
 {
     init();
-    const QString path = QStringLiteral(":/art/A5");
+    const qreal scale = drawnScale(devicePixelRatio);
+    const QString path = QStringLiteral(":/art/") + scaledName(QStringLiteral("A5"), scale);
     QImage image = decodeIco4(resourceBytes(path));
-    return image.isNull() ? QImage(path, "ICO") : image;
+    if (image.isNull())
+        image = QImage(path, "ICO");
+    image.setDevicePixelRatio(scale);
+    return image;
+}
+
+Cursor handCursor(qreal devicePixelRatio)
+{
+    init();
+    const qreal scale = drawnScale(devicePixelRatio);
+    // The hot spot sits in the cursor file's directory entry.
+    const QByteArray bytes = resourceBytes(QStringLiteral(":/art/") + scaledName(QStringLiteral("hand"), scale));
+    QImage image = QImage::fromData(bytes, "CUR");
+    if (bytes.size() < 22 || image.isNull())
+        return {};
+    const auto* d = reinterpret_cast<const uchar*>(bytes.constData());
+    QPoint hotSpot(le16(d + 10), le16(d + 12));
+    if (scale != devicePixelRatio) {
+        const QSize fitted = (QSizeF(image.size()) / scale * devicePixelRatio).toSize();
+        hotSpot = QPoint(hotSpot.x() * fitted.width() / image.width(), hotSpot.y() * fitted.height() / image.height());
+        image = image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    image.setDevicePixelRatio(devicePixelRatio);
+    return { image, hotSpot };
+}
+
+QIcon bitmapIcon(const QString& name)
+{
+    return QIcon(new ArtworkIconEngine([name](qreal ratio) { return bitmap(name, ratio); }));
+}
+
+QIcon programIcon()
+{
+    return QIcon(new ArtworkIconEngine([](qreal ratio) { return icon(ratio); }));
 }
 
 } // namespace Assets

@@ -4,22 +4,44 @@
 #include <QRectF>
 #include <QSize>
 
+#include <functional>
+#include <memory>
+
 class QPainter;
 
 // A loaded picture: empty, or something with a size in pixels that can draw itself into a
 // rectangle. Cheap to copy; the pixels are shared.
+//
+// Sizes are in logical pixels. A picture may be drawn afresh for each screen scale (the built-in
+// artwork): it then shows a screen the drawing meant for that screen's pixel ratio instead of its
+// 1x pixels enlarged.
 class Picture {
 public:
+    // The drawing that serves a screen of the given pixel ratio, with the ratio it was drawn for
+    // set on it: that ratio, or a larger one when there is no drawing for that ratio itself.
+    using Renditions = std::function<QImage(qreal devicePixelRatio)>;
+
     Picture() = default;
     explicit Picture(QImage image);
     // Only the top-left part of a larger picture, as much as will ever be seen of it.
     Picture(QImage topLeft, QSize fullSize);
+    // A picture drawn for each screen scale. Only the drawing for devicePixelRatio is made now;
+    // another is asked of renditions when a screen of another ratio first shows the picture.
+    Picture(Renditions renditions, qreal devicePixelRatio);
 
     bool isEmpty() const { return m_image.isNull(); }
     // The picture's own size, even when only part of it was decoded.
     QSize size() const { return m_fullSize; }
-    bool isPartial() const { return m_fullSize != m_image.size(); }
+    bool isPartial() const;
+    // The pixels the picture was made with.
     const QImage& image() const { return m_image; }
+
+    // The pixels that serve a screen of the given ratio best: a drawing for that ratio or a
+    // larger one, or the picture's only pixels. Their own ratio says how they are meant to show.
+    QImage sourceFor(qreal devicePixelRatio) const;
+    // The pixels for a screen of the given ratio at exactly the picture's size there, with the
+    // ratio set: a larger drawing is scaled down smoothly.
+    QImage imageFor(qreal devicePixelRatio) const;
 
     // Draws the whole picture scaled into target (logical pixels, fractions allowed).
     void draw(QPainter& painter, const QRectF& target) const;
@@ -27,8 +49,17 @@ public:
     void drawAt(QPainter& painter, QPointF origin) const;
 
 private:
+    // The drawing for the ratio shown last: a picture lives in one window, so one is enough.
+    struct Shown {
+        Renditions renditions;
+        qreal ratio { 0 };
+        QImage source;
+        QImage fitted;
+    };
+
     QImage m_image;
     QSize m_fullSize;
+    std::shared_ptr<Shown> m_shown;
 };
 
 enum class PictureError {

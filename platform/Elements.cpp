@@ -172,8 +172,11 @@ void ImageElement::paint(QPainter& painter) const
     if (m_stretch) {
         // Scaled once per device-pixel size and then copied: on a high-dpi screen that is a
         // finer step than a logical pixel, so the door moves as finely as the screen can show.
-        if (m_scaled.size() != device.size())
-            m_scaled = m_picture.image().scaled(device.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        // The source is the picture as drawn for this screen's scale, so it is scaled only once.
+        if (m_scaled.size() != device.size() || m_scaledRatio != dpr) {
+            m_scaled = m_picture.sourceFor(dpr).scaled(device.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            m_scaledRatio = dpr;
+        }
         m_scaled.setDevicePixelRatio(dpr);
         painter.drawImage(QPointF(device.topLeft()) / dpr, m_scaled);
     } else

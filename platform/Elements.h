@@ -153,6 +153,7 @@ private:
     // The stretched picture at the size it was last drawn, in device pixels: a door moves by a
     // fraction of a pixel per step, so most steps draw the same pixels again.
     mutable QImage m_scaled;
+    mutable qreal m_scaledRatio { 0 };
 };
 
 // A rectangle shape filled with one colour and outlined with another.

@@ -68,7 +68,7 @@ QPushButton* makeToggle(QWidget* parent, twips::Rect rect, const QString& pictur
     auto* button = new QPushButton(parent);
     useDesktopColours(button);
     button->setCheckable(true);
-    button->setIcon(QIcon(QPixmap::fromImage(Assets::bitmap(picture))));
+    button->setIcon(Assets::bitmapIcon(picture));
     button->setIconSize(QSize(50, 20));
     button->setAccessibleName(name);
     button->setToolTip(name);

@@ -6,7 +6,6 @@
 
 #include <QBitmap>
 #include <QCloseEvent>
-#include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -32,20 +31,14 @@ QLabel* makeLabel(QWidget* parent, twips::Rect rect, const QString& text, QColor
     return label;
 }
 
-// The pointing hand is a Windows cursor file: its hot spot sits in the file's directory entry.
-QCursor handCursor()
+// The pointing hand drawn for the screen's scale. The window system takes the hot spot in the
+// cursor picture's own pixels.
+QCursor handCursor(qreal devicePixelRatio)
 {
-    QFile file(QStringLiteral(":/art/hand"));
-    if (!file.open(QIODevice::ReadOnly))
+    const Assets::Cursor hand = Assets::handCursor(devicePixelRatio);
+    if (hand.image.isNull())
         return QCursor(Qt::PointingHandCursor);
-    const QByteArray bytes = file.readAll();
-    const QImage image = QImage::fromData(bytes, "CUR");
-    if (bytes.size() < 22 || image.isNull())
-        return QCursor(Qt::PointingHandCursor);
-    const auto* d = reinterpret_cast<const uchar*>(bytes.constData());
-    const int hotX = d[10] | d[11] << 8;
-    const int hotY = d[12] | d[13] << 8;
-    return QCursor(QPixmap::fromImage(image), hotX, hotY);
+    return QCursor(QPixmap::fromImage(hand.image), hand.hotSpot.x(), hand.hotSpot.y());
 }
 
 } // namespace
@@ -53,6 +46,7 @@ QCursor handCursor()
 frmShowVersion::frmShowVersion(Platform& platform, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
     , m_platform(platform)
+    , m_icon(Assets::programIcon())
 {
     Assets::init();
     setObjectName("frmShowVersion");
@@ -75,7 +69,6 @@ frmShowVersion::frmShowVersion(Platform& platform, QWidget* parent)
     Label3.add(2, makeLabel(this, { 165, 1800, 3225, 240 }, QString(), Qt::white, kDarkGrey));
     Label3(2)->hide();
     Image1 = new QLabel(this);
-    Image1->setPixmap(QPixmap::fromImage(Assets::icon()));
     placeControl(Image1, { 285, 165, 480, 480 });
     Label4 = new QLabel(this);
     Label4->setFrameShape(QFrame::Box);
@@ -88,7 +81,7 @@ frmShowVersion::frmShowVersion(Platform& platform, QWidget* parent)
     Label5 = makeLabel(this, { 240, 2985, 3315, 225 }, QStringLiteral("ここをクリックするとソラミチHPが開きます。"),
                        QColor(0, 0, 255), std::nullopt);
     Label5->setFont(Fonts::designFont(Fonts::kPGothic, 9, false, true));
-    Label5->setCursor(handCursor());
+    showForScreenScale();
     Label5->installEventFilter(this);
     Label1.add(1, makeLabel(this, { 165, 720, 4605, 270 }, QString(), Qt::yellow, kDarkGrey));
     Label1(1)->setFont(Fonts::designFont(Fonts::kPGothic, 9.75, true));
@@ -124,6 +117,20 @@ void frmShowVersion::Command1_Click()
     m_unloading = true;
     hide();
     accept();
+}
+
+void frmShowVersion::showForScreenScale()
+{
+    const qreal ratio = devicePixelRatioF();
+    Image1->setPixmap(m_icon.pixmap(QSize(32, 32), ratio));
+    Label5->setCursor(handCursor(ratio));
+}
+
+bool frmShowVersion::event(QEvent* event)
+{
+    if (event->type() == QEvent::ScreenChangeInternal)
+        showForScreenScale();
+    return QDialog::event(event);
 }
 
 bool frmShowVersion::eventFilter(QObject* watched, QEvent* event)

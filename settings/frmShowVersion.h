@@ -4,6 +4,7 @@
 #include "Platform.h"
 
 #include <QDialog>
+#include <QIcon>
 
 class QLabel;
 class QPushButton;
@@ -28,10 +29,15 @@ public:
     void Command1_Click();
 
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The icon and the hand cursor as drawn for the screen the box is on.
+    void showForScreenScale();
+
     Platform& m_platform;
+    QIcon m_icon;
     bool m_unloading { false };
 };
