@@ -59,6 +59,17 @@ QRect WindowlessElement::footprint(const twips::Rect& rect, qreal dpr) const
 
 namespace {
 
+// A one-pixel outline just inside r, made of four strips: it covers whole logical pixels on every
+// screen, where a pen's line would straddle the pixel edges and, on a 2x screen, cover one device
+// pixel of the edge and one of what lies inside.
+void outline(QPainter& painter, const QRect& r, const QColor& colour)
+{
+    painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), colour);
+    painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), colour);
+    painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), colour);
+    painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), colour);
+}
+
 QRect toLogical(const QRect& device, qreal dpr)
 {
     return QRectF(QPointF(device.topLeft()) / dpr, QSizeF(device.size()) / dpr).toAlignedRect();
@@ -204,9 +215,7 @@ void ShapeElement::paint(QPainter& painter) const
     if (r.isEmpty())
         return;
     painter.fillRect(r, m_fill);
-    painter.setPen(m_border);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(r.adjusted(0, 0, -1, -1));
+    outline(painter, r, m_border);
 }
 
 PictureBox::PictureBox(QWidget* parent, twips::Rect rect)
@@ -282,9 +291,7 @@ void PictureBox::paintEvent(QPaintEvent*)
     for (auto it = m_images.rbegin(); it != m_images.rend(); ++it)
         (*it)->paint(painter);
     painter.restore();
-    painter.setPen(QColor(0, 0, 0));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(QRect(0, 0, width() - 1, height() - 1));
+    outline(painter, rect(), QColor(0, 0, 0));
 }
 
 ImageElement* PictureBox::imageAt(QPointF pixel) const
