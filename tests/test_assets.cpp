@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -79,6 +81,32 @@ struct BitmapCase {
     int height;
 };
 
+// Every picture is drawn at each of these scales; the file of a scale carries its suffix.
+struct ScaleCase {
+    double factor;
+    const char* suffix;
+};
+const ScaleCase kScales[] = { { 1.0, "" }, { 1.5, "@1.5x" }, { 2.0, "@2x" } };
+
+// "bus_body.bmp" as drawn for a scale: "bus_body@2x.bmp".
+std::string scaledFile(const std::string& name, const ScaleCase& scale)
+{
+    const std::size_t dot = name.rfind('.');
+    return name.substr(0, dot) + scale.suffix + name.substr(dot);
+}
+
+// A picture of n 1x pixels holds this many at a scale, its last pixel rounded up.
+int scaledLength(int n, double scale)
+{
+    return int(std::ceil(n * scale));
+}
+
+// The pixels of a drawing at `scale` that lie wholly inside the 1x pixels first..last.
+std::pair<int, int> scaledSpan(int first, int last, double scale)
+{
+    return { int(std::ceil(first * scale)), int(std::floor((last + 1) * scale)) - 1 };
+}
+
 const BitmapCase kBitmaps[] = {
     { "bus_body.bmp", 808, 224 },
     { "front_door.bmp", 69, 152 },
@@ -90,39 +118,52 @@ const BitmapCase kBitmaps[] = {
 };
 
 // The icon and the cursor share a layout: a 6-byte directory, one 16-byte entry, then the
-// image: BITMAPINFOHEADER, 16 palette entries, 4-bit colour rows, 1-bit mask rows.
+// image: BITMAPINFOHEADER, 16 palette entries, 4-bit colour rows, 1-bit mask rows, each row
+// padded to 32 bits. They are 32 pixels square at 1x.
 constexpr std::size_t kIconImage = 6 + 16;
 constexpr std::size_t kIconPalette = kIconImage + 40;
 constexpr std::size_t kIconColour = kIconPalette + 16 * 4;
-constexpr std::size_t kIconMask = kIconColour + 32 * 16;
-constexpr std::size_t kIconFileSize = kIconMask + 32 * 4;
+
+struct IconLayout {
+    int size;
+    std::size_t colourStride() const { return (std::size_t(size) * 4 + 31) / 32 * 4; }
+    std::size_t maskStride() const { return (std::size_t(size) + 31) / 32 * 4; }
+    std::size_t mask() const { return kIconColour + colourStride() * std::size_t(size); }
+    std::size_t fileSize() const { return mask() + maskStride() * std::size_t(size); }
+
+    bool transparent(const Bytes& b, int x, int y) const
+    {
+        const std::size_t row = mask() + std::size_t(size - 1 - y) * maskStride();
+        return (b.at(row + std::size_t(x / 8)) & (0x80 >> (x % 8))) != 0;
+    }
+    int colourIndex(const Bytes& b, int x, int y) const
+    {
+        const std::uint8_t pair = b.at(kIconColour + std::size_t(size - 1 - y) * colourStride() + std::size_t(x / 2));
+        return x % 2 == 0 ? pair >> 4 : pair & 0x0f;
+    }
+};
+
+const IconLayout k1x { 32 };
 
 bool maskSaysTransparent(const Bytes& b, int x, int y)
 {
-    const std::size_t row = kIconMask + std::size_t(31 - y) * 4;
-    return (b.at(row + std::size_t(x / 8)) & (0x80 >> (x % 8))) != 0;
+    return k1x.transparent(b, x, y);
 }
 
-int colourIndex(const Bytes& b, int x, int y)
+void expectSixteenColourImage(const Bytes& b, const IconLayout& icon = k1x)
 {
-    const std::uint8_t pair = b.at(kIconColour + std::size_t(31 - y) * 16 + std::size_t(x / 2));
-    return x % 2 == 0 ? pair >> 4 : pair & 0x0f;
-}
-
-void expectSixteenColourImage(const Bytes& b)
-{
-    ASSERT_EQ(b.size(), kIconFileSize);
+    ASSERT_EQ(b.size(), icon.fileSize());
     EXPECT_EQ(u32(b, kIconImage), 40u);
-    EXPECT_EQ(i32(b, kIconImage + 4), 32);
-    EXPECT_EQ(i32(b, kIconImage + 8), 64) << "height counts colour bitmap and mask together";
+    EXPECT_EQ(i32(b, kIconImage + 4), icon.size);
+    EXPECT_EQ(i32(b, kIconImage + 8), 2 * icon.size) << "height counts colour bitmap and mask together";
     EXPECT_EQ(u16(b, kIconImage + 12), 1u);
     EXPECT_EQ(u16(b, kIconImage + 14), 4u);
     EXPECT_EQ(u32(b, kIconImage + 16), 0u);
     // Where the mask lets the screen through, the colour must be black, or the screen is inverted.
-    for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 32; ++x) {
-            if (maskSaysTransparent(b, x, y)) {
-                EXPECT_EQ(colourIndex(b, x, y), 0) << "at " << x << "," << y;
+    for (int y = 0; y < icon.size; ++y) {
+        for (int x = 0; x < icon.size; ++x) {
+            if (icon.transparent(b, x, y)) {
+                EXPECT_EQ(icon.colourIndex(b, x, y), 0) << "at " << x << "," << y;
             }
         }
     }
@@ -130,71 +171,127 @@ void expectSixteenColourImage(const Bytes& b)
 
 } // namespace
 
-TEST(ArtworkBitmaps, HeadersDescribeUncompressedBottomUp24BitPictures)
+TEST(ArtworkBitmaps, HeadersDescribeUncompressedBottomUp24BitPicturesAtEveryScale)
 {
-    for (const BitmapCase& c : kBitmaps) {
-        SCOPED_TRACE(c.name);
-        const Bytes b = readAsset(c.name);
-        ASSERT_GE(b.size(), 54u);
-        EXPECT_EQ(b[0], 'B');
-        EXPECT_EQ(b[1], 'M');
-        EXPECT_EQ(u32(b, 2), b.size());
-        EXPECT_EQ(u32(b, 10), 54u);
-        EXPECT_EQ(u32(b, 14), 40u);
-        EXPECT_EQ(i32(b, 18), c.width);
-        EXPECT_EQ(i32(b, 22), c.height) << "a positive height means bottom-up rows";
-        EXPECT_EQ(u16(b, 26), 1u);
-        EXPECT_EQ(u16(b, 28), 24u);
-        EXPECT_EQ(u32(b, 30), 0u);
-        const std::size_t stride = (std::size_t(c.width) * 3 + 3) & ~std::size_t(3);
-        EXPECT_EQ(b.size(), 54 + stride * std::size_t(c.height));
+    for (const ScaleCase& scale : kScales) {
+        for (const BitmapCase& c : kBitmaps) {
+            const std::string name = scaledFile(c.name, scale);
+            SCOPED_TRACE(name);
+            const int width = scaledLength(c.width, scale.factor);
+            const int height = scaledLength(c.height, scale.factor);
+            const Bytes b = readAsset(name);
+            ASSERT_GE(b.size(), 54u);
+            EXPECT_EQ(b[0], 'B');
+            EXPECT_EQ(b[1], 'M');
+            EXPECT_EQ(u32(b, 2), b.size());
+            EXPECT_EQ(u32(b, 10), 54u);
+            EXPECT_EQ(u32(b, 14), 40u);
+            EXPECT_EQ(i32(b, 18), width);
+            EXPECT_EQ(i32(b, 22), height) << "a positive height means bottom-up rows";
+            EXPECT_EQ(u16(b, 26), 1u);
+            EXPECT_EQ(u16(b, 28), 24u);
+            EXPECT_EQ(u32(b, 30), 0u);
+            const std::size_t stride = (std::size_t(width) * 3 + 3) & ~std::size_t(3);
+            EXPECT_EQ(b.size(), 54 + stride * std::size_t(height));
+        }
     }
 }
 
 TEST(ArtworkBitmaps, QtDecodesEveryFileAtItsSize)
 {
-    for (const BitmapCase& c : kBitmaps) {
-        SCOPED_TRACE(c.name);
-        const QImage image(QString::fromStdString(assetPath(c.name)));
-        ASSERT_FALSE(image.isNull());
-        EXPECT_EQ(image.width(), c.width);
-        EXPECT_EQ(image.height(), c.height);
-    }
-    for (const char* name : { "bus.ico", "hand.cur" }) {
-        SCOPED_TRACE(name);
-        QImageReader reader(QString::fromStdString(assetPath(name)));
-        const QImage image = reader.read();
-        ASSERT_FALSE(image.isNull()) << reader.errorString().toStdString();
-        EXPECT_EQ(image.width(), 32);
-        EXPECT_EQ(image.height(), 32);
-        EXPECT_TRUE(image.hasAlphaChannel());
+    for (const ScaleCase& scale : kScales) {
+        for (const BitmapCase& c : kBitmaps) {
+            const std::string name = scaledFile(c.name, scale);
+            SCOPED_TRACE(name);
+            const QImage image(QString::fromStdString(assetPath(name)));
+            ASSERT_FALSE(image.isNull());
+            EXPECT_EQ(image.width(), scaledLength(c.width, scale.factor));
+            EXPECT_EQ(image.height(), scaledLength(c.height, scale.factor));
+        }
+        for (const char* base : { "bus.ico", "hand.cur" }) {
+            const std::string name = scaledFile(base, scale);
+            SCOPED_TRACE(name);
+            QImageReader reader(QString::fromStdString(assetPath(name)));
+            const QImage image = reader.read();
+            ASSERT_FALSE(image.isNull()) << reader.errorString().toStdString();
+            EXPECT_EQ(image.width(), scaledLength(32, scale.factor));
+            EXPECT_EQ(image.height(), scaledLength(32, scale.factor));
+            EXPECT_TRUE(image.hasAlphaChannel());
+        }
     }
 }
 
 TEST(ArtworkBitmaps, MiddleDoorLeavesAreMirrorImages)
 {
-    const Bmp left("middle_door_left.bmp");
-    const Bmp right("middle_door_right.bmp");
-    ASSERT_EQ(left.width, 56);
-    ASSERT_EQ(right.width, 56);
-    ASSERT_EQ(left.height, right.height);
-    int mismatches = 0;
-    for (int y = 0; y < left.height; ++y) {
-        for (int x = 0; x < left.width; ++x) {
-            if (left.rgb(x, y) != right.rgb(left.width - 1 - x, y))
-                ++mismatches;
+    for (const ScaleCase& scale : kScales) {
+        SCOPED_TRACE(scale.suffix);
+        const Bmp left(scaledFile("middle_door_left.bmp", scale));
+        const Bmp right(scaledFile("middle_door_right.bmp", scale));
+        ASSERT_EQ(left.width, scaledLength(56, scale.factor));
+        ASSERT_EQ(right.width, left.width);
+        ASSERT_EQ(left.height, right.height);
+        int mismatches = 0;
+        for (int y = 0; y < left.height; ++y) {
+            for (int x = 0; x < left.width; ++x) {
+                if (left.rgb(x, y) != right.rgb(left.width - 1 - x, y))
+                    ++mismatches;
+            }
         }
+        EXPECT_EQ(mismatches, 0);
     }
-    EXPECT_EQ(mismatches, 0);
 }
 
-// Shut doors are drawn one pixel short of their doorways on the right and at the bottom, and
-// the sign box one pixel short of its recess; what shows there must be dark, not a bright seam.
+// The larger drawings are the same pictures drawn finer: averaged over small blocks, the 2x
+// drawing matches the 1x one everywhere (a part drawn out of place would not), yet it is no
+// enlargement of the 1x pixels.
+TEST(ArtworkBitmaps, TwoTimesDrawingsMatchTheOneTimesPicturesButAreNotEnlargements)
+{
+    constexpr int kBlock = 8; // 1x pixels a side
+    for (const BitmapCase& c : kBitmaps) {
+        SCOPED_TRACE(c.name);
+        const QImage one = QImage(QString::fromStdString(assetPath(c.name))).convertToFormat(QImage::Format_RGB32);
+        const QImage two = QImage(QString::fromStdString(assetPath(scaledFile(c.name, kScales[2]))))
+                               .convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(two.size(), one.size() * 2);
+        auto blockMean = [](const QImage& image, int x0, int y0, int side, int channel) {
+            int sum = 0;
+            for (int y = y0; y < y0 + side; ++y) {
+                for (int x = x0; x < x0 + side; ++x) {
+                    const QRgb p = image.pixel(x, y);
+                    sum += channel == 0 ? qRed(p) : channel == 1 ? qGreen(p) : qBlue(p);
+                }
+            }
+            return sum / (side * side);
+        };
+        int worst = 0;
+        for (int y = 0; y + kBlock <= one.height(); y += kBlock) {
+            for (int x = 0; x + kBlock <= one.width(); x += kBlock) {
+                for (int channel = 0; channel < 3; ++channel) {
+                    worst = std::max(worst, std::abs(blockMean(one, x, y, kBlock, channel)
+                                                     - blockMean(two, 2 * x, 2 * y, 2 * kBlock, channel)));
+                }
+            }
+        }
+        EXPECT_LT(worst, 48) << "the largest difference of a block's mean, in one channel";
+        int doubled = 0;
+        for (int y = 0; y < one.height(); ++y) {
+            for (int x = 0; x < one.width(); ++x) {
+                const QRgb p = one.pixel(x, y);
+                doubled += two.pixel(2 * x, 2 * y) == p && two.pixel(2 * x + 1, 2 * y) == p && two.pixel(2 * x, 2 * y + 1) == p
+                    && two.pixel(2 * x + 1, 2 * y + 1) == p;
+            }
+        }
+        EXPECT_LT(doubled, one.width() * one.height() * 98 / 100) << "the 2x drawing is the 1x pixels doubled";
+    }
+}
+
 TEST(ArtworkBitmaps, BodyIsDarkWhereShutDoorsAndSignBoxLeaveAGap)
 {
-    const Bmp body("bus_body.bmp");
-    ASSERT_EQ(body.width, 808);
-    ASSERT_EQ(body.height, 224);
+  for (const ScaleCase& scale : kScales) {
+    SCOPED_TRACE(scale.suffix);
+    const Bmp body(scaledFile("bus_body.bmp", scale));
+    ASSERT_EQ(body.width, scaledLength(808, scale.factor));
+    ASSERT_EQ(body.height, scaledLength(224, scale.factor));
     struct Gap {
         const char* what;
         int left, top, right, bottom;
@@ -209,17 +306,20 @@ TEST(ArtworkBitmaps, BodyIsDarkWhereShutDoorsAndSignBoxLeaveAGap)
     };
     for (const Gap& g : gaps) {
         SCOPED_TRACE(g.what);
-        for (int y = g.top; y <= g.bottom; ++y) {
-            for (int x = g.left; x <= g.right; ++x)
+        const auto [left, right] = scaledSpan(g.left, g.right, scale.factor);
+        const auto [top, bottom] = scaledSpan(g.top, g.bottom, scale.factor);
+        for (int y = top; y <= bottom; ++y) {
+            for (int x = left; x <= right; ++x)
                 EXPECT_LT(body.brightness(x, y), 64) << "at " << x << "," << y;
         }
     }
+  }
 }
 
 TEST(ArtworkIcon, DirectoryHoldsOne32By32SixteenColourImage)
 {
     const Bytes b = readAsset("bus.ico");
-    ASSERT_EQ(b.size(), kIconFileSize);
+    ASSERT_EQ(b.size(), k1x.fileSize());
     EXPECT_EQ(u16(b, 0), 0u);
     EXPECT_EQ(u16(b, 2), 1u) << "type 1 is an icon";
     EXPECT_EQ(u16(b, 4), 1u);
@@ -237,7 +337,7 @@ TEST(ArtworkIcon, DirectoryHoldsOne32By32SixteenColourImage)
 TEST(ArtworkIcon, MaskClearsTheCornersAndKeepsTheBus)
 {
     const Bytes b = readAsset("bus.ico");
-    ASSERT_EQ(b.size(), kIconFileSize);
+    ASSERT_EQ(b.size(), k1x.fileSize());
     EXPECT_TRUE(maskSaysTransparent(b, 0, 0));
     EXPECT_TRUE(maskSaysTransparent(b, 31, 0));
     EXPECT_TRUE(maskSaysTransparent(b, 0, 31));
@@ -246,10 +346,31 @@ TEST(ArtworkIcon, MaskClearsTheCornersAndKeepsTheBus)
     EXPECT_FALSE(maskSaysTransparent(b, 16, 3));
 }
 
+// The 1.5x and 2x icon and cursor: one larger image each, in the same 16-colour form.
+TEST(ArtworkIcon, LargerScalesHoldOneLargerSixteenColourImageEach)
+{
+    for (const ScaleCase& scale : { kScales[1], kScales[2] }) {
+        const IconLayout icon { scaledLength(32, scale.factor) };
+        for (const char* base : { "bus.ico", "hand.cur" }) {
+            const std::string name = scaledFile(base, scale);
+            SCOPED_TRACE(name);
+            const Bytes b = readAsset(name);
+            ASSERT_EQ(b.size(), icon.fileSize());
+            EXPECT_EQ(b[6], icon.size);
+            EXPECT_EQ(b[7], icon.size);
+            EXPECT_EQ(u32(b, 14), b.size() - kIconImage);
+            EXPECT_EQ(u32(b, 18), kIconImage);
+            expectSixteenColourImage(b, icon);
+            EXPECT_TRUE(icon.transparent(b, 0, icon.size - 1)) << "a corner is clear";
+            EXPECT_FALSE(icon.transparent(b, icon.size / 2, icon.size / 2)) << "the middle is not";
+        }
+    }
+}
+
 TEST(ArtworkCursor, DirectoryHoldsOne32By32ImageWithItsHotSpot)
 {
     const Bytes b = readAsset("hand.cur");
-    ASSERT_EQ(b.size(), kIconFileSize);
+    ASSERT_EQ(b.size(), k1x.fileSize());
     EXPECT_EQ(u16(b, 0), 0u);
     EXPECT_EQ(u16(b, 2), 2u) << "type 2 is a cursor";
     EXPECT_EQ(u16(b, 4), 1u);
@@ -263,45 +384,70 @@ TEST(ArtworkCursor, DirectoryHoldsOne32By32ImageWithItsHotSpot)
     expectSixteenColourImage(b);
 }
 
-TEST(ArtworkCursor, HotSpotIsTheTopOfTheFingertip)
+TEST(ArtworkCursor, HotSpotIsTheTopOfTheFingertipAtEveryScale)
 {
-    const Bytes b = readAsset("hand.cur");
-    ASSERT_EQ(b.size(), kIconFileSize);
-    const int hotX = int(u16(b, 10));
-    const int hotY = int(u16(b, 12));
-    EXPECT_FALSE(maskSaysTransparent(b, hotX, hotY));
-    for (int y = 0; y < hotY; ++y) {
-        for (int x = 0; x < 32; ++x)
-            EXPECT_TRUE(maskSaysTransparent(b, x, y)) << "something above the fingertip at " << x << "," << y;
+    for (const ScaleCase& scale : kScales) {
+        SCOPED_TRACE(scale.suffix);
+        const IconLayout cursor { scaledLength(32, scale.factor) };
+        const Bytes b = readAsset(scaledFile("hand.cur", scale));
+        ASSERT_EQ(b.size(), cursor.fileSize());
+        const int hotX = int(u16(b, 10));
+        const int hotY = int(u16(b, 12));
+        EXPECT_FALSE(cursor.transparent(b, hotX, hotY));
+        for (int y = 0; y < hotY; ++y) {
+            for (int x = 0; x < cursor.size; ++x)
+                EXPECT_TRUE(cursor.transparent(b, x, y)) << "something above the fingertip at " << x << "," << y;
+        }
+        // The fingertip is no wider than a finger: the hot spot is not at the edge of a broad shape.
+        const int finger = int(std::ceil(3 * scale.factor));
+        EXPECT_TRUE(cursor.transparent(b, hotX - finger, hotY));
+        EXPECT_TRUE(cursor.transparent(b, hotX + finger, hotY));
     }
-    // The fingertip is no wider than a finger: the hot spot is not at the edge of a broad shape.
-    EXPECT_TRUE(maskSaysTransparent(b, hotX - 3, hotY));
-    EXPECT_TRUE(maskSaysTransparent(b, hotX + 3, hotY));
+    EXPECT_EQ(u16(readAsset("hand.cur"), 10), 12u);
+    EXPECT_EQ(u16(readAsset("hand.cur"), 12), 1u);
 }
 
 #include "Assets.h"
 
 // The program decodes its own bitmaps and icon on a fast path at start-up; it must see exactly
-// what Qt's own readers see in the same files.
+// what Qt's own readers see in the same files, at every scale, and know which scale it read.
 TEST(ArtworkLoading, FastPathMatchesQtsReaders)
 {
-    for (const char* name : { "A1", "A2", "A3L", "A3R", "A4", "toggle_front", "toggle_middle" }) {
-        const QImage ours = Assets::bitmap(QString::fromLatin1(name));
-        const QImage qts = QImage(QStringLiteral(":/art/") + QLatin1String(name), "BMP").convertToFormat(QImage::Format_RGB32);
-        ASSERT_FALSE(ours.isNull()) << name;
-        EXPECT_EQ(ours.format(), QImage::Format_RGB32) << name;
-        EXPECT_TRUE(ours == qts) << name;
-    }
-    const QImage icon = Assets::icon();
-    const QImage qtIcon = QImage(QStringLiteral(":/art/A5"), "ICO").convertToFormat(QImage::Format_ARGB32);
-    ASSERT_EQ(icon.size(), QSize(32, 32));
-    for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 32; ++x) {
-            const QRgb a = icon.pixel(x, y), b = qtIcon.pixel(x, y);
-            ASSERT_EQ(qAlpha(a), qAlpha(b)) << x << "," << y;
-            if (qAlpha(a) != 0) {
-                ASSERT_EQ(a, b) << x << "," << y;
+    for (const qreal scale : Assets::kScales) {
+        SCOPED_TRACE(scale);
+        for (const char* name : { "A1", "A2", "A3L", "A3R", "A4", "toggle_front", "toggle_middle" }) {
+            const QString resource = QStringLiteral(":/art/") + Assets::scaledName(QString::fromLatin1(name), scale);
+            const QImage ours = Assets::bitmap(QString::fromLatin1(name), scale);
+            const QImage qts = QImage(resource, "BMP").convertToFormat(QImage::Format_RGB32);
+            ASSERT_FALSE(ours.isNull()) << name;
+            EXPECT_EQ(ours.format(), QImage::Format_RGB32) << name;
+            EXPECT_EQ(ours.devicePixelRatio(), scale) << name;
+            EXPECT_TRUE(ours == qts) << name;
+        }
+        const QImage icon = Assets::icon(scale);
+        const QImage qtIcon = QImage(QStringLiteral(":/art/") + Assets::scaledName("A5", scale), "ICO")
+                                  .convertToFormat(QImage::Format_ARGB32);
+        const int size = int(std::ceil(32 * scale));
+        ASSERT_EQ(icon.size(), QSize(size, size));
+        EXPECT_EQ(icon.devicePixelRatio(), scale);
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                const QRgb a = icon.pixel(x, y), b = qtIcon.pixel(x, y);
+                ASSERT_EQ(qAlpha(a), qAlpha(b)) << x << "," << y;
+                if (qAlpha(a) != 0) {
+                    ASSERT_EQ(a, b) << x << "," << y;
+                }
             }
         }
+    }
+}
+
+// A screen between two scales gets the larger drawing; one beyond the largest, the largest.
+TEST(ArtworkLoading, EachScreenRatioReadsTheDrawingOfTheNextScaleUp)
+{
+    const std::pair<qreal, qreal> cases[] = { { 1.0, 1.0 }, { 1.1, 1.5 }, { 1.5, 1.5 }, { 1.75, 2.0 }, { 2.0, 2.0 }, { 3.0, 2.0 } };
+    for (const auto& [ratio, drawn] : cases) {
+        EXPECT_EQ(Assets::bitmap("A2", ratio).devicePixelRatio(), drawn) << ratio;
+        EXPECT_EQ(Assets::bitmap("A2", ratio).width(), int(std::ceil(69 * drawn))) << ratio;
     }
 }
