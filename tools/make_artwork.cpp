@@ -780,19 +780,26 @@ QImage drawToggle(const QString& text, qreal scale)
 {
     // Unsmoothed glyphs struck twice, one pixel apart, give a crisp bold: the font has no bold
     // face of its own, and a smoothed synthetic bold turns grey and blurred at this size.
+    // The glyphs are set at the scaled size in the image's own pixels rather than enlarged by
+    // the painter, so the font's hinting fits them to that grid; enlarged unsmoothed glyphs
+    // lose their thin strokes at 1.5x.
     QImage ink = canvas({ 50, 20 }, scale, QImage::Format_ARGB32);
+    ink.setDevicePixelRatio(1.0);
     ink.fill(Qt::transparent);
     {
         QPainter p(&ink);
         QFont font(QStringLiteral("IPAPGothic"));
-        font.setPixelSize(16);
+        font.setPixelSize(qRound(16 * scale));
         font.setStyleStrategy(QFont::NoAntialias);
         font.setHintingPreference(QFont::PreferFullHinting);
         p.setFont(font);
         p.setPen(Qt::black);
-        p.drawText(QRect(0, 0, 49, 20), Qt::AlignCenter, text);
-        p.drawText(QRect(1, 0, 49, 20), Qt::AlignCenter, text);
+        const QSizeF box(49 * scale, 20 * scale);
+        p.drawText(QRectF(QPointF(0, 0), box), Qt::AlignCenter, text);
+        // Whole pixels apart: at 1.5x a stroke is still one pixel wide, and two would leave a gap.
+        p.drawText(QRectF(QPointF(std::floor(scale), 0), box), Qt::AlignCenter, text);
     }
+    ink.setDevicePixelRatio(scale);
 
     // Centre the ink itself rather than the font's line box, whose descent would push the
     // characters up. Measured and moved in the image's own pixels.
