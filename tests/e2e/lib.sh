@@ -33,9 +33,10 @@ wait_until() {
     done
 }
 
+# start_display [WIDTHxHEIGHT]: the screen is 1280x1024 unless a test needs room for more.
 start_display() {
     local fd_file="$E2E_TMP/display"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
     E2E_PIDS+=($!)
     wait_until 10 test -s "$fd_file" || fail "Xvfb did not start"
     export DISPLAY=":$(head -n1 "$fd_file")"
