@@ -1,5 +1,6 @@
 #include "Assets.h"
 
+#include <QGuiApplication>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPixmap>
@@ -167,8 +168,9 @@ private:
 
     QSize logicalSize()
     {
+        // Read at the scale the icon is most likely shown at, so that it is not read twice.
         if (m_logicalSize.isEmpty())
-            drawingFor(1.0);
+            drawingFor(qGuiApp ? qGuiApp->devicePixelRatio() : 1.0);
         return m_logicalSize;
     }
 
