@@ -17,6 +17,16 @@ static void initResources()
     Q_INIT_RESOURCE(assets);
 }
 
+// The drawings for larger scales, linked in as an rcc archive of their own (ScaledArtwork.S.in).
+extern "C" const uchar kururin_scaled_artwork[];
+
+// Registered only when a screen first asks for one of them: every resource lookup walks each
+// registered tree, and at 1x nothing of theirs need be read.
+static void initScaledResources()
+{
+    QResource::registerResource(kururin_scaled_artwork);
+}
+
 namespace {
 
 std::uint32_t le32(const uchar* p)
@@ -203,6 +213,8 @@ QString scaledName(const QString& name, qreal scale)
 {
     if (scale == 1.0)
         return name;
+    static const bool registered = (initScaledResources(), true);
+    (void)registered;
     return name + u'@' + QString::number(scale) + u'x';
 }
 
