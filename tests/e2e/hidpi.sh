@@ -21,7 +21,24 @@ run_at() {
         cp "$E2E_TMP/bus-$1.png" "$E2E_ARTIFACTS/hidpi-bus-$1x.png"
         cp "$E2E_TMP/panel-$1.png" "$E2E_ARTIFACTS/hidpi-panel-$1x.png"
     fi
+    [[ $1 == 2 ]] && check_about_box_at_2x
     kill "$BUS_PID"; wait "$BUS_PID" 2>/dev/null || true
+}
+
+# The about box at 2x shows the icon drawn for 2x, 64 screen pixels square.
+check_about_box_at_2x() {
+    click_client "$PANEL_WIN" 196 310
+    wait_until 10 xdotool search --name '^くるりん号のバージョン情報$' || fail "about box did not open"
+    local about
+    about=$(xdotool search --name '^くるりん号のバージョン情報$' | head -n1)
+    wait_until 5 is_viewable "$about" || fail "about box not shown"
+    sleep 0.3
+    shot "$E2E_TMP/about-root.png"
+    crop_client "$E2E_TMP/about-root.png" "$about" "$E2E_TMP/about.png"
+    [[ -n "${E2E_ARTIFACTS:-}" ]] && cp "$E2E_TMP/about.png" "$E2E_ARTIFACTS/hidpi-about-2x.png"
+    convert "$E2E_TMP/about.png" -crop 64x64+38+22 +repage "$E2E_TMP/icon.png"
+    convert "$ASSETS/bus@2x.ico" -background white -flatten "$E2E_TMP/icon-drawn.png"
+    [[ $(differing_pixels "$E2E_TMP/icon.png" "$E2E_TMP/icon-drawn.png") -eq 0 ]] || fail "the about box's icon at 2x is not its 2x drawing"
 }
 
 size_of() { identify -format '%wx%h' "$1"; }
