@@ -1,0 +1,84 @@
+// Renders every .wmf and .emf in a folder to PNG through our metafile player, timing each, for
+// comparing by eye and against other renderers (tools/compare_metafiles.sh):
+//   render_metafiles IN_DIR OUT_DIR
+// Each picture is drawn at its own size, or scaled to fit 2048 pixels when a side exceeds 4096,
+// as the program reads them. One line per file: name, size drawn, milliseconds, problem.
+#include "Metafile.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kLargeSide = 4096;
+constexpr int kFitSide = 2048;
+
+const char* problemName(Metafile::Problem p)
+{
+    switch (p) {
+    case Metafile::Problem::None: return "ok";
+    case Metafile::Problem::NotAMetafile: return "not-a-metafile";
+    case Metafile::Problem::Malformed: return "malformed";
+    case Metafile::Problem::TooLarge: return "too-large";
+    }
+    return "?";
+}
+
+QSize drawnSize(QSize own)
+{
+    if (own.width() <= kLargeSide && own.height() <= kLargeSide)
+        return own;
+    return own.scaled(kFitSide, kFitSide, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s IN_DIR OUT_DIR\n", argv[0]);
+        return 2;
+    }
+    const QDir in(QString::fromLocal8Bit(argv[1]));
+    const QDir out(QString::fromLocal8Bit(argv[2]));
+    QDir().mkpath(out.path());
+    const QStringList names = in.entryList({ "*.wmf", "*.emf", "*.WMF", "*.EMF" }, QDir::Files, QDir::Name);
+    qint64 slowest = 0;
+    for (const QString& name : names) {
+        QFile file(in.filePath(name));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray bytes = file.readAll();
+        QElapsedTimer clock;
+        clock.start();
+        const Metafile::Header header = Metafile::inspect(bytes);
+        QImage image;
+        if (header.ok()) {
+            const QSize size = drawnSize(header.size);
+            image = QImage(size, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            painter.scale(double(size.width()) / header.size.width(), double(size.height()) / header.size.height());
+            Metafile::play(bytes, painter);
+        }
+        const qint64 ms = clock.elapsed();
+        slowest = std::max(slowest, ms);
+        const QString base = QFileInfo(name).completeBaseName();
+        if (!image.isNull())
+            image.save(out.filePath(base + ".png"));
+        else
+            QFile::remove(out.filePath(base + ".png"));
+        std::printf("%-24s %5dx%-5d %6lld ms  %s\n", qPrintable(name), image.width(), image.height(),
+                    static_cast<long long>(ms), problemName(header.problem));
+    }
+    std::printf("slowest %lld ms\n", static_cast<long long>(slowest));
+    return 0;
+}
