@@ -692,9 +692,19 @@ Layout scanEmf(Bytes file)
     const double deviceY = file.i32(76);
     double mmX = file.i32(80);
     double mmY = file.i32(84);
-    if (headerSize >= 108 && file.u32(100) > 0 && file.u32(104) > 0) {
-        mmX = file.u32(100) / 1000.0;
-        mmY = file.u32(104) / 1000.0;
+    // The size in micrometres is finer, but only headers with the second extension carry it;
+    // others have their description where it would be, so it is taken only when it lies
+    // before the description and agrees with the millimetres.
+    qint64 fixedPart = headerSize;
+    if (file.u32(60) > 0 && file.u32(64) >= 88)
+        fixedPart = std::min<qint64>(fixedPart, file.u32(64));
+    if (fixedPart >= 100 && file.u32(88) > 0 && file.u32(92) >= 88)
+        fixedPart = std::min<qint64>(fixedPart, file.u32(92));
+    const double umX = file.u32(100) / 1000.0;
+    const double umY = file.u32(104) / 1000.0;
+    if (fixedPart >= 108 && umX > 0 && umY > 0 && std::abs(umX - mmX) <= 1 && std::abs(umY - mmY) <= 1) {
+        mmX = umX;
+        mmY = umY;
     }
     auto plausible = [](double v) { return std::isfinite(v) && v >= 0.01 && v <= 10000; };
     if (deviceX > 0 && mmX > 0 && plausible(deviceX / mmX))

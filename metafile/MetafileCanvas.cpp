@@ -204,11 +204,13 @@ GdiText utf16Text(QString text, const QList<double>& dx)
     return out;
 }
 
-MetafileCanvas::MetafileCanvas(QPainter& painter, QSize pictureSize, QTransform deviceToPicture, QSizeF devicePixelsPerMm)
+MetafileCanvas::MetafileCanvas(QPainter& painter, QSize pictureSize, QTransform deviceToPicture, QSizeF devicePixelsPerMm,
+                               Mode mode)
     : m_painter(painter)
     , m_base(painter.transform())
     , m_deviceToPicture(deviceToPicture)
     , m_pixelsPerMm(devicePixelsPerMm)
+    , m_measuring(mode == Mode::Measure)
 {
     const bool outerClip = painter.hasClipping();
     if (outerClip)
@@ -221,7 +223,10 @@ MetafileCanvas::MetafileCanvas(QPainter& painter, QSize pictureSize, QTransform 
         m_visible = m_visible.intersected(toPicture.mapRect(QRectF(0, 0, device->width(), device->height())));
     if (m_outerClip)
         m_visible = m_visible.intersected(m_outerClip->boundingRect());
-    m_budget = std::max<qint64>(kMinBudget, 32 * qint64(m_visible.width()) * qint64(m_visible.height()));
+    if (m_measuring)
+        m_visible = QRectF(-kFar, -kFar, 2 * kFar, 2 * kFar);
+    m_budget = m_measuring ? kMinBudget
+                           : std::max<qint64>(kMinBudget, 32 * qint64(m_visible.width()) * qint64(m_visible.height()));
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
@@ -273,6 +278,12 @@ const QTransform& MetafileCanvas::full()
         m_fullValid = true;
     }
     return m_full;
+}
+
+void MetafileCanvas::shiftDevice(QPointF by)
+{
+    m_deviceToPicture = QTransform::fromTranslate(by.x(), by.y()) * m_deviceToPicture;
+    changed();
 }
 
 double MetafileCanvas::lengthScale()
@@ -554,11 +565,26 @@ bool MetafileCanvas::charge(const QRectF& picturePixels, const Work& work)
     const QRectF r = picturePixels.normalized().adjusted(-grow, -grow, grow, grow);
     if (!sane(r))
         return false;
+    if (m_measuring) {
+        // What the drawing would cost apart from its pixels, none of which are touched.
+        const qreal half = work.penPixels / 2;
+        m_measured |= picturePixels.normalized().adjusted(-half, -half, half, half);
+        Work shape = work;
+        shape.perPixel = 0;
+        chargeCost(QRectF(), shape);
+        return false;
+    }
     const QRectF seen = r.intersected(m_visible);
     if (seen.isEmpty()) {
         m_budget -= kCostPerCall; // not drawn at all
         return false;
     }
+    chargeCost(seen, work);
+    return !exhausted();
+}
+
+void MetafileCanvas::chargeCost(const QRectF& seen, const Work& work)
+{
     double cost = kCostPerCall + seen.width() * seen.height() * work.perPixel;
     // Filling walks every edge down the rows it crosses, keeping the edges on each row sorted;
     // a self-crossing outline costs accordingly. Stroking builds an outline along the whole
@@ -570,7 +596,6 @@ bool MetafileCanvas::charge(const QRectF& picturePixels, const Work& work)
         cost += double(work.elements) * 256 + work.length * std::max(1.0, work.penPixels);
     cost += double(work.characters) * kCostPerCharacter;
     m_budget -= qint64(std::min(cost, 1e15));
-    return !exhausted();
 }
 
 void MetafileCanvas::measure(const QPainterPath& path, const QTransform& t, Work& work)

@@ -77,13 +77,20 @@ struct Work {
 // so a hostile file cannot make playback run away.
 class MetafileCanvas {
 public:
-    MetafileCanvas(QPainter& painter, QSize pictureSize, QTransform deviceToPicture, QSizeF devicePixelsPerMm);
+    // Measure: nothing is drawn; measured() gathers where everything would have been drawn, in
+    // picture pixels, however far from the picture, for pictures that do not say their size.
+    enum class Mode { Draw, Measure };
+    MetafileCanvas(QPainter& painter, QSize pictureSize, QTransform deviceToPicture, QSizeF devicePixelsPerMm,
+                   Mode mode = Mode::Draw);
     ~MetafileCanvas();
     MetafileCanvas(const MetafileCanvas&) = delete;
     MetafileCanvas& operator=(const MetafileCanvas&) = delete;
 
     // Past the work budget (see Work) the remaining records are not drawn.
     bool exhausted() const { return m_budget < 0; }
+    QRectF measured() const { return m_measured; }
+    // Moves the picture against the device, as when the picture starts where its drawing does.
+    void shiftDevice(QPointF by);
 
     // Mapping.
     void setMapMode(int mode);
@@ -207,6 +214,7 @@ private:
     void applyClip();
     void applyRop2();
     bool charge(const QRectF& picturePixels, const Work& work = {});
+    void chargeCost(const QRectF& seen, const Work& work);
     static void measure(const QPainterPath& path, const QTransform& t, Work& work);
     void draw(const QPainterPath& logical, bool fill, bool stroke);
     void addToPath(const QPainterPath& logical, bool continueFigure);
@@ -242,6 +250,8 @@ private:
     std::vector<CachedFont> m_fonts;
     QHash<QString, double> m_emPerCell;
     std::optional<QPainterPath> m_outerClip; // the painter's own clip, picture pixels
+    bool m_measuring = false;
+    QRectF m_measured;
 };
 
 } // namespace metafile

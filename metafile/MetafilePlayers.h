@@ -7,6 +7,8 @@
 #include <QRectF>
 #include <QSizeF>
 
+#include <optional>
+
 namespace metafile {
 
 class MetafileCanvas;
@@ -18,9 +20,11 @@ struct Layout {
     QSize size;
     Bytes records; // from the first record after the header(s) to the end of the last
 
-    // WMF: the logical window that fills the picture, and the object table's size.
+    // WMF: the logical window that fills the picture, and the object table's size. A plain file
+    // that sets no window is played as it comes, its drawing moved to the picture's top left.
     QPointF windowOrg;
     QSizeF windowExt;
+    std::optional<QPointF> drawingOrigin;
     int objectCount = 0;
 
     // EMF: reference device pixels per millimetre, the frame in those pixels, the handle count.

@@ -2,6 +2,9 @@
 #include "metafile/MetafileDib.h"
 #include "metafile/MetafilePlayers.h"
 
+#include <QImage>
+#include <QPainter>
+
 #include <cmath>
 #include <set>
 
@@ -497,6 +500,33 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
     }
 }
 
+void playRecords(const Layout& layout, MetafileCanvas& canvas)
+{
+    ObjectTable objects(layout.objectCount);
+    const Bytes records = layout.records;
+    qint64 at = 0;
+    while (records.has(at, 6) && !canvas.exhausted()) {
+        const qint64 words = records.u32(at);
+        const quint16 function = records.u16(at + 4);
+        if (words < 3 || !records.has(at, 2 * words))
+            break;
+        playRecord(function, Params { records.sub(at + 6, 2 * words - 6) }, words, canvas, objects);
+        at += 2 * words;
+    }
+}
+
+// Where a plain file without a window draws, in its device's pixels: such a file is drawn one
+// logical unit to a pixel, and its picture is as large as its drawing.
+QRectF measureDrawing(const Layout& layout)
+{
+    QImage scratch(1, 1, QImage::Format_RGB32);
+    QPainter painter(&scratch);
+    MetafileCanvas canvas(painter, QSize(1, 1), QTransform(), QSizeF(96 / 25.4, 96 / 25.4),
+                          MetafileCanvas::Mode::Measure);
+    playRecords(layout, canvas);
+    return canvas.measured();
+}
+
 } // namespace
 
 Layout scanWmf(Bytes file)
@@ -557,9 +587,7 @@ Layout scanWmf(Bytes file)
     }
     l.records = file.sub(first, at - first);
 
-    if (!placeable) {
-        if (!extent)
-            return l;
+    if (!placeable && extent) {
         l.windowOrg = origin;
         l.windowExt = *extent;
         const double w = std::abs(extent->width());
@@ -569,6 +597,19 @@ Layout scanWmf(Bytes file)
             return l;
         }
         l.size = QSize(int(w), int(h));
+    } else if (!placeable) {
+        const QRectF drawing = measureDrawing(l);
+        if (drawing.isEmpty())
+            return l;
+        const QRect pixels(QPoint(int(std::floor(drawing.left())), int(std::floor(drawing.top()))),
+                           QPoint(int(std::ceil(drawing.right())) - 1, int(std::ceil(drawing.bottom())) - 1));
+        if (pixels.width() > Metafile::kMaxSide || pixels.height() > Metafile::kMaxSide) {
+            l.problem = Problem::TooLarge;
+            return l;
+        }
+        l.drawingOrigin = QPointF(pixels.topLeft());
+        l.windowExt = QSizeF(pixels.size());
+        l.size = pixels.size();
     }
     if (l.size.width() < 1 || l.size.height() < 1 || l.windowExt.width() == 0 || l.windowExt.height() == 0)
         return l;
@@ -578,25 +619,18 @@ Layout scanWmf(Bytes file)
 
 void playWmf(const Layout& layout, MetafileCanvas& canvas)
 {
-    // As a viewer plays a placeable file: the bounding box (or the plain file's window) fills
-    // the picture, and the records may move the window or viewport from there.
-    canvas.setMapMode(8);
-    canvas.setWindowOrg(layout.windowOrg);
-    canvas.setWindowExt(layout.windowExt);
-    canvas.setViewportOrg(QPointF(0, 0));
-    canvas.setViewportExt(QSizeF(layout.size));
-
-    ObjectTable objects(layout.objectCount);
-    const Bytes records = layout.records;
-    qint64 at = 0;
-    while (records.has(at, 6) && !canvas.exhausted()) {
-        const qint64 words = records.u32(at);
-        const quint16 function = records.u16(at + 4);
-        if (words < 3 || !records.has(at, 2 * words))
-            break;
-        playRecord(function, Params { records.sub(at + 6, 2 * words - 6) }, words, canvas, objects);
-        at += 2 * words;
+    if (layout.drawingOrigin) {
+        canvas.shiftDevice(-*layout.drawingOrigin);
+    } else {
+        // As a viewer plays a placeable file: the bounding box (or the plain file's window)
+        // fills the picture, and the records may move the window or viewport from there.
+        canvas.setMapMode(8);
+        canvas.setWindowOrg(layout.windowOrg);
+        canvas.setWindowExt(layout.windowExt);
+        canvas.setViewportOrg(QPointF(0, 0));
+        canvas.setViewportExt(QSizeF(layout.size));
     }
+    playRecords(layout, canvas);
 }
 
 } // namespace metafile

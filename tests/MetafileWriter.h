@@ -487,17 +487,33 @@ public:
 
     int recordCount() const { return int(m_records.size()) + 2; }
 
+    // A header as office programs write it: the base header and right after it, where the
+    // extensions would be, a description (two strings, each ending in a NUL).
+    Emf& describe(const QString& description)
+    {
+        m_description = description;
+        return *this;
+    }
+
     QByteArray finish(int handles = 16) const
     {
         QByteArray body = m_records.join();
         body += Bytes().u32(14).u32(20).u32(0).u32(16).u32(20).d;
+        Bytes text;
+        for (QChar c : m_description)
+            text.u16(c.unicode());
+        text.padTo(4);
+        const int headerSize = m_description.isEmpty() ? 108 : 88 + int(text.d.size());
         Bytes h;
-        h.u32(1).u32(108).zeros(16);
+        h.u32(1).u32(quint32(headerSize)).zeros(16);
         h.i32(m_frame.left()).i32(m_frame.top()).i32(m_frame.right()).i32(m_frame.bottom());
-        h.u32(0x464D4520).u32(0x10000).u32(quint32(108 + body.size())).u32(quint32(recordCount()));
-        h.u16(handles).u16(0).u32(0).u32(0).u32(0);
+        h.u32(0x464D4520).u32(0x10000).u32(quint32(headerSize + body.size())).u32(quint32(recordCount()));
+        h.u16(handles).u16(0).u32(quint32(m_description.size())).u32(m_description.isEmpty() ? 0 : 88).u32(0);
         h.i32(m_device.width()).i32(m_device.height()).i32(m_mm.width()).i32(m_mm.height());
-        h.u32(0).u32(0).u32(0).u32(quint32(m_mm.width() * 1000)).u32(quint32(m_mm.height() * 1000));
+        if (m_description.isEmpty())
+            h.u32(0).u32(0).u32(0).u32(quint32(m_mm.width() * 1000)).u32(quint32(m_mm.height() * 1000));
+        else
+            h.raw(text.d);
         return h.d + body;
     }
 
@@ -535,6 +551,7 @@ private:
     QRect m_frame;
     QSize m_device;
     QSize m_mm;
+    QString m_description;
     QList<QByteArray> m_records;
 };
 

@@ -113,11 +113,29 @@ TEST(MetafileSize, comes_from_the_placeable_box_the_window_extent_or_the_emf_fra
     EXPECT_EQ(r.image.size(), QSize(240, 120));
 }
 
-TEST(MetafileSize, a_plain_wmf_without_a_window_extent_has_no_size_to_take)
+TEST(MetafileSize, a_plain_wmf_without_a_window_is_as_large_as_its_drawing)
 {
+    // No placeable header and no window: one logical unit is a pixel, and the picture starts
+    // where the drawing does, here 100 units in and 50 down.
     Wmf wmf;
-    wmf.rectangle(0, 0, 10, 10);
-    EXPECT_EQ(Metafile::inspect(wmf.standard()).problem, Metafile::Problem::Malformed);
+    wmf.createBrush(0, kRed).selectObject(0).createPen(5, 0, 0).selectObject(1).rectangle(100, 50, 300, 150);
+    wmf.createFont(-20, 0, "Arial").selectObject(2).setBkMode(1).textOut(300, 100, "Go");
+    const QByteArray file = wmf.standard();
+    const Metafile::Header header = Metafile::inspect(file);
+    ASSERT_TRUE(header.ok());
+    EXPECT_EQ(header.format, Metafile::Format::Wmf);
+    EXPECT_NEAR(header.size.height(), 100, 2);
+    EXPECT_GT(header.size.width(), 200 + 10) << "the text right of the rectangle counts";
+    EXPECT_LT(header.size.width(), 200 + 60);
+    const QImage image = render(file);
+    EXPECT_EQ(px(image, 2, 2), px(kRed));
+    EXPECT_EQ(px(image, 197, 97), px(kRed));
+    const QRect text = inkBox(image.copy(201, 0, image.width() - 201, image.height()));
+    EXPECT_FALSE(text.isEmpty()) << "the caption is drawn inside the picture";
+
+    Wmf nothing;
+    nothing.createBrush(0, kRed).selectObject(0);
+    EXPECT_EQ(Metafile::inspect(nothing.standard()).problem, Metafile::Problem::Malformed) << "nothing drawn, no size";
 }
 
 TEST(MetafileSize, absurd_sides_are_refused_from_the_header_while_posters_pass)
@@ -504,6 +522,26 @@ TEST(EmfPlayback, a_frame_off_the_origin_and_a_coarser_reference_device)
     EXPECT_EQ(px(image, 2, 2), px(kRed));
     EXPECT_EQ(px(image, 45, 45), px(kRed));
     EXPECT_EQ(px(image, 50, 50), kWhitePx);
+}
+
+TEST(EmfPlayback, office_clip_art_maps_its_logical_window_onto_the_frame)
+{
+    // As office clip art is written: the frame in hundredths of a millimetre, the window in
+    // logical units, the viewport the frame's size in the reference device's pixels (1024 x 768
+    // on 270 x 203 mm), and the header's description where the extensions would be.
+    Emf emf(QRect(QPoint(0, 0), QPoint(14640, 10050)), { 1024, 768 }, { 270, 203 });
+    emf.describe(QStringLiteral("Clip Art") + QChar(0) + QStringLiteral("Picture") + QChar(0) + QChar(0));
+    emf.setMapMode(8).setWindowOrg(0, 0).setWindowExt(14640, 10050).setViewportOrg(0, 0).setViewportExt(555, 381);
+    emf.createPen(1, 5, 0, 0).selectObject(1).createBrush(2, 0, kRed).selectObject(2).rectangle(7320, 0, 14640, 10050);
+    emf.createBrush(3, 0, kBlue).selectObject(3).rectangle(0, 5025, 7320, 10050);
+    const QImage image = render(emf.finish());
+    ASSERT_EQ(image.size(), QSize(553, 380));
+    EXPECT_EQ(px(image, 100, 100), kWhitePx);
+    EXPECT_EQ(px(image, 400, 100), px(kRed));
+    EXPECT_EQ(px(image, 540, 370), px(kRed)) << "the drawing reaches the picture's far corner";
+    EXPECT_EQ(px(image, 100, 300), px(kBlue));
+    EXPECT_EQ(px(image, 270, 300), px(kBlue));
+    EXPECT_EQ(px(image, 284, 300), px(kRed));
 }
 
 TEST(EmfPlayback, emf_plus_comments_are_passed_over_for_the_records_after_them)

@@ -32,7 +32,14 @@ for path in "$in"/*.wmf "$in"/*.emf "$in"/*.WMF "$in"/*.EMF; do
         *.wmf) timeout 20 wmf2svg -o "$svg" "$path" >/dev/null 2>&1 ;;
         *.emf) timeout 20 emf2svg-conv -i "$path" -o "$svg" >/dev/null 2>&1 ;;
     esac
-    [[ -s $svg ]] && timeout 20 rsvg-convert -b white -o "$theirs" "$svg" 2>/dev/null
+    # Theirs drawn straight at our picture's size, so neither is resampled from pixels.
+    size=
+    [[ -f $ours ]] && size=$(identify -format '%wx%h' "$ours")
+    if [[ -s $svg && -n $size ]]; then
+        timeout 20 rsvg-convert -b white -w "${size%x*}" -h "${size#*x}" -o "$theirs" "$svg" 2>/dev/null
+    elif [[ -s $svg ]]; then
+        timeout 20 rsvg-convert -b white -w 1024 -a -o "$theirs" "$svg" 2>/dev/null
+    fi
     ms=$(awk -v n="$name" '$1 == n { print $3 }' "$out/ours.txt")
     total=$((total + 1))
     if [[ ! -f $ours ]]; then
@@ -43,7 +50,6 @@ for path in "$in"/*.wmf "$in"/*.emf "$in"/*.WMF "$in"/*.EMF; do
         printf '%-22s %9s %6s %6s %s\n' "$name" "${ms:--}" - - "not drawn by the other renderer"
         continue
     fi
-    size=$(identify -format '%wx%h' "$ours")
     a="$out/tmp/$base.a.png"
     b="$out/tmp/$base.b.png"
     convert "$ours" -alpha off -blur 0x1.5 "$a"
