@@ -593,7 +593,7 @@ void Player::play(quint32 type, Bytes r)
                 s[i] = QChar(r.u16(stringAt + 2 * i));
             text = utf16Text(s, dx);
         } else {
-            text = decodeText(r.sub(stringAt, chars).view(), canvas.font().charset, dx);
+            text = decodeText(r.sub(stringAt, chars).view(), canvas.textCharset(), dx);
         }
         canvas.textOut(reference, text, options, rect);
         break;

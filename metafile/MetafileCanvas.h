@@ -122,6 +122,9 @@ public:
     void selectPalette(const QList<QRgb>& palette) { m_s.palette = palette; }
     const QList<QRgb>& palette() const { return m_s.palette; }
     const GdiFont& font() const { return m_s.font; }
+    // The charset 8-bit text is to be read in: the font's, or SYMBOL_CHARSET for a symbol font
+    // GDI would pick by its name.
+    quint8 textCharset() const;
     static GdiPen stockPen(int index);
     static std::optional<GdiBrush> stockBrush(int index);
 

@@ -421,7 +421,7 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
             const QByteArrayView bytes = p.b.sub(2, length).view();
             const double y = p.b.i16(2 + padded);
             const double x = p.b.i16(4 + padded);
-            canvas.textOut(QPointF(x, y), decodeText(bytes, canvas.font().charset, {}), 0, std::nullopt);
+            canvas.textOut(QPointF(x, y), decodeText(bytes, canvas.textCharset(), {}), 0, std::nullopt);
         }
         break;
     case MetaExtTextOut:
@@ -447,7 +447,7 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
                 for (qint64 i = 0; i < length; ++i)
                     dx.append(p.b.i16(offset + 2 * i));
             }
-            canvas.textOut(at, decodeText(bytes, canvas.font().charset, dx), options, rect);
+            canvas.textOut(at, decodeText(bytes, canvas.textCharset(), dx), options, rect);
         }
         break;
 

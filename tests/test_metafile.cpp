@@ -387,6 +387,71 @@ TEST(WmfPlayback, shift_jis_text_draws_in_the_gothic_face_where_ipagothic_would)
     EXPECT_EQ(render(placeable(vertical, 200, 50)), image);
 }
 
+// One character 100 pixels high in the given face, and the dark pixels it leaves.
+struct Glyph {
+    QRect box;
+    int ink = 0;
+    double filled() const { return box.isEmpty() ? 0 : double(ink) / (box.width() * box.height()); }
+    // How far the top row's ink sits from the box's middle, and how wide it is, in box widths.
+    double topOffCentre = 0;
+    double topWidth = 0;
+};
+
+Glyph glyph(const QImage& image)
+{
+    Glyph g;
+    g.box = inkBox(image, &g.ink);
+    if (g.box.isEmpty())
+        return g;
+    QRect top;
+    for (int x = g.box.left(); x <= g.box.right(); ++x)
+        if (dark(image.pixel(x, g.box.top())) || dark(image.pixel(x, g.box.top() + 1)))
+            top |= QRect(x, g.box.top(), 1, 1);
+    g.topOffCentre = std::abs(top.center().x() - g.box.center().x()) / double(g.box.width());
+    g.topWidth = top.width() / double(g.box.width());
+    return g;
+}
+
+Glyph wmfGlyph(const QByteArray& face, int charset, const QByteArray& text)
+{
+    Wmf wmf;
+    wmf.createFont(-100, charset, face).selectObject(0).setBkMode(1).textOut(20, 10, text);
+    return glyph(render(placeable(wmf, 160, 140)));
+}
+
+TEST(WmfPlayback, symbol_fonts_draw_their_own_symbols_not_the_letters_of_their_codes)
+{
+    // Symbol's D is a capital delta: a triangle, its apex at the top middle.
+    for (int charset : { 2, 1 }) {
+        const Glyph delta = wmfGlyph("Symbol", charset, "D");
+        EXPECT_LT(delta.topOffCentre, 0.15) << "charset " << charset;
+        EXPECT_LT(delta.topWidth, 0.4) << "charset " << charset;
+    }
+    // And its 0xD6 is a radical sign, whose top is a bar off to the right; in Shift_JIS, which
+    // DEFAULT_CHARSET text is read in otherwise, it would be a half-width katakana.
+    const Glyph radical = wmfGlyph("Symbol", 1, sjis({ 0xD6 }));
+    EXPECT_GT(radical.box.height(), 60);
+    EXPECT_GT(radical.topOffCentre, 0.2);
+    // Wingdings' n is a black square; the letter n leaves most of its box white.
+    EXPECT_GT(wmfGlyph("Wingdings", 2, "n").filled(), 0.9);
+    // MT Extra's & is the dot accent over a letter.
+    const Glyph dot = wmfGlyph("MT Extra", 2, "&");
+    EXPECT_GT(dot.ink, 0);
+    EXPECT_LT(dot.box.width(), 25);
+    EXPECT_LT(dot.box.height(), 25);
+    // A text face never comes out in symbols, whatever stands in for its name.
+    EXPECT_LT(wmfGlyph("Impact", 0, "n").filled(), 0.75);
+
+    // In Unicode text, a symbol font's codes are also reached at 0xF020 and up.
+    Emf emf = Emf::pixels(160, 144);
+    emf.createFont(1, -100, 2, QStringLiteral("Symbol")).selectObject(1).setBkMode(1);
+    emf.extTextOutW(20, 10, QString(QChar(0xF044)));
+    const Glyph wide = glyph(render(emf.finish()));
+    EXPECT_GT(wide.box.height(), 50);
+    EXPECT_LT(wide.topOffCentre, 0.15);
+    EXPECT_LT(wide.topWidth, 0.4);
+}
+
 TEST(WmfPlayback, text_follows_alignment_spacing_and_the_opaque_rectangle)
 {
     Wmf wmf;
