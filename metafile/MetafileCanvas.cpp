@@ -249,6 +249,22 @@ GdiText inUnicode(const GdiText& text, SymbolFace face)
     return out;
 }
 
+// A LOGFONT's width is measured against the average width of the Windows font's characters,
+// which the classic TrueType fonts (Arial, Times New Roman...) state as the lowercase letters and
+// the space weighted by their frequency in English. Faces standing in for them are measured the
+// same way: their own stated average is often taken over every glyph, Greek and Cyrillic
+// included, and would make the text too narrow.
+double averageCharWidth(const QFont& font)
+{
+    static constexpr int weights[27] = { 64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6, 35, 20, 56,
+                                         56, 17, 4, 49, 56, 71, 31, 10, 18, 3, 18, 2, 166 };
+    const QFontMetricsF metrics(font);
+    double sum = 0;
+    for (int i = 0; i < 27; ++i)
+        sum += weights[i] * metrics.horizontalAdvance(QChar(i < 26 ? char16_t(u'a' + i) : u' '));
+    return sum / 1000;
+}
+
 } // namespace
 
 GdiText decodeText(QByteArrayView bytes, quint8 charset, const QList<double>& dx)
@@ -1154,7 +1170,7 @@ bool MetafileCanvas::qtFont(QFont& font)
     f.setUnderline(g.underline);
     f.setStrikeOut(g.strikeOut);
     if (widthPixels > 0) {
-        const double natural = QFontMetricsF(f).averageCharWidth();
+        const double natural = averageCharWidth(f);
         if (natural > 0)
             f.setStretch(std::clamp(int(std::lround(100 * widthPixels / natural)), 1, 4000));
     }
