@@ -586,6 +586,9 @@ bool MetafileCanvas::preparePen(QPen& pen, bool inPicturePixels)
         return false;
     const double scale = lengthScale();
     const double deviceWidth = p.width * scale;
+    // Qt refuses widths past the range of an int, with a warning, and keeps the pen it had.
+    if (p.width > kFar || deviceWidth > kFar)
+        return false;
     const bool cosmetic = !(deviceWidth >= 1.0) || !std::isfinite(deviceWidth);
     pen = QPen(QColor(rgb(p.colour)));
     if (cosmetic) {
