@@ -355,7 +355,9 @@ MetafileCanvas::MetafileCanvas(QPainter& painter, QSize pictureSize, QTransform 
         m_visible = m_visible.intersected(m_outerClip->boundingRect());
     if (m_measuring)
         m_visible = QRectF(-kFar, -kFar, 2 * kFar, 2 * kFar);
-    m_budget = m_measuring ? kMinBudget
+    // Measuring touches no pixels, so a fraction of the least budget measures any real picture;
+    // the picture is then drawn within its own budget.
+    m_budget = m_measuring ? kMinBudget / 4
                            : std::max<qint64>(kMinBudget, 32 * qint64(m_visible.width()) * qint64(m_visible.height()));
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);

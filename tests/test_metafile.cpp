@@ -904,6 +904,19 @@ TEST(MetafileHostile, a_file_that_would_paint_for_minutes_stops_within_its_budge
     EXPECT_LT(clock.elapsed(), 8000);
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(px(r.image, 1000, 1000), px(kRed)) << "what was painted before it stopped stays";
+
+    // A plain WMF without a window is measured by playing it: that pass has a budget too.
+    Wmf wmf;
+    wmf.createFont(-16, 0, "Arial").selectObject(0);
+    for (int i = 0; i < 100000; ++i)
+        wmf.textOut(i % 500, i % 300, "Kururin");
+    const QByteArray plain = wmf.standard();
+    clock.restart();
+    const Metafile::Header header = Metafile::inspect(plain);
+    const Metafile::Rendering measured = Metafile::render(plain);
+    EXPECT_LT(clock.elapsed(), 8000);
+    EXPECT_TRUE(header.ok());
+    EXPECT_TRUE(measured.ok());
 }
 
 // Filled area alone is a poor measure of Qt's work: before the budget counted edges, strokes,
