@@ -92,10 +92,17 @@ enum : quint32 {
     EmrCreateMonoBrush = 93,
     EmrCreateDibPatternBrushPt = 94,
     EmrExtCreatePen = 95,
+    EmrFillRgn = 71,
+    EmrPaintRgn = 74,
+    EmrSetDiBitsToDevice = 80,
     EmrAlphaBlend = 114,
+    EmrTransparentBlt = 116,
+    EmrGradientFill = 118,
 };
 
 constexpr quint32 kStockObject = 0x80000000;
+constexpr quint32 kSrcCopy = 0x00CC0020;
+constexpr qint64 kMaxGradientVertices = 1 << 16;
 constexpr qint64 kMaxRegionRects = 16384;
 
 struct Object {
@@ -176,6 +183,37 @@ std::optional<QList<QList<QPointF>>> readPolyPoints(Bytes r, bool small)
         next += count;
     }
     return out;
+}
+
+// A RegionData object at `at`: its header, then its rectangles; none if it runs past the record.
+std::optional<QPainterPath> readRegion(Bytes r, qint64 at, qint64 dataSize)
+{
+    const qint64 count = r.u32(at + 8);
+    if (count > kMaxRegionRects || !r.has(at, dataSize) || dataSize < 32 + count * 16 || !r.has(at + 32, count * 16))
+        return {};
+    QPainterPath region;
+    region.setFillRule(Qt::WindingFill);
+    for (qint64 i = 0; i < count; ++i)
+        region.addRect(rectL(r, at + 32 + 16 * i).normalized());
+    return region;
+}
+
+// Bitmap pixels that are the given colour become transparent, as TransparentBlt leaves them.
+QImage withoutColour(const QImage& image, QRgb key)
+{
+    QImage out = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x)
+            if ((line[x] & 0xFFFFFF) == (key & 0xFFFFFF))
+                line[x] = 0;
+    }
+    return out;
+}
+
+QRgb triVertexColour(Bytes r, qint64 at)
+{
+    return qRgb(r.u16(at + 8) >> 8, r.u16(at + 10) >> 8, r.u16(at + 12) >> 8);
 }
 
 GdiFont readLogFontW(Bytes r, qint64 at)
@@ -547,14 +585,57 @@ void Player::play(quint32 type, Bytes r)
             canvas.selectClipRegion(std::nullopt, mode);
             break;
         }
-        const qint64 count = r.u32(24);
-        if (count > kMaxRegionRects || !r.has(16, dataSize) || dataSize < 32 + count * 16 || !r.has(48, count * 16))
+        if (const std::optional<QPainterPath> region = readRegion(r, 16, dataSize))
+            canvas.selectClipRegion(*region, mode);
+        break;
+    }
+    case EmrFillRgn:
+    case EmrPaintRgn: {
+        // FillRgn names its brush; PaintRgn uses the one selected.
+        const bool fill = type == EmrFillRgn;
+        const qint64 at = fill ? 32 : 28;
+        if (size < at + 32)
             break;
-        QPainterPath region;
-        region.setFillRule(Qt::WindingFill);
-        for (qint64 i = 0; i < count; ++i)
-            region.addRect(rectL(r, 48 + 16 * i).normalized());
-        canvas.selectClipRegion(region, mode);
+        std::optional<GdiBrush> brush = canvas.brush();
+        if (fill) {
+            const quint32 index = r.u32(28);
+            brush = index & kStockObject ? MetafileCanvas::stockBrush(int(index & ~kStockObject)) : std::nullopt;
+            if (auto it = objects.constFind(index); it != objects.constEnd() && it->kind == Object::Kind::Brush)
+                brush = it->brush;
+        }
+        const std::optional<QPainterPath> region = readRegion(r, at, r.u32(24));
+        if (brush && region)
+            canvas.fillRegion(*region, *brush);
+        break;
+    }
+    case EmrGradientFill: {
+        if (size < 36)
+            break;
+        const qint64 vertices = r.u32(24);
+        const qint64 shapes = r.u32(28);
+        const quint32 mode = r.u32(32);
+        const qint64 shapesAt = 36 + vertices * 16;
+        const qint64 shapeSize = mode == 2 ? 12 : 8; // GRADIENT_FILL_TRIANGLE, or two corners
+        if (mode > 2 || vertices > kMaxGradientVertices || shapes > kMaxGradientVertices || !r.has(36, vertices * 16)
+            || !r.has(shapesAt, shapes * shapeSize))
+            break;
+        auto vertex = [&](quint32 index) { return 36 + qint64(index) * 16; };
+        for (qint64 i = 0; i < shapes && !canvas.exhausted(); ++i) {
+            const qint64 at = shapesAt + i * shapeSize;
+            const quint32 first = r.u32(at);
+            const quint32 second = r.u32(at + 4);
+            const quint32 third = mode == 2 ? r.u32(at + 8) : 0;
+            if (first >= vertices || second >= vertices || third >= vertices)
+                continue;
+            if (mode == 2) {
+                canvas.gradientTriangle({ pointL(r, vertex(first)), pointL(r, vertex(second)), pointL(r, vertex(third)) },
+                                        { triVertexColour(r, vertex(first)), triVertexColour(r, vertex(second)),
+                                          triVertexColour(r, vertex(third)) });
+            } else {
+                canvas.gradientRect(pointL(r, vertex(first)), pointL(r, vertex(second)), triVertexColour(r, vertex(first)),
+                                    triVertexColour(r, vertex(second)), mode == 1);
+            }
+        }
         break;
     }
 
@@ -601,7 +682,8 @@ void Player::play(quint32 type, Bytes r)
 
     case EmrBitBlt:
     case EmrStretchBlt:
-    case EmrAlphaBlend: {
+    case EmrAlphaBlend:
+    case EmrTransparentBlt: {
         const bool stretch = type != EmrBitBlt;
         if (size < (stretch ? 108 : 100))
             break;
@@ -609,7 +691,7 @@ void Player::play(quint32 type, Bytes r)
         const quint32 rop = r.u32(40);
         const qint64 bmiSize = r.u32(88);
         if (bmiSize == 0) {
-            if (type != EmrAlphaBlend)
+            if (type == EmrBitBlt || type == EmrStretchBlt)
                 canvas.stretchBlt(dest, QImage(), QRectF(), rop);
             break;
         }
@@ -630,8 +712,39 @@ void Player::play(quint32 type, Bytes r)
             source = sourceTransform.mapRect(source);
         if (type == EmrAlphaBlend)
             canvas.alphaBlend(dest, dib.image, source, int(rop >> 16 & 0xFF));
+        else if (type == EmrTransparentBlt) // the raster operation's place holds the colour left out
+            canvas.stretchBlt(dest, withoutColour(dib.image, canvas.rgb(rop)), source, kSrcCopy);
         else
             canvas.stretchBlt(dest, dib.image, source, rop);
+        break;
+    }
+    case EmrSetDiBitsToDevice: {
+        if (size < 76)
+            break;
+        // Only some scan lines may be stored, from startScan up; the header is made to describe
+        // just those, and the source counted from them.
+        const qint64 startScan = r.u32(68);
+        const qint64 scans = r.u32(72);
+        const Bytes info = r.sub(r.u32(48), r.u32(52));
+        QByteArray header = info.view().toByteArray();
+        if (header.size() >= 40 && scans > 0 && scans <= kMaxDibSide) {
+            const qint32 height = info.i32(8);
+            if (std::abs(qint64(height)) > scans) {
+                const qint32 stored = height < 0 ? -qint32(scans) : qint32(scans);
+                for (int k = 0; k < 4; ++k)
+                    header[8 + k] = char(quint32(stored) >> (8 * k) & 0xFF);
+            }
+        }
+        const Dib dib = decodeDib(Bytes(header), r.sub(r.u32(56), r.u32(60)), r.u32(64), canvas.palette());
+        if (dib.isNull())
+            break;
+        canvas.countDecodedPixels(qint64(dib.image.width()) * dib.image.height());
+        const double width = r.i32(40);
+        const double height = r.i32(44);
+        QRectF source(r.i32(32), double(r.i32(36)) - double(startScan), width, height);
+        if (dib.bottomUp) // counted from the bottom-left corner
+            source.moveTop(dib.image.height() - source.top() - source.height());
+        canvas.stretchBlt(QRectF(r.i32(24), r.i32(28), width, height), dib.image, source, kSrcCopy);
         break;
     }
     case EmrStretchDiBits: {

@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QLinearGradient>
 #include <QPaintDevice>
 #include <QStringDecoder>
 
@@ -1399,6 +1400,83 @@ void MetafileCanvas::alphaBlend(const QRectF& dest, const QImage& image, const Q
     m_painter.setOpacity(std::clamp(constantAlpha, 0, 255) / 255.0);
     m_painter.drawImage(part.topLeft(), image, part);
     m_painter.setOpacity(1);
+}
+
+// Gradients and regions -----------------------------------------------------------------------
+
+void MetafileCanvas::gradientRect(QPointF from, QPointF to, QRgb fromColour, QRgb toColour, bool vertical)
+{
+    const QRectF box = QRectF(from, to).normalized();
+    const QTransform& t = full();
+    if (m_pathOpen || box.isEmpty() || !usable(t) || !charge(t.mapRect(box)))
+        return;
+    QLinearGradient gradient(vertical ? QPointF(0, from.y()) : QPointF(from.x(), 0),
+                             vertical ? QPointF(0, to.y()) : QPointF(to.x(), 0));
+    gradient.setColorAt(0, QColor(fromColour));
+    gradient.setColorAt(1, QColor(toColour));
+    applyClip();
+    m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    m_painter.setTransform(t * m_base);
+    m_painter.fillRect(box, gradient);
+}
+
+void MetafileCanvas::gradientTriangle(const std::array<QPointF, 3>& corners, const std::array<QRgb, 3>& colours)
+{
+    const QTransform& t = full();
+    if (m_pathOpen || !usable(t))
+        return;
+    const QPointF a = t.map(corners[0]);
+    const QPointF b = t.map(corners[1]);
+    const QPointF c = t.map(corners[2]);
+    const double area = (b.x() - a.x()) * (c.y() - a.y()) - (c.x() - a.x()) * (b.y() - a.y());
+    const QRectF bounds = QPolygonF({ a, b, c }).boundingRect();
+    Work work;
+    work.perPixel = 8; // each pixel's colour worked out here
+    if (std::abs(area) < 1e-9 || !charge(bounds, work))
+        return;
+    const QRect pixels = bounds.intersected(m_visible).toAlignedRect();
+    applyClip();
+    m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    m_painter.setTransform(m_base);
+    // Each pixel whose centre lies inside takes the corners' colours weighted by its barycentric
+    // coordinates, as GDI shades; the rest stay transparent. In tiles, so no picture-sized
+    // buffer is needed.
+    constexpr int kTile = 256;
+    QImage tile(kTile, kTile, QImage::Format_ARGB32_Premultiplied);
+    for (int y0 = pixels.top(); y0 <= pixels.bottom(); y0 += kTile) {
+        for (int x0 = pixels.left(); x0 <= pixels.right(); x0 += kTile) {
+            const int w = std::min(kTile, pixels.right() + 1 - x0);
+            const int h = std::min(kTile, pixels.bottom() + 1 - y0);
+            tile.fill(Qt::transparent);
+            for (int y = 0; y < h; ++y) {
+                QRgb* line = reinterpret_cast<QRgb*>(tile.scanLine(y));
+                const double py = y0 + y + 0.5;
+                for (int x = 0; x < w; ++x) {
+                    const double px = x0 + x + 0.5;
+                    const double wa = ((b.x() - px) * (c.y() - py) - (c.x() - px) * (b.y() - py)) / area;
+                    const double wb = ((c.x() - px) * (a.y() - py) - (a.x() - px) * (c.y() - py)) / area;
+                    const double wc = 1 - wa - wb;
+                    if (wa < 0 || wb < 0 || wc < 0)
+                        continue;
+                    auto mix = [&](int (*channel)(QRgb)) {
+                        return std::clamp(int(std::lround(wa * channel(colours[0]) + wb * channel(colours[1])
+                                                          + wc * channel(colours[2]))),
+                                          0, 255);
+                    };
+                    line[x] = qRgb(mix(qRed), mix(qGreen), mix(qBlue));
+                }
+            }
+            m_painter.drawImage(QPoint(x0, y0), tile, QRect(0, 0, w, h));
+        }
+    }
+}
+
+void MetafileCanvas::fillRegion(const QPainterPath& logical, const GdiBrush& brush)
+{
+    const GdiBrush selected = m_s.brush;
+    m_s.brush = brush;
+    draw(logical, true, false);
+    m_s.brush = selected;
 }
 
 // Clipping -----------------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <QTransform>
 
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -156,6 +157,14 @@ public:
     // source (PATCOPY, BLACKNESS...) paints the brush.
     void stretchBlt(const QRectF& dest, const QImage& image, const QRectF& source, quint32 rop);
     void alphaBlend(const QRectF& dest, const QImage& image, const QRectF& source, int constantAlpha);
+
+    // GradientFill: a rectangle shading from one colour at its first corner's edge to the other's,
+    // across or down; a triangle shading between the colours of its corners.
+    void gradientRect(QPointF from, QPointF to, QRgb fromColour, QRgb toColour, bool vertical);
+    void gradientTriangle(const std::array<QPointF, 3>& corners, const std::array<QRgb, 3>& colours);
+    // FillRgn and PaintRgn: a region, in logical units, filled with a brush.
+    void fillRegion(const QPainterPath& logical, const GdiBrush& brush);
+    const GdiBrush& brush() const { return m_s.brush; }
     void countDecodedPixels(qint64 pixels) { m_budget -= pixels; }
 
     // Clipping. Rectangles in logical units; regions in device pixels.

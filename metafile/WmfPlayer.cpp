@@ -66,6 +66,7 @@ enum : quint16 {
     MetaDibBitBlt = 0x0940,
     MetaExtTextOut = 0x0A32,
     MetaDibStretchBlt = 0x0B41,
+    MetaSetDibToDev = 0x0D33,
     MetaStretchDib = 0x0F43,
 };
 
@@ -470,6 +471,24 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
             const QRectF dest(p.s(9), p.s(8), p.s(7), p.s(6));
             const QRectF source(p.s(5), p.s(4), p.s(3), p.s(2));
             blit(canvas, dest, p.b.from(20), source, p.u32(0), DibRgbColours, false);
+        }
+        break;
+    case MetaSetDibToDev:
+        if (p.need(9)) {
+            // Only the scan lines from startScan up may be stored: the header is made to describe
+            // just those, and the source counted from them.
+            const qint64 scans = p.u(1);
+            const qint64 startScan = p.u(2);
+            QByteArray dib = p.b.from(18).view().toByteArray();
+            const Bytes stored(dib);
+            if (stored.u32(0) >= 40 && stored.has(0, 40) && scans > 0 && std::abs(qint64(stored.i32(8))) > scans) {
+                const qint32 height = stored.i32(8) < 0 ? -qint32(scans) : qint32(scans);
+                for (int k = 0; k < 4; ++k)
+                    dib[8 + k] = char(quint32(height) >> (8 * k) & 0xFF);
+            }
+            const QRectF dest(p.s(8), p.s(7), p.s(6), p.s(5));
+            const QRectF source(p.s(4), p.s(3) - double(startScan), p.s(6), p.s(5));
+            blit(canvas, dest, Bytes(dib), source, 0x00CC0020, p.u(0), true);
         }
         break;
     case MetaStretchDib:

@@ -250,6 +250,13 @@ public:
         b.i16(dest.y()).i16(dest.x()).raw(dib.packed());
         return record(0x0940, b);
     }
+    Wmf& setDibToDev(QPoint dest, QRect source, const Dib& dib, int startScan, int scans)
+    {
+        Bytes b;
+        b.u16(0).u16(scans).u16(startScan).i16(source.y()).i16(source.x()).i16(source.height()).i16(source.width());
+        b.i16(dest.y()).i16(dest.x()).raw(dib.packed());
+        return record(0x0D33, b);
+    }
     Wmf& patBlt(QRect dest, quint32 rop)
     {
         return record(0x061D, Bytes().u32(rop).i16(dest.height()).i16(dest.width()).i16(dest.y()).i16(dest.x()));
@@ -476,6 +483,60 @@ public:
         return values(55, { l, t, r, b, start.x(), start.y(), end.x(), end.y() });
     }
     Emf& setPixel(int x, int y, quint32 colour) { return values(15, { x, y, qint32(colour) }); }
+
+    // GradientFill: vertices with their colours, and two (rectangles) or three (triangles) vertex
+    // indexes a shape. mode: 0 across, 1 down, 2 triangles.
+    struct Vertex {
+        QPoint at;
+        quint32 colour;
+    };
+    Emf& gradientFill(const QList<Vertex>& vertices, int mode, const QList<int>& indexes)
+    {
+        Bytes b;
+        b.zeros(16).u32(quint32(vertices.size())).u32(quint32(indexes.size() / (mode == 2 ? 3 : 2))).u32(quint32(mode));
+        for (const Vertex& v : vertices)
+            b.i32(v.at.x()).i32(v.at.y()).u16(int(v.colour & 0xFF) << 8).u16(int(v.colour >> 8 & 0xFF) << 8).u16(int(v.colour >> 16 & 0xFF) << 8).u16(0);
+        for (int i : indexes)
+            b.u32(quint32(i));
+        return record(118, b);
+    }
+    // FillRgn with a brush by its handle, or PaintRgn (brush -1) with the one selected.
+    Emf& fillRegion(const QList<QRect>& rects, int brush = -1)
+    {
+        Bytes region;
+        region.u32(32).u32(1).u32(quint32(rects.size())).u32(quint32(16 * rects.size())).zeros(16);
+        for (QRect r : rects)
+            region.i32(r.left()).i32(r.top()).i32(r.right() + 1).i32(r.bottom() + 1);
+        Bytes b;
+        b.zeros(16).u32(quint32(region.d.size()));
+        if (brush >= 0)
+            b.u32(quint32(brush));
+        b.raw(region.d);
+        return record(brush >= 0 ? 71 : 74, b);
+    }
+    Emf& transparentBlt(QRect dest, QRect source, const Dib& dib, quint32 transparent)
+    {
+        Bytes b;
+        const int bmiAt = 108;
+        const int bitsAt = bmiAt + int(dib.info.size());
+        b.zeros(16).i32(dest.x()).i32(dest.y()).i32(dest.width()).i32(dest.height()).u32(transparent);
+        b.i32(source.x()).i32(source.y()).raw(xform(QTransform()).d).u32(0).u32(0);
+        b.u32(bmiAt).u32(quint32(dib.info.size())).u32(bitsAt).u32(quint32(dib.bits.size()));
+        b.i32(source.width()).i32(source.height()).raw(dib.info).raw(dib.bits);
+        return record(116, b);
+    }
+    // SetDIBitsToDevice: the bitmap unstretched at dest; bits may hold only `scans` lines from
+    // startScan up.
+    Emf& setDIBitsToDevice(QPoint dest, QRect source, const Dib& dib, int startScan, int scans)
+    {
+        Bytes b;
+        const int bmiAt = 76;
+        const int bitsAt = bmiAt + int(dib.info.size());
+        b.zeros(16).i32(dest.x()).i32(dest.y()).i32(source.x()).i32(source.y()).i32(source.width()).i32(source.height());
+        b.u32(bmiAt).u32(quint32(dib.info.size())).u32(bitsAt).u32(quint32(dib.bits.size())).u32(0);
+        b.u32(quint32(startScan)).u32(quint32(scans)).raw(dib.info).raw(dib.bits);
+        return record(80, b);
+    }
     // 8-bit text in the selected font's charset.
     Emf& extTextOutA(int x, int y, const QByteArray& text)
     {

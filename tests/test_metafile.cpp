@@ -761,6 +761,56 @@ TEST(EmfPlayback, regions_polydraw_arcto_pixels_and_ansi_text)
     EXPECT_EQ(a, text(true));
 }
 
+TEST(EmfPlayback, gradients_regions_and_bitmaps_set_straight_to_the_device)
+{
+    Emf emf = Emf::pixels(240, 120);
+    // Red to blue across a rectangle; a triangle red, green and blue at its corners.
+    emf.gradientFill({ { { 0, 0 }, kRed }, { { 100, 40 }, kBlue } }, 0, { 0, 1 });
+    emf.gradientFill({ { { 0, 50 }, kRed }, { { 100, 50 }, kGreen }, { { 50, 110 }, kBlue } }, 2, { 0, 1, 2 });
+    // A region filled with a brush by its handle, and one painted with the selected brush.
+    emf.createBrush(1, 0, kGreen).createBrush(2, 0, kBlue).selectObject(2);
+    emf.fillRegion({ QRect(110, 0, 20, 20), QRect(130, 20, 20, 20) }, 1).fillRegion({ QRect(110, 50, 20, 20) });
+    // A bitmap with its yellow left out, over red.
+    emf.createPen(3, 5, 0, 0).selectObject(3).createBrush(4, 0, kRed).selectObject(4).rectangle(160, 0, 200, 40);
+    emf.transparentBlt(QRect(160, 0, 40, 40), QRect(0, 0, 2, 2), makeDib(fourColours(), 24), kYellow);
+    // Bitmaps set unstretched: whole, and with only the bottom scan line stored.
+    const Dib dib = makeDib(fourColours(), 24);
+    emf.setDIBitsToDevice(QPoint(210, 0), QRect(0, 0, 2, 2), dib, 0, 2);
+    emf.setDIBitsToDevice(QPoint(220, 0), QRect(0, 0, 2, 2), { dib.info, dib.bits.first(8) }, 0, 1);
+    const QImage image = render(emf.finish());
+
+    EXPECT_EQ(px(image, 1, 20) & 0xF000F0, 0xF00000u) << "red at the first vertex";
+    EXPECT_EQ(px(image, 98, 20) & 0xF000F0, 0x0000F0u) << "blue at the second";
+    const QRgb middle = image.pixel(50, 20);
+    EXPECT_NEAR(qRed(middle), 128, 8);
+    EXPECT_NEAR(qBlue(middle), 128, 8);
+    EXPECT_GT(qRed(image.pixel(8, 54)), 200);
+    EXPECT_GT(qGreen(image.pixel(92, 54)), 200);
+    EXPECT_GT(qBlue(image.pixel(50, 104)), 200);
+    EXPECT_EQ(px(image, 10, 100), kWhitePx) << "outside the triangle";
+    EXPECT_EQ(px(image, 120, 10), px(kGreen));
+    EXPECT_EQ(px(image, 140, 30), px(kGreen));
+    EXPECT_EQ(px(image, 140, 10), kWhitePx);
+    EXPECT_EQ(px(image, 120, 60), px(kBlue));
+    EXPECT_EQ(px(image, 170, 10), px(kRed)) << "red from the bitmap";
+    EXPECT_EQ(px(image, 190, 10), px(kGreen));
+    EXPECT_EQ(px(image, 170, 30), px(kBlue));
+    EXPECT_EQ(px(image, 190, 30), px(kRed)) << "the rectangle shows where yellow was left out";
+    EXPECT_EQ(px(image, 210, 0), px(kRed));
+    EXPECT_EQ(px(image, 211, 1), px(kYellow));
+    EXPECT_EQ(px(image, 220, 0), kWhitePx) << "the top scan line was not stored";
+    EXPECT_EQ(px(image, 220, 1), px(kBlue));
+    EXPECT_EQ(px(image, 221, 1), px(kYellow));
+
+    Wmf wmf;
+    wmf.setDibToDev(QPoint(10, 10), QRect(0, 0, 2, 2), dib, 0, 2).setDibToDev(QPoint(20, 10), QRect(0, 0, 2, 2), { dib.info, dib.bits.first(8) }, 0, 1);
+    const QImage w = render(placeable(wmf, 40, 20));
+    EXPECT_EQ(px(w, 10, 10), px(kRed));
+    EXPECT_EQ(px(w, 11, 11), px(kYellow));
+    EXPECT_EQ(px(w, 20, 10), kWhitePx);
+    EXPECT_EQ(px(w, 21, 11), px(kYellow));
+}
+
 TEST(EmfPlayback, a_painter_transform_applies_on_top)
 {
     Emf emf = Emf::pixels(48, 24);
@@ -1122,6 +1172,26 @@ TEST(MetafileSeeds, the_fuzz_corpus_holds_the_generators_files)
         emf.setPixel(5, 110, kBlue).createFont(3, -16, 128, QStringLiteral("@ＭＳ ゴシック")).selectObject(3);
         emf.extTextOutA(5, 90, sjis({ 0x82, 0xAD, 0x82, 0xE9, 0x82, 0xE8 }));
         seeds.append({ QStringLiteral("bitmaps_regions_palette.emf"), emf.finish() });
+    }
+
+    {
+        Emf emf = Emf::pixels(240, 120);
+        emf.gradientFill({ { { 0, 0 }, kRed }, { { 100, 40 }, kBlue }, { { 50, 110 }, kGreen } }, 0, { 0, 1 });
+        emf.gradientFill({ { { 0, 50 }, kRed }, { { 100, 50 }, kGreen }, { { 50, 110 }, kBlue } }, 2, { 0, 1, 2 });
+        emf.createBrush(1, 0, kGreen).selectObject(1).fillRegion({ QRect(110, 0, 20, 20), QRect(130, 20, 20, 20) }, 1);
+        emf.fillRegion({ QRect(110, 50, 20, 20) });
+        emf.transparentBlt(QRect(160, 0, 40, 40), QRect(0, 0, 2, 2), makeDib(fourColours(), 24), kYellow);
+        const Dib dib = makeDib(fourColours(), 8);
+        emf.setDIBitsToDevice(QPoint(210, 0), QRect(0, 0, 2, 2), dib, 0, 2);
+        emf.setDIBitsToDevice(QPoint(220, 0), QRect(0, 0, 2, 2), { dib.info, dib.bits.first(4) }, 0, 1);
+        seeds.append({ QStringLiteral("gradients_regions.emf"), emf.finish() });
+    }
+    {
+        Wmf wmf;
+        wmf.createFont(-20, 2, "Symbol").selectObject(0).textOut(0, 0, "abgD");
+        wmf.createFont(-20, 1, "Wingdings").selectObject(1).textOut(0, 30, sjis({ 0x6E, 0xFC, 0x81, 0xE0 }));
+        wmf.setDibToDev(QPoint(60, 10), QRect(0, 0, 2, 2), makeDib(fourColours(), 4), 0, 2);
+        seeds.append({ QStringLiteral("symbols_no_window.wmf"), wmf.standard() });
     }
 
     const QDir corpus(QStringLiteral(KURURIN_METAFILE_CORPUS));
