@@ -562,21 +562,27 @@ Layout scanWmf(Bytes file)
     l.problem = Problem::Malformed;
     l.objectCount = file.u16(start + 10);
 
+    // A placeable file's box over its units per inch is its size; a box with no area (or no
+    // inch) says nothing, and the file is sized as a plain one.
+    bool boxed = false;
     if (placeable) {
         const double left = file.i16(6);
         const double top = file.i16(8);
         const double right = file.i16(10);
         const double bottom = file.i16(12);
         const double inch = file.u16(14);
-        if (inch == 0)
-            return l;
-        l.windowOrg = QPointF(left, top);
-        l.windowExt = QSizeF(right - left, bottom - top);
-        l.size = QSize(int(std::lround(std::abs(right - left) * 96 / inch)),
-                       int(std::lround(std::abs(bottom - top) * 96 / inch)));
-        if (l.size.width() > Metafile::kMaxSide || l.size.height() > Metafile::kMaxSide) {
+        const QSize size(inch == 0 ? 0 : int(std::lround(std::abs(right - left) * 96 / inch)),
+                         inch == 0 ? 0 : int(std::lround(std::abs(bottom - top) * 96 / inch)));
+        if (size.width() > Metafile::kMaxSide || size.height() > Metafile::kMaxSide) {
+            l.size = size;
             l.problem = Problem::TooLarge;
             return l;
+        }
+        if (size.width() >= 1 && size.height() >= 1) {
+            boxed = true;
+            l.windowOrg = QPointF(left, top);
+            l.windowExt = QSizeF(right - left, bottom - top);
+            l.size = size;
         }
     }
 
@@ -606,7 +612,10 @@ Layout scanWmf(Bytes file)
     }
     l.records = file.sub(first, at - first);
 
-    if (!placeable && extent) {
+    if (extent && (extent->width() == 0 || extent->height() == 0 || std::abs(extent->width()) < 1
+                   || std::abs(extent->height()) < 1))
+        extent.reset(); // a window with no area sizes nothing
+    if (!boxed && extent) {
         l.windowOrg = origin;
         l.windowExt = *extent;
         const double w = std::abs(extent->width());
@@ -616,7 +625,7 @@ Layout scanWmf(Bytes file)
             return l;
         }
         l.size = QSize(int(w), int(h));
-    } else if (!placeable) {
+    } else if (!boxed) {
         const QRectF drawing = measureDrawing(l);
         if (drawing.isEmpty())
             return l;

@@ -133,6 +133,15 @@ TEST(MetafileSize, a_plain_wmf_without_a_window_is_as_large_as_its_drawing)
     const QRect text = inkBox(image.copy(201, 0, image.width() - 201, image.height()));
     EXPECT_FALSE(text.isEmpty()) << "the caption is drawn inside the picture";
 
+    // A placeable box without an inch, or a window without area, says nothing of the size either.
+    Wmf shapes;
+    shapes.createBrush(0, kRed).selectObject(0).createPen(5, 0, 0).selectObject(1).rectangle(10, 10, 110, 60);
+    EXPECT_EQ(Metafile::inspect(shapes.placeable(0, 0, 2000, 1000, 0)).size, QSize(100, 50));
+    EXPECT_EQ(Metafile::inspect(shapes.placeable(0, 0, 0, 0, 1440)).size, QSize(100, 50));
+    Wmf flat;
+    flat.setMapMode(8).setWindowExt(0, 300).createBrush(0, kRed).selectObject(0).rectangle(10, 10, 110, 60);
+    EXPECT_EQ(Metafile::inspect(flat.standard()).problem, Metafile::Problem::None);
+
     Wmf nothing;
     nothing.createBrush(0, kRed).selectObject(0);
     EXPECT_EQ(Metafile::inspect(nothing.standard()).problem, Metafile::Problem::Malformed) << "nothing drawn, no size";
