@@ -33,15 +33,19 @@ const QList<StandIns>& standIns()
         { { QStringLiteral("Arial"), QStringLiteral("Helvetica"), QStringLiteral("Arial Unicode MS"),
             QStringLiteral("Tahoma"), QStringLiteral("Verdana"), QStringLiteral("Segoe UI"),
             QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif") },
-          { QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans") } },
+          { QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Nimbus Sans"),
+            QStringLiteral("DejaVu Sans") } },
         { { QStringLiteral("Arial Narrow") },
-          { QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans Condensed") } },
+          { QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Nimbus Sans Narrow"),
+            QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans Condensed") } },
         { { QStringLiteral("Times New Roman"), QStringLiteral("Times"), QStringLiteral("MS Serif"),
             QStringLiteral("Georgia"), QStringLiteral("Cambria"), QStringLiteral("Book Antiqua") },
-          { QStringLiteral("Liberation Serif"), QStringLiteral("Tinos"), QStringLiteral("DejaVu Serif") } },
+          { QStringLiteral("Liberation Serif"), QStringLiteral("Tinos"), QStringLiteral("Nimbus Roman"),
+            QStringLiteral("DejaVu Serif") } },
         { { QStringLiteral("Courier New"), QStringLiteral("Courier"), QStringLiteral("Consolas"),
             QStringLiteral("Lucida Console") },
-          { QStringLiteral("Liberation Mono"), QStringLiteral("Cousine"), QStringLiteral("DejaVu Sans Mono") } },
+          { QStringLiteral("Liberation Mono"), QStringLiteral("Cousine"), QStringLiteral("Nimbus Mono PS"),
+            QStringLiteral("DejaVu Sans Mono") } },
     };
     return table;
 }
