@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -459,6 +460,20 @@ TEST(WmfPlayback, symbol_fonts_draw_their_own_symbols_not_the_letters_of_their_c
     EXPECT_GT(wide.box.height(), 50);
     EXPECT_LT(wide.topOffCentre, 0.15);
     EXPECT_LT(wide.topWidth, 0.4);
+}
+
+TEST(WmfPlayback, text_in_arial_keeps_the_width_it_was_laid_out_for)
+{
+    const bool metricFace = QFontDatabase::hasFamily(QStringLiteral("Liberation Sans"))
+        || QFontDatabase::hasFamily(QStringLiteral("Arimo")) || QFontDatabase::hasFamily(QStringLiteral("Nimbus Sans"));
+    if (!metricFace)
+        GTEST_SKIP() << "no face with Arial's widths is installed";
+    // Arial's H is 0.722 em wide, and its stems 0.08 em in from its sides: ten of them at a
+    // 100-pixel em leave ink over 9 x 72.2 + 56 pixels. DejaVu Sans' H is 0.752 em.
+    Wmf wmf;
+    wmf.createFont(-100, 0, "Arial").selectObject(0).setBkMode(1).textOut(10, 10, "HHHHHHHHHH");
+    const QRect ink = inkBox(render(placeable(wmf, 800, 140)));
+    EXPECT_NEAR(ink.width(), 9 * 72.2 + 56, 10);
 }
 
 TEST(WmfPlayback, text_follows_alignment_spacing_and_the_opaque_rectangle)
