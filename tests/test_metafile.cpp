@@ -476,6 +476,25 @@ TEST(WmfPlayback, text_in_arial_keeps_the_width_it_was_laid_out_for)
     EXPECT_NEAR(ink.width(), 9 * 72.2 + 56, 10);
 }
 
+TEST(WmfPlayback, a_font_width_is_counted_against_the_average_of_the_lowercase_letters)
+{
+    const bool metricFace = QFontDatabase::hasFamily(QStringLiteral("Liberation Serif"))
+        || QFontDatabase::hasFamily(QStringLiteral("Tinos")) || QFontDatabase::hasFamily(QStringLiteral("Nimbus Roman"));
+    if (!metricFace)
+        GTEST_SKIP() << "no face with Times New Roman's widths is installed";
+    // Times New Roman's average character is 0.401 em: asked 80 pixels wide at a 100-pixel em,
+    // its letters come out 1.99 times as wide as they are.
+    auto inkWidth = [](int width) {
+        Wmf wmf;
+        Bytes font;
+        font.i16(-100).i16(width).i16(0).i16(0).i16(400).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0);
+        font.raw("Times New Roman").u8(0).padTo(2);
+        wmf.record(0x02FB, font).selectObject(0).setBkMode(1).textOut(10, 10, "HHHHH");
+        return inkBox(render(wmf.placeable(0, 0, 1000, 140, 96, 1))).width();
+    };
+    EXPECT_NEAR(double(inkWidth(80)) / inkWidth(0), 80 / 40.13, 0.06);
+}
+
 TEST(WmfPlayback, text_follows_alignment_spacing_and_the_opaque_rectangle)
 {
     Wmf wmf;
