@@ -44,9 +44,16 @@ Picture::Picture(Renditions renditions, qreal devicePixelRatio)
     m_shown->source = m_image;
 }
 
+Picture::Picture(Renditions renditions, qreal devicePixelRatio, QSize fullSize)
+    : Picture(std::move(renditions), devicePixelRatio)
+{
+    if (!m_image.isNull())
+        m_fullSize = fullSize;
+}
+
 bool Picture::isPartial() const
 {
-    return !m_shown && m_fullSize != m_image.size();
+    return m_fullSize != (m_shown ? logicalSize(m_image) : m_image.size());
 }
 
 QImage Picture::sourceFor(qreal devicePixelRatio) const
@@ -70,7 +77,7 @@ QImage Picture::imageFor(qreal devicePixelRatio) const
     if (!m_shown || source.devicePixelRatio() == devicePixelRatio)
         return source;
     if (m_shown->fitted.isNull()) {
-        m_shown->fitted = source.scaled(m_fullSize * devicePixelRatio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        m_shown->fitted = source.scaled(logicalSize(m_image) * devicePixelRatio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         m_shown->fitted.setDevicePixelRatio(devicePixelRatio);
     }
     return m_shown->fitted;

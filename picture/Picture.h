@@ -28,6 +28,9 @@ public:
     // A picture drawn for each screen scale. Only the drawing for devicePixelRatio is made now;
     // another is asked of renditions when a screen of another ratio first shows the picture.
     Picture(Renditions renditions, qreal devicePixelRatio);
+    // The same for a picture of which only the top-left part is ever drawn: fullSize is the
+    // whole picture's size, the renditions draw the part.
+    Picture(Renditions renditions, qreal devicePixelRatio, QSize fullSize);
 
     bool isEmpty() const { return m_image.isNull(); }
     // The picture's own size, even when only part of it was decoded.

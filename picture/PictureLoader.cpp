@@ -2,15 +2,73 @@
 
 #include "metafile/Metafile.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImageReader>
+#include <QScreen>
 #include <QtPlugin>
+
+#include <cmath>
 
 // The metafile reader is linked in rather than found among Qt's plugins.
 Q_IMPORT_PLUGIN(MetafilePlugin)
 
 namespace PictureLoader {
+namespace {
+
+constexpr int kAllocationLimitMiB = int(kMaxPixels * 4 / (1024 * 1024));
+
+qreal primaryScreenRatio()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->devicePixelRatio() : 1.0;
+}
+
+// A metafile is a drawing: it is drawn again for each screen scale it is shown at, rather than
+// drawn once at 1x and stretched. Only the visible part is drawn, at that scale.
+PictureLoad loadMetafile(QFile& file, QImageReader& sizeReader, QSize visibleSize)
+{
+    const QSize full = sizeReader.size();
+    if (!full.isValid())
+        return { {}, PictureError::NotAPicture };
+    if (qint64(full.width()) * full.height() > kMaxPixels)
+        return { {}, PictureError::TooLarge };
+    // The size was read through the same file: start again from its first byte.
+    if (!file.seek(0))
+        return { {}, PictureError::NotReadable };
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() != file.size())
+        return { {}, PictureError::NotReadable };
+    const QByteArray format = sizeReader.format();
+    const QSize shown = visibleSize.isValid() ? full.boundedTo(visibleSize) : full;
+    auto renditions = [bytes, format, full, shown](qreal ratio) -> QImage {
+        QBuffer buffer;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, format);
+        reader.setAllocationLimit(kAllocationLimitMiB);
+        if (ratio != 1.0) {
+            reader.setScaledSize((QSizeF(full) * ratio).toSize());
+            if (shown != full)
+                reader.setScaledClipRect(QRect(0, 0, int(std::ceil(shown.width() * ratio)), int(std::ceil(shown.height() * ratio))));
+        } else if (shown != full) {
+            reader.setClipRect(QRect(QPoint(0, 0), shown));
+        }
+        QImage image;
+        if (!reader.read(&image))
+            return {};
+        image.setDevicePixelRatio(ratio);
+        return image;
+    };
+    Picture picture(renditions, primaryScreenRatio(), full);
+    if (picture.isEmpty())
+        return { {}, PictureError::NotAPicture };
+    return { std::move(picture), PictureError::None };
+}
+
+} // namespace
 
 PictureLoad load(const QString& fileName, QSize visibleSize)
 {
@@ -39,6 +97,8 @@ PictureLoad load(const QString& fileName, QSize visibleSize)
     }
     reader.setAutoTransform(false);
     const QByteArray format = reader.format();
+    if (!metafileFormat.isEmpty())
+        return loadMetafile(file, reader, visibleSize);
     static const QList<QByteArray> accepted { "bmp", "gif", "jpeg", "jpg", "png", "wmf", "emf" };
     if (format.isEmpty() || !accepted.contains(format))
         return { {}, PictureError::NotAPicture };
@@ -48,7 +108,7 @@ PictureLoad load(const QString& fileName, QSize visibleSize)
         return { {}, PictureError::TooLarge };
     // Not every header states its size (a GIF's first frame may not): the reader's own limit
     // keeps a picture that claims nothing within the same bound.
-    reader.setAllocationLimit(int(kMaxPixels * 4 / (1024 * 1024)));
+    reader.setAllocationLimit(kAllocationLimitMiB);
 
     const bool clipInReader = visibleSize.isValid() && size.isValid() && reader.supportsOption(QImageIOHandler::ClipRect)
         && (size.width() > visibleSize.width() || size.height() > visibleSize.height());

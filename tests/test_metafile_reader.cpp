@@ -1,7 +1,10 @@
 // Metafiles read through a plain QImageReader, as the program and other Qt programs read them.
 #include "MetafileWriter.h"
+#include "PictureLoader.h"
 
 #include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QImageIOPlugin>
@@ -173,4 +176,42 @@ TEST(MetafilePlugin, the_installed_plugin_reads_metafiles_for_any_qt_program)
     ASSERT_TRUE(handler->read(&image));
     EXPECT_EQ(image.size(), QSize(50, 25));
     EXPECT_EQ(image.pixel(5, 5), kBlack);
+}
+
+// The program's loader: a metafile sign is drawn again for each screen scale it is shown at.
+TEST(MetafilePicture, a_metafile_sign_is_drawn_again_for_each_screen_scale)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("sign.emf");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(halves());
+    file.close();
+
+    const PictureLoad load = PictureLoader::load(path, QSize(60, 30));
+    ASSERT_TRUE(load.ok());
+    const Picture& sign = load.picture;
+    EXPECT_EQ(sign.size(), QSize(100, 50));
+    EXPECT_TRUE(sign.isPartial());
+
+    const QImage twice = sign.sourceFor(2.0);
+    EXPECT_EQ(twice.size(), QSize(120, 60)) << "only the visible corner, at the screen's pixels";
+    EXPECT_EQ(twice.devicePixelRatio(), 2.0);
+    // The block's edge at x = 51 is one sharp step at device pixel 102, not a stretched blur.
+    for (int x = 96; x < 108; ++x) {
+        const QRgb p = twice.pixel(x, 20);
+        EXPECT_TRUE(p == kBlack || p == kWhite) << "grey at " << x;
+    }
+    EXPECT_EQ(twice.pixel(101, 20), kBlack);
+    EXPECT_EQ(twice.pixel(102, 20), kWhite);
+    const Read direct = read(halves(), [](QImageReader& r) {
+        r.setScaledSize(QSize(200, 100));
+        r.setScaledClipRect(QRect(0, 0, 120, 60));
+    });
+    EXPECT_EQ(twice.convertToFormat(QImage::Format_RGB32), direct.image.convertToFormat(QImage::Format_RGB32));
+
+    const QImage between = sign.imageFor(1.5);
+    EXPECT_EQ(between.size(), QSize(90, 45));
+    EXPECT_EQ(between.devicePixelRatio(), 1.5);
+    EXPECT_EQ(sign.imageFor(1.0).size(), QSize(60, 30));
 }
