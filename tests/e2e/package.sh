@@ -40,14 +40,10 @@ for p in "${packages[@]}"; do
     [[ -f "$deb" ]] || fail "no package $p was made"
     debs+=("$deb")
 done
-[[ -z $(git -C "$SOURCE_DIR" status --porcelain --ignored=no 2>/dev/null | grep -v '^??') ]] || true
 
+# Informational tags are shown; an error or a warning fails, as does lintian failing to run.
 started=$SECONDS
-lintian --tag-display-limit 0 "$changes" >"$E2E_TMP/lintian.log" 2>&1 || true
-cat "$E2E_TMP/lintian.log"
-grep -q '^[EW]: ' "$E2E_TMP/lintian.log" && fail "lintian reports errors or warnings"
-grep -q '^[EW]: \|^I: \|^N: \|^$' "$E2E_TMP/lintian.log" || [[ ! -s "$E2E_TMP/lintian.log" ]] \
-    || fail "lintian did not run: $(head -n 5 "$E2E_TMP/lintian.log")"
+lintian --fail-on error,warning --tag-display-limit 0 "$changes" || fail "lintian reports errors or warnings"
 echo "lintian took $((SECONDS - started)) s"
 
 program_deb=${debs[0]} plugin_deb=${debs[1]}
