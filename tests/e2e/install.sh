@@ -10,11 +10,13 @@ prefix="$E2E_TMP/prefix"
 cmake --install "$BUILD_DIR" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
 chmod -R a+rX "$prefix"
 for f in bin/RX27A0022 share/applications/kururin-go.desktop share/kururin/homepage/index.html \
-         share/icons/hicolor/256x256/apps/kururin-go.png share/metainfo/io.github.kururingo.KururinGo.metainfo.xml; do
+         share/icons/hicolor/256x256/apps/kururin-go.png share/metainfo/io.github.kururingo.KururinGo.metainfo.xml \
+         share/man/man6/RX27A0022.6 share/man/ja/man6/RX27A0022.6; do
     [[ -e "$prefix/$f" ]] || fail "$f was not installed"
 done
 (($(ls "$prefix/share/kururin/samples" | wc -l) >= 12)) || fail "fewer than twelve sample signs installed"
 ls "$prefix"/lib*/kururin/libKBT7Res.so >/dev/null || fail "the maker's library was not installed"
+[[ -n $(find "$prefix" -path '*/qt6/plugins/imageformats/libqmetafile.so') ]] || fail "the metafile plugin was not installed"
 
 home="$E2E_TMP/home"
 mkdir -p "$home" "$E2E_TMP/fakebin"

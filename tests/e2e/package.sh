@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The Debian packages, made the way a distribution makes them: dpkg-buildpackage on a clean copy
 # of the source, lintian without errors or warnings, every file in its place, and the
-# autopkgtests run against the packages installed on this machine. Purging them afterwards must
-# leave nothing of theirs behind.
+# autopkgtests run against the packages installed on this machine. Removing them afterwards
+# must leave nothing of theirs behind.
 #
-# This installs and then purges kururin-go and the metafile plugin on this machine (as root, or
+# This installs and then removes kururin-go and the metafile plugin on this machine (as root, or
 # through sudo). KURURIN_SKIP_PACKAGE=1 skips it.
 source "$(dirname "$0")/lib.sh"
 : "${SOURCE_DIR:?}"
@@ -72,7 +72,7 @@ dpkg-deb -x "$program_deb" "$root"
 desktop-file-validate "$root/usr/share/applications/kururin-go.desktop" || fail "desktop entry invalid"
 appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.kururingo.KururinGo.metainfo.xml" || fail "metainfo invalid"
 
-# Installing, testing and purging happen one run at a time on this machine, whichever working
+# Installing, testing and removing happen one run at a time on this machine, whichever working
 # copy runs them.
 exec 8>/tmp/kururin-package-test.lock
 flock 8
@@ -83,18 +83,27 @@ status=0
 cat "$E2E_TMP/autopkgtest/summary" 2>/dev/null || true
 echo "autopkgtest took $((SECONDS - started)) s"
 
+# What the packages put on the machine, then removed whatever the outcome, so a failed run
+# leaves nothing installed either.
 listed="$E2E_TMP/installed-files"
+: >"$listed"
+not_installed=()
 for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || {
-        tail -n 40 "$E2E_TMP/autopkgtest.log"; fail "autopkgtest did not install $p"; }
-    dpkg -L "$p" >>"$listed"
+    if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        dpkg -L "$p" >>"$listed"
+    else
+        not_installed+=("$p")
+    fi
 done
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get purge -y -qq "${packages[@]}" >"$E2E_TMP/purge.log" 2>&1 \
-    || fail "purging failed: $(cat "$E2E_TMP/purge.log")"
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get remove -y -qq "${packages[@]}" >"$E2E_TMP/remove.log" 2>&1 \
+    || fail "removing failed: $(cat "$E2E_TMP/remove.log")"
 ((status == 0)) || fail "autopkgtest failed (exit $status): $(tail -n 60 "$E2E_TMP/autopkgtest.log")"
+((${#not_installed[@]} == 0)) || fail "autopkgtest did not install ${not_installed[*]}"
 
+# Not even configuration files may stay: a plain remove must take everything.
 for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "installed" && fail "$p is still installed"
+    state=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+    [[ -z "$state" || "$state" == not-installed ]] || fail "$p is left $state after removal"
 done
 # Every file is gone; a folder that is still there must belong to some other package.
 left=()
@@ -106,6 +115,6 @@ while IFS= read -r path; do
         left+=("$path/")
     fi
 done < <(sort -u "$listed")
-((${#left[@]} == 0)) || fail "left behind after purging: ${left[*]}"
+((${#left[@]} == 0)) || fail "left behind after removal: ${left[*]}"
 echo "$(sort -u "$listed" | wc -l) installed paths, none left behind"
 pass
