@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Debian packages, made the way a distribution makes them: dpkg-buildpackage on a clean copy
-# of the source, lintian without errors or warnings, every file in its place, and the
-# autopkgtests run against the packages installed on this machine. Removing them afterwards
-# must leave nothing of theirs behind.
+# of the source, lintian without errors or warnings on the source and binary packages, every
+# file in its place, and the autopkgtests run against the packages installed on this machine.
+# Removing them afterwards must leave nothing of theirs behind.
 #
 # This installs and then removes kururin-go and the metafile plugin on this machine (as root, or
 # through sudo). KURURIN_SKIP_PACKAGE=1 skips it.
@@ -19,7 +19,7 @@ packages=(kururin-go qt6-image-formats-plugin-metafile)
 
 # A copy of the source as the version control system sees it (build folders and other ignored
 # files left out), so the build neither sees nor litters the working tree or its parent folder.
-src="$E2E_TMP/kururin-go"
+src="$E2E_TMP/kururin-go-$(dpkg-parsechangelog -l "$SOURCE_DIR/debian/changelog" -SVersion)"
 mkdir -p "$src"
 if git -C "$SOURCE_DIR" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
     (cd "$SOURCE_DIR" && git ls-files -z --cached --others --exclude-standard \
@@ -30,7 +30,8 @@ else
 fi
 
 started=$SECONDS
-(cd "$src" && DEB_BUILD_OPTIONS="parallel=2 ${DEB_BUILD_OPTIONS:-}" dpkg-buildpackage -b -us -uc >"$E2E_TMP/build.log" 2>&1) \
+# The source package too, so that lintian looks at debian/ as an archive would.
+(cd "$src" && DEB_BUILD_OPTIONS="parallel=2 ${DEB_BUILD_OPTIONS:-}" dpkg-buildpackage -us -uc >"$E2E_TMP/build.log" 2>&1) \
     || fail "dpkg-buildpackage failed: $(tail -n 30 "$E2E_TMP/build.log")"
 echo "dpkg-buildpackage took $((SECONDS - started)) s"
 changes=$(ls "$E2E_TMP"/kururin-go_*.changes)
