@@ -29,6 +29,11 @@ else
     tar -C "$SOURCE_DIR" --exclude='./build*' --exclude='./obj-*' --exclude='./.git' -cf - . | tar -C "$src" -xf -
 fi
 
+# Objects compiled by an earlier run are reused when ccache is there (the flags and the sources,
+# seen from the copy's own folder, must be the same); the build is otherwise the distribution's.
+if command -v ccache >/dev/null; then
+    export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR="$src"
+fi
 started=$SECONDS
 # The source package too, so that lintian looks at debian/ as an archive would.
 (cd "$src" && DEB_BUILD_OPTIONS="parallel=2 ${DEB_BUILD_OPTIONS:-}" dpkg-buildpackage -us -uc >"$E2E_TMP/build.log" 2>&1) \
