@@ -23,7 +23,7 @@ src="$E2E_TMP/kururin-go-$(dpkg-parsechangelog -l "$SOURCE_DIR/debian/changelog"
 mkdir -p "$src"
 if git -C "$SOURCE_DIR" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
     (cd "$SOURCE_DIR" && git ls-files -z --cached --others --exclude-standard \
-        | while IFS= read -r -d '' f; do [[ -e "$f" || -L "$f" ]] && printf '%s\0' "$f"; done \
+        | while IFS= read -r -d '' f; do if [[ -e "$f" || -L "$f" ]]; then printf '%s\0' "$f"; fi; done \
         | xargs -0 cp -a --parents -t "$src")
 else
     tar -C "$SOURCE_DIR" --exclude='./build*' --exclude='./obj-*' --exclude='./.git' -cf - . | tar -C "$src" -xf -
