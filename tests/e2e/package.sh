@@ -84,7 +84,7 @@ exec 8>/tmp/kururin-package-test.lock
 flock 8
 started=$SECONDS
 status=0
-"${sudo[@]}" autopkgtest --output-dir "$E2E_TMP/autopkgtest" "${debs[@]}" "$src" -- null \
+"${sudo[@]}" autopkgtest --timeout-test 300 --output-dir "$E2E_TMP/autopkgtest" "${debs[@]}" "$src" -- null \
     >"$E2E_TMP/autopkgtest.log" 2>&1 || status=$?
 cat "$E2E_TMP/autopkgtest/summary" 2>/dev/null || true
 echo "autopkgtest took $((SECONDS - started)) s"
