@@ -28,20 +28,16 @@ qreal primaryScreenRatio()
 
 // A metafile is a drawing: it is drawn again for each screen scale it is shown at, rather than
 // drawn once at 1x and stretched. Only the visible part is drawn, at that scale.
-PictureLoad loadMetafile(QFile& file, QImageReader& sizeReader, QSize visibleSize)
+PictureLoad loadMetafile(const QByteArray& bytes, const QByteArray& format, QSize visibleSize)
 {
-    const QSize full = sizeReader.size();
+    QBuffer header;
+    header.setData(bytes);
+    header.open(QIODevice::ReadOnly);
+    const QSize full = QImageReader(&header, format).size();
     if (!full.isValid())
         return { {}, PictureError::NotAPicture };
     if (qint64(full.width()) * full.height() > kMaxPixels)
         return { {}, PictureError::TooLarge };
-    // The size was read through the same file: start again from its first byte.
-    if (!file.seek(0))
-        return { {}, PictureError::NotReadable };
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() != file.size())
-        return { {}, PictureError::NotReadable };
-    const QByteArray format = sizeReader.format();
     const QSize shown = visibleSize.isValid() ? full.boundedTo(visibleSize) : full;
     auto renditions = [bytes, format, full, shown](qreal ratio) -> QImage {
         QBuffer buffer;
@@ -84,22 +80,23 @@ PictureLoad load(const QString& fileName, QSize visibleSize)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return { {}, PictureError::NotReadable };
-    QImageReader reader(&file);
     // A metafile is named outright: its header is weaker than other formats' signatures, and
     // naming it spares asking every installed image plugin.
     const QByteArray metafileFormat = Metafile::formatName(file.peek(64));
     if (!metafileFormat.isEmpty()) {
         if (file.size() > Metafile::kMaxFileBytes)
             return { {}, PictureError::TooLarge };
-        reader.setFormat(metafileFormat);
-    } else {
-        reader.setDecideFormatFromContent(true);
+        const QByteArray bytes = file.readAll();
+        if (bytes.size() != file.size())
+            return { {}, PictureError::NotReadable };
+        return loadMetafile(bytes, metafileFormat, visibleSize);
     }
+
+    QImageReader reader(&file);
+    reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(false);
     const QByteArray format = reader.format();
-    if (!metafileFormat.isEmpty())
-        return loadMetafile(file, reader, visibleSize);
-    static const QList<QByteArray> accepted { "bmp", "gif", "jpeg", "jpg", "png", "wmf", "emf" };
+    static const QList<QByteArray> accepted { "bmp", "gif", "jpeg", "jpg", "png" };
     if (format.isEmpty() || !accepted.contains(format))
         return { {}, PictureError::NotAPicture };
 
