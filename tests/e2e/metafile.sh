@@ -47,7 +47,7 @@ sleep 1
 xdotool type --delay 5 "$signs/b.EMF"
 xdotool key Return
 board_shows_emf() { bus_shot; (($(count_colour 240x120+213+122 red) > 500)); }
-wait_until 15 board_shows_emf || fail "the signboard does not show the EMF"
+wait_until 40 board_shows_emf || fail "the signboard does not show the EMF"
 [[ -n "${E2E_ARTIFACTS:-}" ]] && cp "$E2E_TMP/s.png" "$E2E_ARTIFACTS/metafile-signboard.png"
 
 # And the WMF as the signboard's picture.
@@ -60,5 +60,5 @@ xdotool key ctrl+a
 xdotool type --delay 5 "$signs/a.wmf"
 xdotool key Return
 board_shows_wmf() { bus_shot; (($(count_colour 190x90+213+122 yellow) > 500)); }
-wait_until 15 board_shows_wmf || fail "the signboard does not show the WMF"
+wait_until 40 board_shows_wmf || fail "the signboard does not show the WMF"
 pass
