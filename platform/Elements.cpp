@@ -152,7 +152,7 @@ ImageElement::ImageElement(QWidget* host, twips::Rect rect, bool stretch)
 void ImageElement::setPicture(Picture picture)
 {
     m_picture = std::move(picture);
-    m_scaled = QImage();
+    m_stretcher.reset();
     twips::Rect sized = twipsRect();
     if (!m_stretch && !m_picture.isEmpty()) {
         sized.width = twips::fromPixels(m_picture.size().width());
@@ -181,15 +181,11 @@ void ImageElement::paint(QPainter& painter) const
     const qreal dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const QRect device = footprint(twipsRect(), dpr);
     if (m_stretch) {
-        // Scaled once per device-pixel size and then copied: on a high-dpi screen that is a
+        // Stretched once per device-pixel size and then copied: on a high-dpi screen that is a
         // finer step than a logical pixel, so the door moves as finely as the screen can show.
-        // The source is the picture as drawn for this screen's scale, so it is scaled only once.
-        if (m_scaled.size() != device.size() || m_scaledRatio != dpr) {
-            m_scaled = m_picture.sourceFor(dpr).scaled(device.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            m_scaledRatio = dpr;
-        }
-        m_scaled.setDevicePixelRatio(dpr);
-        painter.drawImage(QPointF(device.topLeft()) / dpr, m_scaled);
+        // The source is the picture as drawn for this screen's scale.
+        const QImage& stretched = m_stretcher.stretch(m_picture.sourceFor(dpr), device.size(), dpr);
+        painter.drawImage(QPointF(device.topLeft()) / dpr, stretched);
     } else
         m_picture.drawAt(painter, pixelRect().topLeft());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Picture.h"
+#include "Stretcher.h"
 #include "Twips.h"
 
 #include <QAction>
@@ -152,8 +153,7 @@ private:
     bool m_stretch;
     // The stretched picture at the size it was last drawn, in device pixels: a door moves by a
     // fraction of a pixel per step, so most steps draw the same pixels again.
-    mutable QImage m_scaled;
-    mutable qreal m_scaledRatio { 0 };
+    mutable Stretcher m_stretcher;
 };
 
 // A rectangle shape filled with one colour and outlined with another.
