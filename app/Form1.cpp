@@ -1,6 +1,9 @@
-#include "Form1.h"
+#include "app/Form1.h"
 
-#include "Assets.h"
+#include "assets/Assets.h"
+#include "elements/InputCodes.h"
+#include "elements/RepaintBatch.h"
+#include "geometry/Twips.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -52,7 +55,8 @@ Form1::Form1(Platform& platform)
     , File1(platform, { 3585, 2895, 1395, 270 })
     , m_platform(platform)
     , m_common(platform)
-    , m_sign(platform, File1, *createSignBox(), QSize(50, 30))
+    , m_signFace(*createSignBox())
+    , m_sign(platform, File1, m_signFace, QSize(50, 30))
     , m_settings(platform)
 {
     Assets::init();

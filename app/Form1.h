@@ -1,16 +1,22 @@
 #pragma once
 
-#include "Common.h"
-#include "DoorMotion.h"
-#include "DestinationSign.h"
-#include "Elements.h"
-#include "FileList.h"
-#include "SettingsFile.h"
-#include "Signboard.h"
-#include "Platform.h"
-#include "frmBrowseDir.h"
-#include "frmSet.h"
-#include "frmShowVersion.h"
+#include "app/ElementAdapters.h"
+#include "doors/Common.h"
+#include "doors/DoorMotion.h"
+#include "elements/ControlArray.h"
+#include "elements/ImageElement.h"
+#include "elements/MenuItem.h"
+#include "elements/PictureBox.h"
+#include "elements/ShapeElement.h"
+#include "elements/WindowlessElement.h"
+#include "platform/Platform.h"
+#include "settings/frmSet.h"
+#include "settings/frmShowVersion.h"
+#include "settings/SettingsFile.h"
+#include "sign/DestinationSign.h"
+#include "sign/FileList.h"
+#include "sign/frmBrowseDir.h"
+#include "signboard/Signboard.h"
 
 #include <QWidget>
 
@@ -128,6 +134,7 @@ private:
 
     Platform& m_platform;
     Common m_common;
+    ElementSignFace m_signFace;
     DestinationSign m_sign;
     frmBrowseDir* m_browseDir { nullptr };
     frmShowVersion* m_aboutBox { nullptr };

@@ -1,6 +1,6 @@
-#include "DesktopPlatform.h"
-#include "Form1.h"
-#include "Startup.h"
+#include "app/Form1.h"
+#include "platform/DesktopPlatform.h"
+#include "platform/Startup.h"
 
 #include <QApplication>
 

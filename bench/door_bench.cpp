@@ -4,10 +4,12 @@
 // Measured at 1x, then at 2x, where twice as many steps change the screen's pixels.
 //
 //   door_bench            (needs $DISPLAY with room for a 1614 x 450 window; run through scripts/bench)
-#include "DesktopPlatform.h"
-#include "DoorMotion.h"
-#include "Fonts.h"
-#include "Form1.h"
+#include "app/ElementAdapters.h"
+#include "app/Form1.h"
+#include "doors/DoorMotion.h"
+#include "elements/RepaintBatch.h"
+#include "platform/DesktopPlatform.h"
+#include "platform/Fonts.h"
 
 #include <QApplication>
 #include <QProcess>

@@ -2,9 +2,9 @@
 // resident memory sampled every second. The memory must stay flat (no growth with steps).
 //
 //   flood_bench   (QT_QPA_PLATFORM=offscreen is enough)
-#include "DesktopPlatform.h"
-#include "DestinationSign.h"
-#include "FileList.h"
+#include "platform/DesktopPlatform.h"
+#include "sign/DestinationSign.h"
+#include "sign/FileList.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <chrono>
+#include <utility>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -46,8 +47,12 @@ int main(int argc, char** argv)
     DesktopPlatform platform;
     FileList list(platform, {});
     list.setPattern(QStringLiteral("*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpeg"));
-    ImageElement picture(nullptr, { 0, 0, 780, 480 }, false);
-    DestinationSign destination(platform, list, picture, QSize(50, 30));
+    // The sign box: keeps the picture it is shown.
+    struct SignBox final : SignFace {
+        void showPicture(Picture shown) override { picture = std::move(shown); }
+        Picture picture;
+    } box;
+    DestinationSign destination(platform, list, box, QSize(50, 30));
     destination.setFolderPath(dir.path());
     destination.pointListAtFolder();
     std::printf("signs in the folder: %d\n", list.ListCount());

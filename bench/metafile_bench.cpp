@@ -3,10 +3,10 @@
 // and stepping the sign onto it, which renders only the 50 x 30 corner the sign box shows.
 //
 //   metafile_bench   (QT_QPA_PLATFORM=offscreen is enough)
-#include "Fonts.h"
 #include "metafile/Metafile.h"
-#include "MetafileWriter.h"
-#include "PictureLoader.h"
+#include "picture/PictureLoader.h"
+#include "platform/Fonts.h"
+#include "tests/MetafileWriter.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,10 +2,10 @@
 // and listing a folder of 50,000 files.
 //
 //   sign_bench   (QT_QPA_PLATFORM=offscreen is enough)
-#include "DesktopPlatform.h"
-#include "DestinationSign.h"
-#include "FileList.h"
-#include "PictureLoader.h"
+#include "picture/PictureLoader.h"
+#include "platform/DesktopPlatform.h"
+#include "sign/DestinationSign.h"
+#include "sign/FileList.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -55,17 +55,21 @@ void BM_ArrowStepOntoPhoto(benchmark::State& state)
     DesktopPlatform platform;
     FileList list(platform, {});
     list.setPattern(QStringLiteral("*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpeg"));
-    ImageElement picture(nullptr, { 0, 0, 780, 480 }, false);
-    DestinationSign sign(platform, list, picture, QSize(50, 30));
+    // The sign box: keeps the picture it is shown.
+    struct SignBox final : SignFace {
+        void showPicture(Picture shown) override { picture = std::move(shown); }
+        Picture picture;
+    } box;
+    DestinationSign sign(platform, list, box, QSize(50, 30));
     sign.setFolderPath(g_photos);
     sign.pointListAtFolder();
     bool down = true;
     for (auto _ : state) {
         sign.keyDown(down ? DestinationSign::kVkDown : DestinationSign::kVkUp);
         down = !down;
-        benchmark::DoNotOptimize(picture.picture().size());
+        benchmark::DoNotOptimize(box.picture.size());
     }
-    if (picture.picture().size() != QSize(6000, 4000))
+    if (box.picture.size() != QSize(6000, 4000))
         state.SkipWithError("the photo was not shown");
 }
 

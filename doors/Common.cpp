@@ -1,7 +1,7 @@
-#include "Common.h"
+#include "doors/Common.h"
 
-#include "Assets.h"
-#include "Platform.h"
+#include "assets/Assets.h"
+#include "platform/Platform.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "DoorMotion.h"
+#include "doors/DoorMotion.h"
 
 #include <algorithm>
 #include <chrono>

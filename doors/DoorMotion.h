@@ -1,7 +1,5 @@
 #pragma once
 
-#include "Elements.h"
-
 #include <chrono>
 #include <functional>
 
@@ -23,18 +21,6 @@ public:
     virtual float Width() const = 0;
     virtual void setWidth(float width) = 0;
     virtual void setLeft(float left) = 0;
-};
-
-// A door picture on the bus window; every change shows on the screen at once.
-class ElementLeaf final : public Leaf {
-public:
-    explicit ElementLeaf(ImageElement& element) : m_element(element) { }
-    float Width() const override { return m_element.Width(); }
-    void setWidth(float width) override { m_element.setWidth(width); }
-    void setLeft(float left) override { m_element.setLeft(left); }
-
-private:
-    ImageElement& m_element;
 };
 
 // The pause after a step, counted in ticks of 250 ns.

@@ -1,6 +1,6 @@
 // Any bytes as a picture file: the loader in front of Qt's BMP, GIF and JPEG readers must refuse
 // what it cannot show without crashing, hanging, or allocating beyond its size limit.
-#include "PictureLoader.h"
+#include "picture/PictureLoader.h"
 
 #include <QGuiApplication>
 

@@ -1,6 +1,6 @@
 // Any bytes as a settings file: the reader must not crash, hang or run away with memory, and
 // whatever it accepts must come back unchanged through the writer.
-#include "IniRecord.h"
+#include "settings/IniRecord.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // Any bytes as a sound clip: the parser must never read outside them, and a clip it accepts
 // must describe samples that lie inside the bytes, in whole frames.
-#include "WaveFile.h"
+#include "platform/WaveFile.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "PictureLoader.h"
+#include "picture/PictureLoader.h"
 
 #include "metafile/Metafile.h"
 

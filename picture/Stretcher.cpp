@@ -1,4 +1,4 @@
-#include "Stretcher.h"
+#include "picture/Stretcher.h"
 
 #include <algorithm>
 #include <cstdint>

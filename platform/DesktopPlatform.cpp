@@ -1,10 +1,10 @@
-#include "DesktopPlatform.h"
+#include "platform/DesktopPlatform.h"
 
-#include "Files.h"
-#include "Folders.h"
-#include "MakerLibrary.h"
-#include "PictureLoader.h"
-#include "WindowDrag.h"
+#include "picture/PictureLoader.h"
+#include "platform/Files.h"
+#include "platform/Folders.h"
+#include "platform/MakerLibrary.h"
+#include "platform/WindowDrag.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

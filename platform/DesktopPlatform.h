@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Platform.h"
-#include "SdlSound.h"
+#include "platform/Platform.h"
+#include "platform/SdlSound.h"
 
 #include <QObject>
 

@@ -1,6 +1,6 @@
-#include "Files.h"
+#include "platform/Files.h"
 
-#include "Folders.h"
+#include "platform/Folders.h"
 
 #include <QDateTime>
 #include <QDir>

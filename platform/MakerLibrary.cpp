@@ -1,4 +1,4 @@
-#include "MakerLibrary.h"
+#include "platform/MakerLibrary.h"
 
 #include <QFile>
 #include <QFileInfo>

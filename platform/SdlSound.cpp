@@ -1,4 +1,4 @@
-#include "SdlSound.h"
+#include "platform/SdlSound.h"
 
 #include <SDL.h>
 

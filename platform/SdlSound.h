@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WaveFile.h"
+#include "platform/WaveFile.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "Startup.h"
+#include "platform/Startup.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Fonts.h"
+#include "platform/Fonts.h"
 
 // What the process sets up around the application object, in the order start-up needs it.
 namespace Startup {

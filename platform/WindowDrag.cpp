@@ -1,4 +1,4 @@
-#include "WindowDrag.h"
+#include "platform/WindowDrag.h"
 
 #include <QApplication>
 #include <QEventLoop>

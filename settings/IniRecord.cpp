@@ -1,4 +1,4 @@
-#include "IniRecord.h"
+#include "settings/IniRecord.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "Keypad.h"
+#include "settings/Keypad.h"
 
 namespace Keypad {
 

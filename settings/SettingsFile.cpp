@@ -1,6 +1,6 @@
-#include "SettingsFile.h"
+#include "settings/SettingsFile.h"
 
-#include "Platform.h"
+#include "platform/Platform.h"
 
 #include <QFileInfo>
 

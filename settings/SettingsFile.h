@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IniRecord.h"
+#include "settings/IniRecord.h"
 
 #include <QString>
 

@@ -1,9 +1,10 @@
-#include "frmSet.h"
+#include "settings/frmSet.h"
 
-#include "Assets.h"
-#include "Fonts.h"
-#include "Keypad.h"
-#include "Twips.h"
+#include "assets/Assets.h"
+#include "elements/ControlGeometry.h"
+#include "geometry/Twips.h"
+#include "platform/Fonts.h"
+#include "settings/Keypad.h"
 
 #include <QApplication>
 #include <QCloseEvent>

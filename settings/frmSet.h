@@ -1,6 +1,7 @@
 #pragma once
 
-#include "Elements.h"
+#include "elements/CaptionFrame.h"
+#include "elements/ControlArray.h"
 
 #include <QWidget>
 

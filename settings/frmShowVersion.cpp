@@ -1,8 +1,9 @@
-#include "frmShowVersion.h"
+#include "settings/frmShowVersion.h"
 
-#include "Assets.h"
-#include "Fonts.h"
-#include "Twips.h"
+#include "assets/Assets.h"
+#include "elements/ControlGeometry.h"
+#include "geometry/Twips.h"
+#include "platform/Fonts.h"
 
 #include <QBitmap>
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Elements.h"
-#include "Platform.h"
+#include "elements/ControlArray.h"
+#include "platform/Platform.h"
 
 #include <QDialog>
 #include <QIcon>

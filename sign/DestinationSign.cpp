@@ -1,4 +1,4 @@
-#include "DestinationSign.h"
+#include "sign/DestinationSign.h"
 
 #include <limits>
 
@@ -8,10 +8,10 @@ constexpr int kMax16 = std::numeric_limits<qint16>::max();
 
 } // namespace
 
-DestinationSign::DestinationSign(Platform& platform, FileList& list, ImageElement& picture, QSize visibleSize)
+DestinationSign::DestinationSign(Platform& platform, FileList& list, SignFace& face, QSize visibleSize)
     : m_platform(platform)
     , m_list(list)
-    , m_picture(picture)
+    , m_face(face)
     , m_visibleSize(visibleSize)
 {
 }
@@ -28,7 +28,7 @@ bool DestinationSign::show(const QString& name)
     PictureLoad load = m_platform.LoadPicture(m_folderPath + name, m_visibleSize);
     if (!load.ok())
         return false;
-    m_picture.setPicture(std::move(load.picture));
+    m_face.showPicture(std::move(load.picture));
     return true;
 }
 

@@ -1,10 +1,19 @@
 #pragma once
 
-#include "Elements.h"
-#include "FileList.h"
-#include "Platform.h"
+#include "picture/Picture.h"
+#include "platform/Platform.h"
+#include "sign/FileList.h"
+
+#include <QSize>
 
 #include <QString>
+
+// Where the sign's picture is shown.
+class SignFace {
+public:
+    virtual ~SignFace() = default;
+    virtual void showPicture(Picture picture) = 0;
+};
 
 // The destination sign: the folder of sign pictures, the arrow keys' own position in its list,
 // and the two ways a sign is chosen (the arrow keys on the sign box and the keypad's number).
@@ -13,7 +22,7 @@ public:
     static constexpr int kVkUp = 38;
     static constexpr int kVkDown = 40;
 
-    DestinationSign(Platform& platform, FileList& list, ImageElement& picture, QSize visibleSize);
+    DestinationSign(Platform& platform, FileList& list, SignFace& face, QSize visibleSize);
 
     QString folderPath() const { return m_folderPath; }
     void setFolderPath(const QString& path) { m_folderPath = path; }
@@ -40,7 +49,7 @@ public:
 private:
     Platform& m_platform;
     FileList& m_list;
-    ImageElement& m_picture;
+    SignFace& m_face;
     QSize m_visibleSize;
     QString m_folderPath;
     qint32 m_index { 0 };

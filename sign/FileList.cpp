@@ -1,4 +1,4 @@
-#include "FileList.h"
+#include "sign/FileList.h"
 
 #include <algorithm>
 #include <utility>

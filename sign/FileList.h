@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Platform.h"
-#include "Twips.h"
+#include "geometry/Twips.h"
+#include "platform/Platform.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,7 @@
-#include "frmBrowseDir.h"
+#include "sign/frmBrowseDir.h"
 
-#include "Twips.h"
+#include "elements/ControlGeometry.h"
+#include "geometry/Twips.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

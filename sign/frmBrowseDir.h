@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Elements.h"
+#include "elements/ControlArray.h"
 
 #include <QDialog>
 

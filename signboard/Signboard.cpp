@@ -1,4 +1,5 @@
-#include "Signboard.h"
+#include "signboard/Signboard.h"
+#include "geometry/Twips.h"
 
 Signboard::Signboard(PictureBox& board, ControlArray<ShapeElement>& frame)
     : m_board(board)

@@ -1,7 +1,9 @@
 #pragma once
 
-#include "Elements.h"
-#include "SignboardFrame.h"
+#include "elements/ControlArray.h"
+#include "elements/PictureBox.h"
+#include "elements/ShapeElement.h"
+#include "signboard/SignboardFrame.h"
 
 // The signboard: the user's picture on the bus and the three bars of its frame. The bus window
 // makes the elements; this keeps them in step, fitting the frame after every change.

@@ -1,4 +1,4 @@
-#include "SignboardFrame.h"
+#include "signboard/SignboardFrame.h"
 
 namespace SignboardFrame {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Elements.h"
-#include "Twips.h"
+#include "geometry/MoveArgs.h"
+#include "geometry/Twips.h"
 
 // Where the three bars of the signboard's frame go: two posts beside the board and a bar
 // beneath it. All sums stay in single precision, as the stored positions are.

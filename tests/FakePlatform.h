@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Files.h"
-#include "Folders.h"
-#include "PictureLoader.h"
-#include "Platform.h"
+#include "picture/PictureLoader.h"
+#include "platform/Files.h"
+#include "platform/Folders.h"
+#include "platform/Platform.h"
 
 #include <QMenu>
 #include <QDir>

@@ -1,6 +1,8 @@
-#include "FakePlatform.h"
-#include "Form1.h"
-#include "MakerLibrary.h"
+#include "app/Form1.h"
+#include "elements/ControlGeometry.h"
+#include "geometry/Twips.h"
+#include "platform/MakerLibrary.h"
+#include "tests/FakePlatform.h"
 
 #include <QIcon>
 #include <QImage>

@@ -407,7 +407,7 @@ TEST(ArtworkCursor, HotSpotIsTheTopOfTheFingertipAtEveryScale)
     EXPECT_EQ(u16(readAsset("hand.cur"), 12), 1u);
 }
 
-#include "Assets.h"
+#include "assets/Assets.h"
 
 // The program decodes its own bitmaps and icon on a fast path at start-up; it must see exactly
 // what Qt's own readers see in the same files, at every scale, and know which scale it read.

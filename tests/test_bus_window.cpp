@@ -1,6 +1,8 @@
-#include "FakePlatform.h"
-#include "DesktopPlatform.h"
-#include "Form1.h"
+#include "app/Form1.h"
+#include "elements/PictureBox.h"
+#include "geometry/Twips.h"
+#include "platform/DesktopPlatform.h"
+#include "tests/FakePlatform.h"
 
 #include <QLabel>
 #include <QMenu>

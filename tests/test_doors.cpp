@@ -1,6 +1,6 @@
-#include "DoorMotion.h"
-#include "FakePlatform.h"
-#include "Form1.h"
+#include "app/Form1.h"
+#include "doors/DoorMotion.h"
+#include "tests/FakePlatform.h"
 
 #include <QFile>
 #include <QLabel>

@@ -2,11 +2,12 @@
 // "fine" at 2x and "between" at 1.25x; windows are moved from one to another as a user would
 // drag them across monitors.
 
-#include "Assets.h"
-#include "DoorMotion.h"
-#include "FakePlatform.h"
-#include "Fonts.h"
-#include "Form1.h"
+#include "app/Form1.h"
+#include "assets/Assets.h"
+#include "doors/DoorMotion.h"
+#include "geometry/Twips.h"
+#include "platform/Fonts.h"
+#include "tests/FakePlatform.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "metafile/Metafile.h"
-#include "MetafileWriter.h"
-#include "PictureLoader.h"
-#include "CpuClock.h"
+#include "picture/PictureLoader.h"
+#include "tests/CpuClock.h"
+#include "tests/MetafileWriter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // Stretching a picture the way a folding door leaf is drawn.
-#include "Assets.h"
-#include "Stretcher.h"
+#include "assets/Assets.h"
+#include "picture/Stretcher.h"
 
 #include <gtest/gtest.h>
 

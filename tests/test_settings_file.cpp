@@ -1,8 +1,9 @@
-#include "FakePlatform.h"
-#include "Files.h"
-#include "Form1.h"
-#include "IniRecord.h"
-#include "SettingsFile.h"
+#include "app/Form1.h"
+#include "geometry/Twips.h"
+#include "platform/Files.h"
+#include "settings/IniRecord.h"
+#include "settings/SettingsFile.h"
+#include "tests/FakePlatform.h"
 
 #include <QDateTime>
 #include <QDir>

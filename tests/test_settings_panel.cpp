@@ -1,5 +1,7 @@
-#include "Fonts.h"
-#include "frmSet.h"
+#include "elements/ControlGeometry.h"
+#include "geometry/Twips.h"
+#include "platform/Fonts.h"
+#include "settings/frmSet.h"
 
 #include <QFrame>
 #include <QLabel>

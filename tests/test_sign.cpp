@@ -1,5 +1,7 @@
-#include "FakePlatform.h"
-#include "Form1.h"
+#include "app/Form1.h"
+#include "elements/ControlGeometry.h"
+#include "geometry/Twips.h"
+#include "tests/FakePlatform.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,8 +1,9 @@
-#include "FakePlatform.h"
-#include "Form1.h"
-#include "SignboardFrame.h"
-#include "WindowDrag.h"
-#include "CpuClock.h"
+#include "app/Form1.h"
+#include "geometry/Twips.h"
+#include "platform/WindowDrag.h"
+#include "signboard/SignboardFrame.h"
+#include "tests/CpuClock.h"
+#include "tests/FakePlatform.h"
 
 #include <QFile>
 #include <QTemporaryDir>

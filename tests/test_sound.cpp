@@ -1,7 +1,7 @@
-#include "Common.h"
-#include "FakePlatform.h"
-#include "SdlSound.h"
-#include "WaveFile.h"
+#include "doors/Common.h"
+#include "platform/SdlSound.h"
+#include "platform/WaveFile.h"
+#include "tests/FakePlatform.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "Twips.h"
+#include "geometry/Twips.h"
 
 #include <cmath>
 

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "doors/DoorMotion.h"
+#include "elements/ImageElement.h"
+#include "picture/Picture.h"
+#include "sign/DestinationSign.h"
+
+#include <utility>
+
+// The door and sign logic work on small interfaces; these put them onto the bus window's
+// elements.
+
+namespace Doors {
+
+// A door picture on the bus window; every change shows on the screen at once.
+class ElementLeaf final : public Leaf {
+public:
+    explicit ElementLeaf(ImageElement& element) : m_element(element) { }
+    float Width() const override { return m_element.Width(); }
+    void setWidth(float width) override { m_element.setWidth(width); }
+    void setLeft(float left) override { m_element.setLeft(left); }
+
+private:
+    ImageElement& m_element;
+};
+
+} // namespace Doors
+
+// The sign box on the bus window.
+class ElementSignFace final : public SignFace {
+public:
+    explicit ElementSignFace(ImageElement& element) : m_element(element) { }
+    void showPicture(Picture picture) override { m_element.setPicture(std::move(picture)); }
+
+private:
+    ImageElement& m_element;
+};
