@@ -23,6 +23,7 @@ enum : quint16 {
     MetaSetBkMode = 0x0102,
     MetaSetMapMode = 0x0103,
     MetaSetRop2 = 0x0104,
+    MetaPaintRegion = 0x012B,
     MetaSetPolyFillMode = 0x0106,
     MetaRestoreDc = 0x0127,
     MetaSelectClipRegion = 0x012C,
@@ -42,6 +43,7 @@ enum : quint16 {
     MetaLineTo = 0x0213,
     MetaMoveTo = 0x0214,
     MetaOffsetClipRgn = 0x0220,
+    MetaFillRegion = 0x0228,
     MetaSelectPalette = 0x0234,
     MetaCreatePenIndirect = 0x02FA,
     MetaCreateFontIndirect = 0x02FB,
@@ -94,13 +96,45 @@ struct Params {
 };
 
 struct Object {
-    enum class Kind { Empty, Pen, Brush, Font, Palette, Other };
+    enum class Kind { Empty, Pen, Brush, Font, Palette, Region, Other };
     Kind kind = Kind::Empty;
     GdiPen pen;
     GdiBrush brush;
     GdiFont font;
     QList<QRgb> palette;
+    QPainterPath region;
 };
+
+constexpr qint64 kMaxRegionRects = 16384;
+constexpr int kRgnCopy = 5;
+
+// A region object: a bounding box and bands of equal height, each a row of left-right spans.
+// A region with no bands is empty, as GDI makes it; a band that does not add up ends the region
+// where it stands.
+QPainterPath readRegion(const Params& p)
+{
+    QPainterPath region;
+    region.setFillRule(Qt::WindingFill);
+    if (!p.need(11))
+        return region;
+    const qint64 bands = p.u(5);
+    qint64 word = 11;
+    qint64 rects = 0;
+    for (qint64 band = 0; band < bands && p.need(word + 3); ++band) {
+        const qint64 count = p.u(word); // words of spans: two per span
+        if (count % 2 != 0 || !p.need(word + 3 + count + 1) || p.u(word + 3 + count) != count)
+            break;
+        const double top = p.s(word + 1);
+        const double bottom = p.s(word + 2);
+        for (qint64 i = 0; i < count / 2 && rects < kMaxRegionRects; ++i, ++rects) {
+            const double left = p.s(word + 3 + 2 * i);
+            const double right = p.s(word + 4 + 2 * i);
+            region.addRect(QRectF(QPointF(left, top), QPointF(right, bottom)).normalized());
+        }
+        word += 3 + count + 1;
+    }
+    return region;
+}
 
 // GDI's metafile object table: each new object takes the lowest free slot.
 class ObjectTable {
@@ -315,10 +349,26 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
     }
     case MetaCreateRegion: {
         Object o;
-        o.kind = Object::Kind::Other;
+        o.kind = Object::Kind::Region;
+        o.region = readRegion(p);
         objects.add(o);
         break;
     }
+    case MetaFillRegion:
+    case MetaPaintRegion:
+        // FillRegion names its brush; PaintRegion uses the one selected. Logical units, as
+        // FillRgn and PaintRgn take them.
+        if (p.need(function == MetaFillRegion ? 2 : 1)) {
+            const Object* region = objects.at(p.u(0));
+            if (!region || region->kind != Object::Kind::Region)
+                break;
+            if (function == MetaPaintRegion) {
+                canvas.fillRegion(region->region, canvas.brush());
+            } else if (const Object* brush = objects.at(p.u(1)); brush && brush->kind == Object::Kind::Brush) {
+                canvas.fillRegion(region->region, brush->brush);
+            }
+        }
+        break;
     case MetaSelectObject:
         if (p.need(1)) {
             if (const Object* o = objects.at(p.u(0))) {
@@ -512,7 +562,12 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
             canvas.offsetClip(p.point(0));
         break;
     case MetaSelectClipRegion:
-        // Regions are not read; selecting one leaves the clip as it is.
+        // The region becomes the clip, in device units as SelectClipRgn takes it; a slot that
+        // holds no region leaves the clip as it is.
+        if (p.need(1)) {
+            if (const Object* o = objects.at(p.u(0)); o && o->kind == Object::Kind::Region)
+                canvas.selectClipRegion(o->region, kRgnCopy);
+        }
         break;
     default:
         break; // records without a visible effect here, and unknown ones

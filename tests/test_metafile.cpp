@@ -235,6 +235,46 @@ TEST(WmfPlayback, the_clip_rectangle_holds_until_restoredc)
     EXPECT_EQ(px(image, 50, 75), px(kBlue)) << "the excluded strip";
 }
 
+// A region record: bands of spans. Two bands here: a wide bar on top, two posts beneath.
+Bytes regionRecord(bool brokenSecondBand = false)
+{
+    Bytes r;
+    r.u16(0).i16(6).u32(0).i16(0).i16(2).i16(4).i16(10).i16(10).i16(90).i16(60);
+    r.u16(2).i16(10).i16(30).i16(10).i16(90).u16(2);
+    r.u16(4).i16(30).i16(60).i16(10).i16(30).i16(70).i16(90).u16(brokenSecondBand ? 3 : 4);
+    return r;
+}
+
+TEST(WmfPlayback, regions_fill_paint_and_clip_by_their_spans)
+{
+    for (const char* use : { "fill", "paint", "clip" }) {
+        Wmf wmf;
+        wmf.createPen(5, 0, 0).selectObject(0).createBrush(0, kRed).selectObject(1);
+        wmf.record(0x06FF, regionRecord()); // slot 2
+        wmf.createBrush(0, kGreen);          // slot 3
+        if (use == std::string("fill"))
+            wmf.words(0x0228, { 2, 3 });
+        else if (use == std::string("paint"))
+            wmf.words(0x012B, { 2 });
+        else
+            wmf.words(0x012C, { 2 }).rectangle(0, 0, 100, 100);
+        const QImage image = render(wmf.placeable(0, 0, 100, 100, 96, 4));
+        const QRgb ink = use == std::string("fill") ? px(kGreen) : px(kRed);
+        EXPECT_EQ(px(image, 50, 20), ink) << use;      // the bar
+        EXPECT_EQ(px(image, 20, 45), ink) << use;      // the left post
+        EXPECT_EQ(px(image, 80, 45), ink) << use;      // the right post
+        EXPECT_EQ(px(image, 50, 45), kWhitePx) << use; // between the posts
+        EXPECT_EQ(px(image, 5, 5), kWhitePx) << use;   // outside the box
+    }
+
+    // A band whose closing count disagrees ends the region before it: only the bar is left.
+    Wmf broken;
+    broken.createBrush(0, kRed).record(0x06FF, regionRecord(true)).words(0x0228, { 1, 0 });
+    const QImage image = render(broken.placeable(0, 0, 100, 100, 96, 2));
+    EXPECT_EQ(px(image, 50, 20), px(kRed));
+    EXPECT_EQ(px(image, 20, 45), kWhitePx);
+}
+
 TEST(WmfPlayback, arcs_pies_chords_and_rounded_rectangles)
 {
     Wmf wmf;
