@@ -9,6 +9,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -598,6 +599,36 @@ TEST(EmfPlayback, the_sixteen_and_thirty_two_bit_poly_records_draw_alike)
     EXPECT_EQ(px(image, 60, 76), kWhitePx) << "not the control polygon";
     EXPECT_EQ(px(image, 60, 100), kWhitePx);
     EXPECT_EQ(px(image, 232, 100), px(kBlue));
+}
+
+// The header's bounds, in device pixels, inclusive.
+QByteArray withBounds(QByteArray file, QRect bounds)
+{
+    const qint32 values[] = { bounds.left(), bounds.top(), bounds.right(), bounds.bottom() };
+    for (int i = 0; i < 4; ++i)
+        qToLittleEndian(values[i], file.data() + 8 + 4 * i);
+    return file;
+}
+
+TEST(EmfPlayback, a_drawing_placed_by_its_bounds_away_from_the_frame_is_shown_whole)
+{
+    // The frame sits at the origin, 100 pixels square; everything is drawn 300 pixels away, and
+    // the bounds say so.
+    Emf emf = Emf::pixels(96, 96);
+    emf.createPen(1, 5, 0, 0).selectObject(1).createBrush(2, 0, kRed).selectObject(2);
+    emf.polygon({ { 300, 300 }, { 420, 300 }, { 420, 420 }, { 300, 420 } });
+    const QByteArray away = withBounds(emf.finish(), QRect(QPoint(300, 300), QPoint(419, 419)));
+    const QImage image = render(away);
+    EXPECT_EQ(image.size(), QSize(120, 120));
+    EXPECT_EQ(px(image, 60, 60), px(kRed));
+    EXPECT_EQ(px(image, 2, 117), px(kRed));
+
+    // Bounds that are a speck, or that mostly agree with the frame, leave the frame as it is.
+    for (const QRect& bounds : { QRect(300, 300, 10, 10), QRect(20, 20, 96, 96) }) {
+        const QImage framed = render(withBounds(emf.finish(), bounds));
+        EXPECT_EQ(framed.size(), QSize(96, 96)) << bounds.x();
+        EXPECT_EQ(px(framed, 60, 60), kWhitePx) << bounds.x();
+    }
 }
 
 TEST(EmfPlayback, paths_fill_stroke_and_clip)
