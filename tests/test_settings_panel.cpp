@@ -1,5 +1,3 @@
-#include "elements/ControlGeometry.h"
-#include "geometry/Twips.h"
 #include "platform/Fonts.h"
 #include "settings/frmSet.h"
 
@@ -46,8 +44,6 @@ protected:
     frmSet panel { owner };
 
     void SetUp() override { owner.panel = &panel; }
-
-    static twips::Rect twipsOf(const QWidget* w) { return controlRect(w).value_or(twips::Rect { -1, -1, -1, -1 }); }
 };
 
 TEST_F(SettingsPanel, is_a_fixed_tool_window_without_a_close_button)
@@ -72,43 +68,43 @@ TEST_F(SettingsPanel, ignores_a_close_request_from_the_window_manager)
     EXPECT_TRUE(panel.isVisible());
 }
 
-TEST_F(SettingsPanel, controls_sit_at_their_twip_geometry_inside_their_frames)
+TEST_F(SettingsPanel, controls_sit_in_their_frames_at_their_places_on_the_screen)
 {
-    const std::vector<std::tuple<QWidget*, QWidget*, twips::Rect>> expected = {
-        { panel.FrameA, &panel, { 30, 30, 2190, 1965 } },
-        { panel.Check1, panel.FrameA, { 75, 165, 735, 510 } },
-        { panel.HScroll1, panel.FrameA, { 855, 195, 1260, 240 } },
-        { panel.lblMaeSpeed, panel.FrameA, { 885, 450, 1215, 240 } },
-        { panel.Check2, panel.FrameA, { 60, 840, 735, 525 } },
-        { panel.HScroll2, panel.FrameA, { 840, 840, 1230, 240 } },
-        { panel.lblNakaSpeed, panel.FrameA, { 870, 1110, 1200, 240 } },
-        { panel.Frame2, panel.FrameA, { 60, 1410, 2085, 480 } },
-        { panel.Option1(0), panel.Frame2, { 60, 180, 735, 270 } },
-        { panel.Option1(1), panel.Frame2, { 795, 180, 570, 270 } },
-        { panel.Option1(2), panel.Frame2, { 1470, 165, 555, 270 } },
-        { panel.Frame1, &panel, { 2265, 0, 1620, 2505 } },
-        { panel.Label1, panel.Frame1, { 90, 240, 1455, 315 } },
-        { panel.Command1, panel.Frame1, { 75, 2190, 1530, 270 } },
-        { panel.Command3, &panel, { 720, 2145, 1515, 360 } },
+    // Where each control shows, in pixels of its container.
+    const std::vector<std::tuple<QWidget*, QWidget*, QRect>> expected = {
+        { panel.FrameA, &panel, QRect(2, 2, 146, 131) },
+        { panel.Check1, panel.FrameA, QRect(5, 11, 49, 34) },
+        { panel.HScroll1, panel.FrameA, QRect(57, 13, 84, 16) },
+        { panel.lblMaeSpeed, panel.FrameA, QRect(59, 30, 81, 16) },
+        { panel.Check2, panel.FrameA, QRect(4, 56, 49, 35) },
+        { panel.HScroll2, panel.FrameA, QRect(56, 56, 82, 16) },
+        { panel.lblNakaSpeed, panel.FrameA, QRect(58, 74, 80, 16) },
+        { panel.Frame2, panel.FrameA, QRect(4, 94, 139, 32) },
+        { panel.Option1(0), panel.Frame2, QRect(4, 12, 49, 18) },
+        { panel.Option1(1), panel.Frame2, QRect(53, 12, 38, 18) },
+        { panel.Option1(2), panel.Frame2, QRect(98, 11, 37, 18) },
+        { panel.Frame1, &panel, QRect(151, 0, 108, 167) },
+        { panel.Label1, panel.Frame1, QRect(6, 16, 97, 21) },
+        { panel.Command1, panel.Frame1, QRect(5, 146, 102, 18) },
+        { panel.Command3, &panel, QRect(48, 143, 101, 24) },
     };
     for (const auto& [control, container, rect] : expected) {
         EXPECT_EQ(control->parentWidget(), container) << control->metaObject()->className();
-        EXPECT_EQ(twipsOf(control), rect) << control->metaObject()->className();
-        EXPECT_EQ(control->geometry(), twips::toPixelGrid(rect));
+        EXPECT_EQ(control->geometry(), rect) << control->metaObject()->className();
     }
 }
 
 TEST_F(SettingsPanel, keypad_keys_form_a_telephone_grid)
 {
-    const std::map<int, std::pair<float, float>> keys = {
-        { 7, { 75, 600 } }, { 8, { 570, 600 } }, { 9, { 1065, 600 } },
-        { 4, { 75, 990 } }, { 5, { 570, 990 } }, { 6, { 1065, 990 } },
-        { 1, { 75, 1380 } }, { 2, { 570, 1380 } }, { 3, { 1065, 1380 } },
-        { 0, { 75, 1770 } }, { 10, { 570, 1770 } }, { 11, { 1065, 1770 } },
+    const std::map<int, QRect> keys = {
+        { 7, QRect(5, 40, 34, 26) }, { 8, QRect(38, 40, 34, 26) }, { 9, QRect(71, 40, 34, 26) },
+        { 4, QRect(5, 66, 34, 26) }, { 5, QRect(38, 66, 34, 26) }, { 6, QRect(71, 66, 34, 26) },
+        { 1, QRect(5, 92, 34, 26) }, { 2, QRect(38, 92, 34, 26) }, { 3, QRect(71, 92, 34, 26) },
+        { 0, QRect(5, 118, 34, 26) }, { 10, QRect(38, 118, 34, 26) }, { 11, QRect(71, 118, 34, 26) },
     };
     ASSERT_EQ(panel.Command2.size(), 12u);
-    for (const auto& [index, pos] : keys) {
-        EXPECT_EQ(twipsOf(panel.Command2(index)), (twips::Rect { pos.first, pos.second, 510, 390 })) << index;
+    for (const auto& [index, place] : keys) {
+        EXPECT_EQ(panel.Command2(index)->geometry(), place) << index;
         EXPECT_EQ(panel.Command2(index)->parentWidget(), panel.Frame1);
     }
     EXPECT_EQ(panel.Command2(7)->text(), "7");
