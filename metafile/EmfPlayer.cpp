@@ -81,6 +81,8 @@ enum : quint32 {
     EmrExtCreateFontIndirectW = 82,
     EmrExtTextOutA = 83,
     EmrExtTextOutW = 84,
+    EmrPolyTextOutA = 96,
+    EmrPolyTextOutW = 97,
     EmrPolyBezier16 = 85,
     EmrPolygon16 = 86,
     EmrPolyline16 = 87,
@@ -127,6 +129,9 @@ struct Player {
             objects.insert(index, std::move(object));
     }
     void play(quint32 type, Bytes r);
+    // One piece of text (an EMRTEXT at `at`): reference point, characters, options, rectangle
+    // and spacing. The rectangle may be left out (ETO_NO_RECT) only where the text stands alone.
+    void text(Bytes r, qint64 at, bool wide, bool rectMayBeLeftOut);
 };
 
 QPointF pointL(Bytes r, qint64 at)
@@ -640,43 +645,15 @@ void Player::play(quint32 type, Bytes r)
     }
 
     case EmrExtTextOutA:
-    case EmrExtTextOutW: {
-        if (size < 60)
-            break;
-        const QPointF reference = pointL(r, 36);
-        const qint64 chars = r.u32(44);
-        const qint64 stringAt = r.u32(48);
-        const quint32 options = r.u32(52);
-        std::optional<QRectF> rect;
-        qint64 dxAt = 56;
-        if (!(options & 0x100)) { // ETO_NO_RECT leaves the rectangle out
-            if (size < 76)
-                break;
-            if (options & 0x6)
-                rect = rectL(r, 56);
-            dxAt = 72;
-        }
-        const bool wide = type == EmrExtTextOutW;
-        if (!r.has(stringAt, chars * (wide ? 2 : 1)))
-            break;
-        QList<double> dx;
-        const qint64 dxOffset = r.u32(dxAt);
-        const qint64 dxStep = (options & 0x2000) ? 8 : 4; // ETO_PDY: x and y for each
-        if (dxOffset != 0 && r.has(dxOffset, chars * dxStep)) {
-            dx.reserve(chars);
-            for (qint64 i = 0; i < chars; ++i)
-                dx.append(r.i32(dxOffset + i * dxStep));
-        }
-        GdiText text;
-        if (wide) {
-            QString s(chars, Qt::Uninitialized);
-            for (qint64 i = 0; i < chars; ++i)
-                s[i] = QChar(r.u16(stringAt + 2 * i));
-            text = utf16Text(s, dx);
-        } else {
-            text = decodeText(r.sub(stringAt, chars).view(), canvas.textCharset(), dx);
-        }
-        canvas.textOut(reference, text, options, rect);
+    case EmrExtTextOutW:
+        text(r, 36, type == EmrExtTextOutW, true);
+        break;
+    case EmrPolyTextOutA:
+    case EmrPolyTextOutW: {
+        // Several pieces of text, each with its own reference point, in one record.
+        const qint64 count = r.u32(36);
+        for (qint64 i = 0; i < count && r.has(40 + 40 * i, 40) && !canvas.exhausted(); ++i)
+            text(r, 40 + 40 * i, type == EmrPolyTextOutW, false);
         break;
     }
 
@@ -775,6 +752,45 @@ void Player::play(quint32 type, Bytes r)
     default:
         break;
     }
+}
+
+void Player::text(Bytes r, qint64 at, bool wide, bool rectMayBeLeftOut)
+{
+    if (!r.has(at, 20))
+        return;
+    const QPointF reference = pointL(r, at);
+    const qint64 chars = r.u32(at + 8);
+    const qint64 stringAt = r.u32(at + 12);
+    const quint32 options = r.u32(at + 16);
+    std::optional<QRectF> rect;
+    qint64 dxAt = at + 20;
+    if (!rectMayBeLeftOut || !(options & 0x100)) { // ETO_NO_RECT leaves the rectangle out
+        if (!r.has(at, 40))
+            return;
+        if (options & 0x6)
+            rect = rectL(r, at + 20);
+        dxAt = at + 36;
+    }
+    if (!r.has(dxAt, 4) || !r.has(stringAt, chars * (wide ? 2 : 1)))
+        return;
+    QList<double> dx;
+    const qint64 dxOffset = r.u32(dxAt);
+    const qint64 dxStep = (options & 0x2000) ? 8 : 4; // ETO_PDY: x and y for each
+    if (dxOffset != 0 && r.has(dxOffset, chars * dxStep)) {
+        dx.reserve(chars);
+        for (qint64 i = 0; i < chars; ++i)
+            dx.append(r.i32(dxOffset + i * dxStep));
+    }
+    GdiText piece;
+    if (wide) {
+        QString s(chars, Qt::Uninitialized);
+        for (qint64 i = 0; i < chars; ++i)
+            s[i] = QChar(r.u16(stringAt + 2 * i));
+        piece = utf16Text(s, dx);
+    } else {
+        piece = decodeText(r.sub(stringAt, chars).view(), canvas.textCharset(), dx);
+    }
+    canvas.textOut(reference, piece, options, rect);
 }
 
 } // namespace

@@ -741,6 +741,34 @@ TEST(EmfPlayback, emf_plus_comments_are_passed_over_for_the_records_after_them)
     EXPECT_EQ(px(image, 100, 100), kWhitePx);
 }
 
+TEST(EmfPlayback, poly_text_out_draws_each_of_its_strings_at_its_own_place)
+{
+    // Two wide strings in one record, the second with an opaque rectangle behind it.
+    const QString first = QStringLiteral("AB");
+    const QString second = QStringLiteral("CD");
+    mfw::Bytes b;
+    b.zeros(16).u32(1).f32(1).f32(1).u32(2); // bounds, GM_COMPATIBLE, scales, two strings
+    const int stringsAt = 40 + 2 * 40; // after the record's fixed part and the two EMRTEXTs
+    b.i32(10).i32(10).u32(2).u32(stringsAt).u32(0).i32(0).i32(0).i32(0).i32(0).u32(0);
+    b.i32(10).i32(70).u32(2).u32(stringsAt + 4).u32(0x2).i32(120).i32(60).i32(200).i32(110).u32(0);
+    for (QChar c : first + second)
+        b.u16(c.unicode());
+    Emf emf = Emf::pixels(240, 120);
+    emf.createFont(1, -40, 0, QStringLiteral("Arial")).selectObject(1);
+    emf.setBkMode(1).setTextColor(kBlue).setBkColor(kYellow).record(97, b);
+    const QImage image = render(emf.finish());
+    int ink = 0;
+    const QRect top = inkBox(image.copy(0, 0, 110, 55), &ink);
+    EXPECT_GT(ink, 100) << "the first string";
+    EXPECT_GE(top.left(), 10);
+    const QRect bottom = inkBox(image.copy(0, 60, 110, 60), &ink);
+    EXPECT_GT(ink, 100) << "the second string";
+    EXPECT_GE(bottom.left(), 10);
+    EXPECT_LT(top.bottom(), 55);
+    EXPECT_EQ(px(image, 150, 100), px(kYellow)) << "ETO_OPAQUE fills its rectangle";
+    EXPECT_EQ(px(image, 150, 40), kWhitePx);
+}
+
 TEST(EmfPlayback, wide_text_bitmaps_and_stock_objects)
 {
     Emf emf = Emf::pixels(240, 120);
