@@ -77,6 +77,8 @@ enum : quint32 {
     EmrExtSelectClipRgn = 75,
     EmrBitBlt = 76,
     EmrStretchBlt = 77,
+    EmrMaskBlt = 78,
+    EmrPlgBlt = 79,
     EmrStretchDiBits = 81,
     EmrExtCreateFontIndirectW = 82,
     EmrExtTextOutA = 83,
@@ -214,6 +216,48 @@ QImage withoutColour(const QImage& image, QRgb key)
                 line[x] = 0;
     }
     return out;
+}
+
+// The source with the pixels its monochrome mask leaves out (bit 0) made clear. The mask's
+// (maskX, maskY) lies under the source's (sourceX, sourceY); outside the mask nothing is left out.
+QImage masked(const QImage& source, const QImage& mask, QPoint sourceAt, QPoint maskAt)
+{
+    QImage out = source.convertToFormat(QImage::Format_ARGB32);
+    const QPoint shift = maskAt - sourceAt;
+    for (int y = 0; y < out.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        const int my = y + shift.y();
+        if (my < 0 || my >= mask.height())
+            continue;
+        for (int x = 0; x < out.width(); ++x) {
+            const int mx = x + shift.x();
+            if (mx >= 0 && mx < mask.width() && qGray(mask.pixel(mx, my)) < 128)
+                line[x] = 0;
+        }
+    }
+    return out;
+}
+
+// The whole raster operation for a ternary one's index (the high word of its code).
+quint32 ropFromIndex(quint32 index)
+{
+    switch (index & 0xFF) {
+    case 0xCC: return 0x00CC0020; // SRCCOPY
+    case 0xEE: return 0x00EE0086; // SRCPAINT
+    case 0x88: return 0x008800C6; // SRCAND
+    case 0x66: return 0x00660046; // SRCINVERT
+    case 0x44: return 0x00440328; // SRCERASE
+    case 0x33: return 0x00330008; // NOTSRCCOPY
+    case 0x11: return 0x001100A6; // NOTSRCERASE
+    case 0xBB: return 0x00BB0226; // MERGEPAINT
+    case 0xF0: return 0x00F00021; // PATCOPY
+    case 0x5A: return 0x005A0049; // PATINVERT
+    case 0x55: return 0x00550009; // DSTINVERT
+    case 0x00: return 0x00000042; // BLACKNESS
+    case 0xFF: return 0x00FF0062; // WHITENESS
+    case 0xAA: return 0x00AA0029; // the destination as it is
+    default: return (index & 0xFF) << 16;
+    }
 }
 
 QRgb triVertexColour(Bytes r, qint64 at)
@@ -693,6 +737,60 @@ void Player::play(quint32 type, Bytes r)
             canvas.stretchBlt(dest, withoutColour(dib.image, canvas.rgb(rop)), source, kSrcCopy);
         else
             canvas.stretchBlt(dest, dib.image, source, rop);
+        break;
+    }
+    case EmrMaskBlt: {
+        // The foreground operation where the mask is set, the background one where it is not.
+        // Kept as GDI does it when the background leaves the destination as it is (the usual
+        // MAKEROP4(SRCCOPY, ...) case); otherwise the foreground operation covers all.
+        if (size < 128)
+            break;
+        const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
+        const quint32 rop4 = r.u32(40);
+        const quint32 foreground = ropFromIndex(rop4 >> 16);
+        const qint64 bmiSize = r.u32(88);
+        if (bmiSize == 0) {
+            canvas.stretchBlt(dest, QImage(), QRectF(), foreground);
+            break;
+        }
+        const Dib dib = decodeDib(r.sub(r.u32(84), bmiSize), r.sub(r.u32(92), r.u32(96)), r.u32(80), canvas.palette());
+        if (dib.isNull())
+            break;
+        canvas.countDecodedPixels(qint64(dib.image.width()) * dib.image.height());
+        const QPoint sourceAt(r.i32(44), r.i32(48));
+        QImage image = dib.image;
+        const quint32 background = (rop4 >> 24) & 0xFF;
+        if (background == 0xAA && r.u32(116) != 0) {
+            const Dib mask = decodeDib(r.sub(r.u32(112), r.u32(116)), r.sub(r.u32(120), r.u32(124)), r.u32(108), canvas.palette());
+            if (!mask.isNull()) {
+                canvas.countDecodedPixels(qint64(mask.image.width()) * mask.image.height());
+                image = masked(image, mask.image, sourceAt, QPoint(r.i32(100), r.i32(104)));
+            }
+        }
+        canvas.stretchBlt(dest, image, QRectF(sourceAt, dest.size()), foreground);
+        break;
+    }
+    case EmrPlgBlt: {
+        if (size < 140)
+            break;
+        const std::array<QPointF, 3> corners { pointL(r, 24), pointL(r, 32), pointL(r, 40) };
+        const QRectF source(r.i32(48), r.i32(52), r.i32(56), r.i32(60));
+        const qint64 bmiSize = r.u32(100);
+        if (bmiSize == 0)
+            break;
+        const Dib dib = decodeDib(r.sub(r.u32(96), bmiSize), r.sub(r.u32(104), r.u32(108)), r.u32(92), canvas.palette());
+        if (dib.isNull())
+            break;
+        canvas.countDecodedPixels(qint64(dib.image.width()) * dib.image.height());
+        QImage image = dib.image;
+        if (r.u32(128) != 0) {
+            const Dib mask = decodeDib(r.sub(r.u32(124), r.u32(128)), r.sub(r.u32(132), r.u32(136)), r.u32(120), canvas.palette());
+            if (!mask.isNull()) {
+                canvas.countDecodedPixels(qint64(mask.image.width()) * mask.image.height());
+                image = masked(image, mask.image, source.topLeft().toPoint(), QPoint(r.i32(112), r.i32(116)));
+            }
+        }
+        canvas.parallelogramBlt(corners, image, source);
         break;
     }
     case EmrSetDiBitsToDevice: {

@@ -1402,6 +1402,28 @@ void MetafileCanvas::alphaBlend(const QRectF& dest, const QImage& image, const Q
     m_painter.setOpacity(1);
 }
 
+void MetafileCanvas::parallelogramBlt(const std::array<QPointF, 3>& corners, const QImage& image, const QRectF& source)
+{
+    if (m_pathOpen || image.isNull() || source.width() == 0 || source.height() == 0)
+        return;
+    // The source's corners (left, top), (right, top) and (left, bottom) onto the three points.
+    const QPointF across = (corners[1] - corners[0]) / source.width();
+    const QPointF down = (corners[2] - corners[0]) / source.height();
+    const QTransform sourceToLogical(across.x(), across.y(), down.x(), down.y(),
+                                     corners[0].x() - source.x() * across.x() - source.y() * down.x(),
+                                     corners[0].y() - source.x() * across.y() - source.y() * down.y());
+    const QRect part = source.normalized().toAlignedRect().intersected(image.rect());
+    const QTransform toPicture = sourceToLogical * full();
+    Work work;
+    work.perPixel = 4;
+    if (part.isEmpty() || !usable(toPicture) || !charge(toPicture.mapRect(QRectF(part)), work))
+        return;
+    applyClip();
+    m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    m_painter.setTransform(toPicture * m_base);
+    m_painter.drawImage(part.topLeft(), image, part);
+}
+
 // Gradients and regions -----------------------------------------------------------------------
 
 void MetafileCanvas::gradientRect(QPointF from, QPointF to, QRgb fromColour, QRgb toColour, bool vertical)

@@ -157,6 +157,9 @@ public:
     // source (PATCOPY, BLACKNESS...) paints the brush.
     void stretchBlt(const QRectF& dest, const QImage& image, const QRectF& source, quint32 rop);
     void alphaBlend(const QRectF& dest, const QImage& image, const QRectF& source, int constantAlpha);
+    // PlgBlt: the source rectangle copied onto a parallelogram given by its upper-left,
+    // upper-right and lower-left corners, in logical units. Clear pixels leave what lies beneath.
+    void parallelogramBlt(const std::array<QPointF, 3>& corners, const QImage& image, const QRectF& source);
 
     // GradientFill: a rectangle shading from one colour at its first corner's edge to the other's,
     // across or down; a triangle shading between the colours of its corners.

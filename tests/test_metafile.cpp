@@ -769,6 +769,51 @@ TEST(EmfPlayback, poly_text_out_draws_each_of_its_strings_at_its_own_place)
     EXPECT_EQ(px(image, 150, 40), kWhitePx);
 }
 
+// The fields a MaskBlt or PlgBlt record ends with: the source and mask bitmaps' places, then the
+// bitmaps themselves. `fixed` is the record's size before the bitmaps.
+void appendBitmaps(mfw::Bytes& b, int fixed, const Dib& source, const Dib& mask, QPoint maskAt)
+{
+    const int sourceInfoAt = fixed;
+    const int sourceBitsAt = sourceInfoAt + int(source.info.size());
+    const int maskInfoAt = sourceBitsAt + int(source.bits.size());
+    const int maskBitsAt = maskInfoAt + int(mask.info.size());
+    b.f32(1).f32(0).f32(0).f32(1).f32(0).f32(0).u32(0).u32(0); // source transform, colour, usage
+    b.u32(sourceInfoAt).u32(quint32(source.info.size())).u32(sourceBitsAt).u32(quint32(source.bits.size()));
+    b.i32(maskAt.x()).i32(maskAt.y()).u32(0);
+    b.u32(maskInfoAt).u32(quint32(mask.info.size())).u32(maskBitsAt).u32(quint32(mask.bits.size()));
+    b.raw(source.info).raw(source.bits).raw(mask.info).raw(mask.bits);
+}
+
+TEST(EmfPlayback, mask_blt_and_plg_blt_copy_only_what_the_mask_lets_through)
+{
+    QImage red(20, 20, QImage::Format_RGB32);
+    red.fill(qt(kRed));
+    QImage leftHalf(20, 20, QImage::Format_RGB32);
+    leftHalf.fill(Qt::black);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 10; ++x)
+            leftHalf.setPixel(x, y, qRgb(255, 255, 255));
+
+    // MaskBlt: MAKEROP4(SRCCOPY, the destination as it is).
+    mfw::Bytes mask;
+    mask.zeros(16).i32(10).i32(10).i32(20).i32(20).u32(0xAACC0020).i32(0).i32(0);
+    appendBitmaps(mask, 128, makeDib(red, 24), makeDib(leftHalf, 1), QPoint(0, 0));
+    // PlgBlt onto a slanted parallelogram: upper left, upper right, lower left.
+    mfw::Bytes plg;
+    plg.zeros(16).i32(100).i32(10).i32(140).i32(10).i32(120).i32(50).i32(0).i32(0).i32(20).i32(20);
+    appendBitmaps(plg, 140, makeDib(red, 24), makeDib(leftHalf, 1), QPoint(0, 0));
+    Emf emf = Emf::pixels(240, 120);
+    emf.record(78, mask).record(79, plg);
+    const QImage image = render(emf.finish());
+
+    EXPECT_EQ(px(image, 14, 20), px(kRed));
+    EXPECT_EQ(px(image, 25, 20), kWhitePx) << "the mask leaves the right half as it was";
+    EXPECT_EQ(px(image, 104, 12), px(kRed)) << "just inside the slanted left edge";
+    EXPECT_EQ(px(image, 102, 45), kWhitePx) << "left of the slanted edge";
+    EXPECT_EQ(px(image, 115, 30), px(kRed)) << "the left half of the source, slanted";
+    EXPECT_EQ(px(image, 135, 30), kWhitePx) << "the right half is masked out";
+}
+
 TEST(EmfPlayback, wide_text_bitmaps_and_stock_objects)
 {
     Emf emf = Emf::pixels(240, 120);
