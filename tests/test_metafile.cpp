@@ -1381,6 +1381,39 @@ TEST(MetafileSeeds, the_fuzz_corpus_holds_the_generators_files)
         seeds.append({ QStringLiteral("symbols_no_window.wmf"), wmf.standard() });
     }
 
+    {
+        Wmf wmf;
+        wmf.createPen(5, 0, 0).selectObject(0).createBrush(0, kRed).selectObject(1);
+        wmf.record(0x06FF, regionRecord()).createBrush(0, kGreen);
+        wmf.words(0x0228, { 2, 3 }).words(0x012B, { 2 }).words(0x012C, { 2 }).rectangle(0, 0, 100, 100);
+        seeds.append({ QStringLiteral("regions.wmf"), wmf.placeable(0, 0, 100, 100, 96, 4) });
+    }
+    {
+        QImage red(6, 6, QImage::Format_RGB32);
+        red.fill(qt(kRed));
+        QImage leftHalf(6, 6, QImage::Format_RGB32);
+        leftHalf.fill(Qt::black);
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 3; ++x)
+                leftHalf.setPixel(x, y, qRgb(255, 255, 255));
+        mfw::Bytes mask;
+        mask.zeros(16).i32(10).i32(10).i32(6).i32(6).u32(0xAACC0020).i32(0).i32(0);
+        appendBitmaps(mask, 128, makeDib(red, 24), makeDib(leftHalf, 1), QPoint(0, 0));
+        mfw::Bytes plg;
+        plg.zeros(16).i32(100).i32(10).i32(140).i32(10).i32(120).i32(50).i32(0).i32(0).i32(6).i32(6);
+        appendBitmaps(plg, 140, makeDib(red, 24), makeDib(leftHalf, 1), QPoint(0, 0));
+        mfw::Bytes text;
+        text.zeros(16).u32(1).f32(1).f32(1).u32(2);
+        text.i32(10).i32(60).u32(2).u32(120).u32(0).i32(0).i32(0).i32(0).i32(0).u32(0);
+        text.i32(10).i32(90).u32(2).u32(124).u32(0x2).i32(120).i32(80).i32(200).i32(110).u32(0);
+        for (QChar c : QStringLiteral("ABCD"))
+            text.u16(c.unicode());
+        Emf emf = Emf::pixels(240, 120);
+        emf.createFont(1, -24, 0, QStringLiteral("Arial")).selectObject(1).setBkColor(kYellow);
+        emf.record(78, mask).record(79, plg).record(97, text);
+        seeds.append({ QStringLiteral("blts_polytext.emf"), emf.finish() });
+    }
+
     const QDir corpus(QStringLiteral(KURURIN_METAFILE_CORPUS));
     const bool rewrite = qEnvironmentVariableIntValue("KURURIN_WRITE_METAFILE_SEEDS") == 1;
     for (const auto& [name, bytes] : seeds) {
