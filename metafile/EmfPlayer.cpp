@@ -75,6 +75,7 @@ enum : quint32 {
     EmrAbortPath = 68,
     EmrComment = 70,
     EmrExtSelectClipRgn = 75,
+    EmrSetMetaRgn = 28,
     EmrBitBlt = 76,
     EmrStretchBlt = 77,
     EmrMaskBlt = 78,
@@ -638,6 +639,9 @@ void Player::play(quint32 type, Bytes r)
             canvas.selectClipRegion(*region, mode);
         break;
     }
+    case EmrSetMetaRgn:
+        canvas.setMetaRegion();
+        break;
     case EmrFillRgn:
     case EmrPaintRgn: {
         // FillRgn names its brush; PaintRgn uses the one selected.

@@ -676,15 +676,19 @@ void MetafileCanvas::applyClip()
         return;
     m_clipDirty = false;
     m_painter.setTransform(m_base);
-    if (m_outerClip) {
-        m_painter.setClipPath(*m_outerClip, Qt::ReplaceClip);
-        if (m_s.clip)
-            m_painter.setClipPath(*m_s.clip, Qt::IntersectClip);
-    } else if (m_s.clip) {
-        m_painter.setClipPath(*m_s.clip, Qt::ReplaceClip);
-    } else {
+    bool clipped = false;
+    const auto narrow = [&](const QPainterPath& path) {
+        m_painter.setClipPath(path, clipped ? Qt::IntersectClip : Qt::ReplaceClip);
+        clipped = true;
+    };
+    if (m_outerClip)
+        narrow(*m_outerClip);
+    if (m_s.meta)
+        narrow(*m_s.meta);
+    if (m_s.clip)
+        narrow(*m_s.clip);
+    if (!clipped)
         m_painter.setClipping(false);
-    }
 }
 
 void MetafileCanvas::applyRop2()
@@ -1578,6 +1582,14 @@ void MetafileCanvas::selectClipRegion(const std::optional<QPainterPath>& deviceR
         return;
     }
     combineClip(m_deviceToPicture.map(*deviceRegion), mode);
+}
+
+void MetafileCanvas::setMetaRegion()
+{
+    if (!m_s.clip)
+        return;
+    m_s.meta = m_s.meta ? m_s.meta->intersected(*m_s.clip) : *m_s.clip;
+    setClip(std::nullopt);
 }
 
 // Paths --------------------------------------------------------------------------------------

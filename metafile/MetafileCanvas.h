@@ -175,6 +175,9 @@ public:
     void excludeClipRect(const QRectF& rect);
     void offsetClip(QPointF d);
     void selectClipRegion(const std::optional<QPainterPath>& deviceRegion, int mode);
+    // SetMetaRgn: the clip becomes part of the meta region, which no later clip reaches beyond,
+    // and the clip itself is cleared.
+    void setMetaRegion();
 
     // Paths.
     void beginPath();
@@ -217,6 +220,7 @@ private:
         QTransform world;
         QPointF position;
         std::optional<QPainterPath> clip; // picture pixels; none means the whole picture
+        std::optional<QPainterPath> meta; // the meta region, picture pixels; none: no limit
     };
 
     const QTransform& full();
