@@ -790,13 +790,14 @@ TEST(EmfPlayback, the_meta_region_holds_when_the_clip_is_cleared)
     emf.createPen(1, 5, 0, 0).selectObject(1).createBrush(2, 0, kRed).selectObject(2);
     emf.intersectClipRect(0, 0, 50, 50).values(28, {}).selectClipRects({});
     emf.rectangle(0, 0, 100, 100);
-    // Restoring a state saved before the meta region was set lifts it again.
-    emf.saveDC().intersectClipRect(150, 0, 200, 50).values(28, {}).restoreDC(-1).rectangle(120, 60, 220, 110);
+    // A meta region set after SaveDC (here an empty one) is lifted again by RestoreDC.
+    emf.saveDC().intersectClipRect(150, 0, 200, 50).values(28, {}).restoreDC(-1);
+    emf.createBrush(3, 0, kGreen).selectObject(3).rectangle(0, 0, 20, 20);
     const QImage image = render(emf.finish());
     EXPECT_EQ(px(image, 25, 25), px(kRed));
     EXPECT_EQ(px(image, 75, 25), kWhitePx);
     EXPECT_EQ(px(image, 25, 75), kWhitePx);
-    EXPECT_EQ(px(image, 30, 75), kWhitePx);
+    EXPECT_EQ(px(image, 10, 10), px(kGreen));
 }
 
 TEST(EmfPlayback, mask_blt_and_plg_blt_copy_only_what_the_mask_lets_through)
