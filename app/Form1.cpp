@@ -1,50 +1,24 @@
 #include "app/Form1.h"
 
+#include "app/BusLayout.h"
 #include "assets/Assets.h"
 #include "elements/InputCodes.h"
-#include "elements/RepaintBatch.h"
 #include "geometry/Twips.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QFileInfo>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QRadioButton>
 #include <QScrollBar>
-#include <QTimer>
 
 namespace {
 
-// Each door step is painted in one go, and before its pause.
-class BatchDisplay final : public Doors::StepDisplay {
-public:
-    explicit BatchDisplay(QWidget* window) : m_batch(window) { }
-    void showStep() override { m_batch.flush(); }
-
-private:
-    RepaintBatch m_batch;
-};
-
-const QString kProgramTitle = QStringLiteral("くるりん号");
 const QString kSignboardFilter = QStringLiteral("画像ファイル (*.bmp *.jpeg *.jpg *.gif *.wmf *.emf *.png);;"
                                                 "すべてのファイル (*)");
-const QString kFilePattern = QStringLiteral("*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpeg");
-const QColor kFrameFill(224, 224, 224);
-const QColor kFrameBorder(128, 128, 128);
-
-// Drawn for each screen scale; the drawing for the bus window's screen is read now.
-Picture resourcePicture(const char* name, qreal devicePixelRatio)
-{
-    const QString resource = QString::fromLatin1(name);
-    return Picture([resource](qreal ratio) { return Assets::bitmap(resource, ratio); }, devicePixelRatio);
-}
 
 } // namespace
 
@@ -55,86 +29,28 @@ Form1::Form1(Platform& platform)
     , File1(platform, { 3585, 2895, 1395, 270 })
     , m_platform(platform)
     , m_common(platform)
-    , m_signFace(*createSignBox())
+    , m_doors(*this, m_common, Image1, imgNakaorido)
+    , m_signFace(BusLayout::createSignBox(*this))
     , m_sign(platform, File1, m_signFace, QSize(50, 30))
     , m_settings(platform)
 {
     Assets::init();
-    setObjectName("Form1");
-    setWindowTitle(QStringLiteral("くるりん号　-　RX27A0022"));
-    setWindowIcon(Assets::programIcon());
-    setFixedSize(twips::toPixel(12105), twips::toPixel(3375));
+    BusLayout::dressWindow(*this);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_body = resourcePicture("A1", devicePixelRatioF());
-    createElements();
-    createMenu();
+    m_body = BusLayout::resourcePicture("A1", devicePixelRatioF());
+    BusLayout::createElements(*this);
+    m_signboard = std::make_unique<Signboard>(*PicKanban, shpK_Waku);
+    m_layer.setElements(BusLayout::stackingOrder(*this));
+    BusLayout::connectElements(*this);
+    BusLayout::createMenu(*this);
+    m_busSettings = std::make_unique<BusSettings>(*this, *m_signboard, m_settings, m_platform);
 }
 
 Form1::~Form1() = default;
 
-ImageElement* Form1::createSignBox()
+QString Form1::programTitle()
 {
-    // Made first of all child windows, so that every later one lies above it; the sign logic
-    // needs the sign's picture element from the start.
-    Picture1 = new PictureBox(this, { 7485, 615, 780, 480 });
-    Picture1->setObjectName("Picture1");
-    ImgDesiMaku = &Picture1->addImage({ 0, 0, 780, 480 }, false);
-    return ImgDesiMaku;
-}
-
-void Form1::createElements()
-{
-    ImgDesiMaku->setPicture(resourcePicture("A4", devicePixelRatioF()));
-
-    PicKanban = new PictureBox(this, { 3225, 1545, 1410, 450 });
-    PicKanban->setObjectName("PicKanban");
-    PicKanban->setAutoSize(true);
-
-    File1.setPattern(kFilePattern);
-
-    QWidget::setTabOrder(Picture1, PicKanban);
-    Picture1->setFocus();
-
-    auto& leftLeaf = imgNakaorido.add(0, std::make_unique<ImageElement>(this, twips::Rect { 5475, 795, 855, 2325 }, true));
-    leftLeaf.setPicture(resourcePicture("A3L", devicePixelRatioF()));
-    auto& rightLeaf = imgNakaorido.add(1, std::make_unique<ImageElement>(this, twips::Rect { 6330, 795, 855, 2325 }, true));
-    rightLeaf.setPicture(resourcePicture("A3R", devicePixelRatioF()));
-
-    auto& hidden = Image1.add(1, std::make_unique<ImageElement>(this, twips::Rect { 390, 795, 1155, 2265 }, true));
-    hidden.setVisible(false);
-    auto& frontDoor = Image1.add(2, std::make_unique<ImageElement>(this, twips::Rect { 390, 795, 1155, 2265 }, true));
-    frontDoor.setPicture(resourcePicture("A2", devicePixelRatioF()));
-
-    shpK_Waku.add(0, std::make_unique<ShapeElement>(this, twips::Rect { 3150, 1530, 75, 495 }, kFrameFill, kFrameBorder));
-    shpK_Waku.add(1, std::make_unique<ShapeElement>(this, twips::Rect { 4635, 1530, 75, 495 }, kFrameFill, kFrameBorder));
-    shpK_Waku.add(2, std::make_unique<ShapeElement>(this, twips::Rect { 3150, 1995, 1560, 60 }, kFrameFill, kFrameBorder));
-
-    m_signboard = std::make_unique<Signboard>(*PicKanban, shpK_Waku);
-    m_windowless = { &imgNakaorido(0), &imgNakaorido(1), &Image1(2), &Image1(1), &shpK_Waku(0), &shpK_Waku(1), &shpK_Waku(2) };
-
-    connect(Picture1, &PictureBox::Click, this, [this] { Picture1_Click(); });
-    connect(Picture1, &PictureBox::ImageClick, this, [this] { ImgDesiMaku_Click(); });
-    connect(Picture1, &PictureBox::KeyDown, this, [this](int key, int shift) { Picture1_KeyDown(key, shift); });
-    connect(PicKanban, &PictureBox::MouseDown, this,
-            [this](int button, int shift, float x, float y) { PicKanban_MouseDown(button, shift, x, y); });
-    connect(PicKanban, &PictureBox::DblClick, this, [this] { PicKanban_DblClick(); });
-    connect(PicKanban, &PictureBox::Resize, this, [this] { PicKanban_Resize(); });
-}
-
-void Form1::createMenu()
-{
-    MnuTempMenu1 = new QMenu(QStringLiteral("MnuTempMenu1"), this);
-    MnuTempMenu1->setObjectName("MnuTempMenu1");
-    MnuViewKanban = std::make_unique<MenuItem>(MnuTempMenu1, QStringLiteral("看板の表示"), true);
-    MnuViewWaku = std::make_unique<MenuItem>(MnuTempMenu1, QStringLiteral("枠の表示"), true);
-    MnuSetKanban = std::make_unique<MenuItem>(MnuTempMenu1, QStringLiteral("看板の画像を設定..."), false);
-    MnuBdr1 = MnuTempMenu1->addSeparator();
-    MnuKanbanReset = std::make_unique<MenuItem>(MnuTempMenu1, QStringLiteral("看板のリセット"), false);
-
-    connect(MnuViewKanban->action(), &QAction::triggered, this, [this] { MnuViewKanban_Click(); });
-    connect(MnuViewWaku->action(), &QAction::triggered, this, [this] { MnuViewWaku_Click(); });
-    connect(MnuSetKanban->action(), &QAction::triggered, this, [this] { MnuSetKanban_Click(); });
-    connect(MnuKanbanReset->action(), &QAction::triggered, this, [this] { MnuKanbanReset_Click(); });
+    return QStringLiteral("くるりん号");
 }
 
 frmSet& Form1::panel()
@@ -187,112 +103,12 @@ void Form1::Form_Load()
 
 void Form1::LoadIni()
 {
-    // The stored values the file did not get to keep what they held; a save writes them back.
-    IniRecord::Values& v = m_settings.values();
-    v.signFolder = m_sign.folderPath();
-    const bool whole = m_settings.load();
-    m_sign.setFolderPath(v.signFolder);
-    if (!whole || !applySettings(v))
-        recoverSettings();
-}
-
-bool Form1::applySettings(const IniRecord::Values& v)
-{
-    setLeft(v.form1Left);
-    setTop(v.form1Top);
-    panel().setLeft(v.panelLeft);
-    panel().setTop(v.panelTop);
-    keepOnScreen(this);
-    keepOnScreen(&panel());
-
-    m_signboard->setShown(v.signboardShown);
-    MnuViewKanban->setChecked(v.signboardShown);
-    m_signboard->setFrameShown(v.frameShown);
-    MnuViewWaku->setChecked(v.frameShown);
-    m_signboard->placeAt(v.signboardLeft, v.signboardTop);
-
-    // A picture that cannot be loaded now (deleted, or on a drive that is not there) is simply
-    // missing: everything else still applies, and the path is kept for when the file is back.
-    PictureLoad board = m_platform.LoadPicture(v.signboardPath, QSize());
-    m_signboard->setPicture(board.ok() ? std::move(board.picture) : Picture());
-
-    if (!panel().setSpeeds(v.frontSpeed, v.middleSpeed))
-        return false;
-
-    // A sign folder that is gone, or not chosen yet, leaves the default sign up; the path stays
-    // as it was for when the folder is back.
-    if (m_sign.pointListAtFolder().result == DestinationSign::FolderResult::Listed) {
-        m_sign.ensureTrailingSeparator();
-        m_sign.show(File1.List(0));
-    }
-
-    return panel().setMode(v.mode);
-}
-
-void Form1::recoverSettings()
-{
-    // No settings file, or one that cannot be used: the arrangement a first run gets.
-    setLeft(0);
-    setTop(0);
-    panel().setLeft(0);
-    panel().setTop(Height());
-    placePanelUnderBusOnceFramed();
-    MnuKanbanReset_Click();
-    panel().setSpeeds(10000, 6000);
-    panel().setMode(0);
-}
-
-void Form1::keepOnScreen(QWidget* window)
-{
-    // A monitor unplugged since the last run must not leave a window where nobody can see it.
-    const QRect placed(window->frameGeometry().topLeft(), window->frameGeometry().size());
-    const auto screens = QGuiApplication::screens();
-    for (const QScreen* screen : screens) {
-        if (screen->availableGeometry().intersects(placed))
-            return;
-    }
-    if (const QScreen* primary = QGuiApplication::primaryScreen())
-        window->move(primary->availableGeometry().topLeft());
-}
-
-void Form1::placePanelUnderBusOnceFramed()
-{
-    // Until the window manager has put its frame around the bus, the bus's outer height is not
-    // known; the panel is moved under the frame once it is.
-    auto* timer = new QTimer(this);
-    timer->setInterval(25);
-    auto deadline = std::make_shared<int>(80);
-    connect(timer, &QTimer::timeout, this, [this, timer, deadline] {
-        const bool framed = isVisible() && frameGeometry().height() > height();
-        if (framed && m_panel)
-            m_panel->move(m_panel->frameGeometry().x(), frameGeometry().bottom() + 1);
-        if (framed || --*deadline <= 0)
-            timer->deleteLater();
-    });
-    timer->start();
+    m_busSettings->load();
 }
 
 void Form1::SaveIni()
 {
-    const frmSet& desk = panel();
-    IniRecord::Values& v = m_settings.values();
-    v.form1Left = Left();
-    v.form1Top = Top();
-    v.panelLeft = desk.Left();
-    v.panelTop = desk.Top();
-    v.signFolder = m_sign.folderPath();
-    v.signboardLeft = PicKanban->Left();
-    v.signboardTop = PicKanban->Top();
-    v.signboardShown = MnuViewKanban->Checked();
-    v.frameShown = MnuViewWaku->Checked();
-    v.frontSpeed = desk.frontSpeed();
-    v.middleSpeed = desk.middleSpeed();
-    // With no option selected the last one counts, as it always has.
-    v.mode = qint16(desk.Mode() < 0 ? 2 : desk.Mode());
-    if (const std::optional<QString> failure = m_settings.save()) {
-        m_platform.MsgBox(this, QStringLiteral("設定を保存できませんでした。\n%1\n\n%2").arg(m_settings.pathForWriting(), *failure),
-                          kProgramTitle, Platform::MsgIcon::Exclamation);
-    }
+    m_busSettings->save();
 }
 
 void Form1::Form_Unload()
@@ -316,40 +132,12 @@ void Form1::closeEvent(QCloseEvent* event)
 
 void Form1::Check1_Click()
 {
-    frmSet& desk = panel();
-    Doors::ElementLeaf door(Image1(2));
-    const Doors::SpeedSource speed = [&desk] { return desk.HScroll1->value(); };
-    BatchDisplay display(this);
-    if (frmSet::Value(desk.Check1) == 0)
-        Doors::closeFrontDoor(door, speed, *m_pacer, display);
-    else
-        Doors::openFrontDoor(door, speed, *m_pacer, display);
+    m_doors.driveFront(panel(), *m_pacer);
 }
 
 void Form1::Check2_Click()
 {
-    frmSet& desk = panel();
-    const bool opening = frmSet::Value(desk.Check2) != 0;
-    if (opening)
-        m_common.PlayResSoundWait(101);
-    else
-        m_common.PlayResSound(102);
-
-    // Read after the sound: the single event pass of the closing clip may have run handlers.
-    Doors::LeafChoice choice = Doors::LeafChoice::Right;
-    if (desk.Option1(0)->isChecked())
-        choice = Doors::LeafChoice::Both;
-    else if (desk.Option1(1)->isChecked())
-        choice = Doors::LeafChoice::Left;
-
-    Doors::ElementLeaf left(imgNakaorido(0));
-    Doors::ElementLeaf right(imgNakaorido(1));
-    const Doors::SpeedSource speed = [&desk] { return desk.HScroll2->value(); };
-    BatchDisplay display(this);
-    if (opening)
-        Doors::openMiddleDoor(left, right, choice, speed, *m_pacer, display);
-    else
-        Doors::closeMiddleDoor(left, right, choice, speed, *m_pacer, display);
+    m_doors.driveMiddle(panel(), *m_pacer);
 }
 
 void Form1::HScroll1_Change()
@@ -385,11 +173,11 @@ bool Form1::picDir()
         return true;
     case DestinationSign::FolderResult::NotFound:
         m_platform.MsgBox(activeModalOwner(), QStringLiteral("指定したパスが見つかりません。再度指定しなおしてください。"),
-                          kProgramTitle, Platform::MsgIcon::None);
+                          programTitle(), Platform::MsgIcon::None);
         MnuEditHkPic_Click();
         return false;
     case DestinationSign::FolderResult::OtherFailure:
-        m_platform.MsgBox(activeModalOwner(), outcome.description, kProgramTitle, Platform::MsgIcon::None);
+        m_platform.MsgBox(activeModalOwner(), outcome.description, programTitle(), Platform::MsgIcon::None);
         return true;
     }
     return true;
@@ -499,15 +287,6 @@ void Form1::MnuKanbanReset_Click()
     m_signboard->reset();
 }
 
-WindowlessElement* Form1::elementAt(QPointF pixel) const
-{
-    for (WindowlessElement* element : m_windowless) {
-        if (element->hitTest(pixel))
-            return element;
-    }
-    return nullptr;
-}
-
 void Form1::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
@@ -516,8 +295,7 @@ void Form1::paintEvent(QPaintEvent* event)
     // The body picture is one pixel wider and lower than the client area: its last column is
     // cut off, and the bottom row shows the button-face colour.
     m_body.drawAt(painter, QPointF(0, 0));
-    for (auto it = m_windowless.rbegin(); it != m_windowless.rend(); ++it)
-        (*it)->paint(painter);
+    m_layer.paint(painter);
 }
 
 bool Form1::event(QEvent* event)
@@ -531,14 +309,8 @@ bool Form1::event(QEvent* event)
 
 void Form1::mousePressEvent(QMouseEvent* event)
 {
-    WindowlessElement* element = elementAt(event->position());
-    // A frame bar counts as the window's own surface; a door picture keeps its presses.
-    const bool isShape = dynamic_cast<ShapeElement*>(element) != nullptr;
-    if (element && !isShape) {
-        m_pressedElement = event->button() == Qt::LeftButton ? element : nullptr;
+    if (m_layer.press(event->position(), event->button()))
         return;
-    }
-    m_pressedElement = nullptr;
     const QPointF p = event->position();
     Form_MouseDown(vbButton(event->button()), vbShift(event->modifiers()), float(p.x()) * twips::kPerPixel,
                    float(p.y()) * twips::kPerPixel);
@@ -546,13 +318,11 @@ void Form1::mousePressEvent(QMouseEvent* event)
 
 void Form1::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton || !m_pressedElement)
-        return;
-    WindowlessElement* pressed = std::exchange(m_pressedElement, nullptr);
-    if (elementAt(event->position()) != pressed)
+    const WindowlessElement* clicked = m_layer.release(event->position(), event->button());
+    if (!clicked)
         return;
     for (const auto& [index, image] : Image1) {
-        if (image.get() == pressed)
+        if (image.get() == clicked)
             Image1_Click(index);
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/BusSettings.h"
+#include "app/DoorDriver.h"
 #include "app/ElementAdapters.h"
 #include "doors/Common.h"
 #include "doors/DoorMotion.h"
@@ -9,6 +11,7 @@
 #include "elements/PictureBox.h"
 #include "elements/ShapeElement.h"
 #include "elements/WindowlessElement.h"
+#include "elements/WindowlessLayer.h"
 #include "platform/Platform.h"
 #include "settings/frmSet.h"
 #include "settings/frmShowVersion.h"
@@ -40,6 +43,9 @@ public:
     float Height() const;
     void setLeft(float v);
     void setTop(float v);
+
+    // The title of the program's message boxes.
+    static QString programTitle();
 
     // The settings panel; created, hidden, on first use.
     frmSet& panel();
@@ -112,7 +118,7 @@ public:
     Common& common() { return m_common; }
 
     // Windowless elements in stacking order, the top one first.
-    const std::vector<WindowlessElement*>& windowlessElements() const { return m_windowless; }
+    const std::vector<WindowlessElement*>& windowlessElements() const { return m_layer.elements(); }
 
 protected:
     bool event(QEvent* event) override;
@@ -122,29 +128,22 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    ImageElement* createSignBox();
     QWidget* activeModalOwner();
-    void createElements();
-    bool applySettings(const IniRecord::Values& values);
-    void recoverSettings();
-    void keepOnScreen(QWidget* window);
-    void createMenu();
-    void placePanelUnderBusOnceFramed();
-    WindowlessElement* elementAt(QPointF pixel) const;
 
     Platform& m_platform;
     Common m_common;
+    DoorDriver m_doors;
     ElementSignFace m_signFace;
     DestinationSign m_sign;
     frmBrowseDir* m_browseDir { nullptr };
     frmShowVersion* m_aboutBox { nullptr };
     SettingsFile m_settings;
     std::unique_ptr<Signboard> m_signboard;
+    std::unique_ptr<BusSettings> m_busSettings;
     Doors::ClockPacer m_clockPacer;
     Doors::Pacer* m_pacer { &m_clockPacer };
     std::unique_ptr<frmSet> m_panel;
     Picture m_body;
-    std::vector<WindowlessElement*> m_windowless;
-    WindowlessElement* m_pressedElement { nullptr };
+    WindowlessLayer m_layer;
     bool m_unloading { false };
 };

@@ -1,0 +1,72 @@
+#include "app/DoorDriver.h"
+
+#include "app/ElementAdapters.h"
+#include "doors/Common.h"
+#include "elements/RepaintBatch.h"
+#include "settings/frmSet.h"
+
+#include <QRadioButton>
+#include <QScrollBar>
+
+namespace {
+
+// Each door step is painted in one go, and before its pause.
+class BatchDisplay final : public Doors::StepDisplay {
+public:
+    explicit BatchDisplay(QWidget* window) : m_batch(window) { }
+    void showStep() override { m_batch.flush(); }
+
+private:
+    RepaintBatch m_batch;
+};
+
+Doors::LeafChoice chosenLeaves(const frmSet& desk)
+{
+    if (desk.Option1(0)->isChecked())
+        return Doors::LeafChoice::Both;
+    if (desk.Option1(1)->isChecked())
+        return Doors::LeafChoice::Left;
+    return Doors::LeafChoice::Right;
+}
+
+} // namespace
+
+DoorDriver::DoorDriver(QWidget& window, Common& common, ControlArray<ImageElement>& frontDoor,
+                       ControlArray<ImageElement>& middleLeaves)
+    : m_window(window)
+    , m_common(common)
+    , m_frontDoor(frontDoor)
+    , m_middleLeaves(middleLeaves)
+{
+}
+
+void DoorDriver::driveFront(frmSet& desk, Doors::Pacer& pacer)
+{
+    Doors::ElementLeaf door(m_frontDoor(2));
+    const Doors::SpeedSource speed = [&desk] { return desk.HScroll1->value(); };
+    BatchDisplay display(&m_window);
+    if (frmSet::Value(desk.Check1) == 0)
+        Doors::closeFrontDoor(door, speed, pacer, display);
+    else
+        Doors::openFrontDoor(door, speed, pacer, display);
+}
+
+void DoorDriver::driveMiddle(frmSet& desk, Doors::Pacer& pacer)
+{
+    const bool opening = frmSet::Value(desk.Check2) != 0;
+    if (opening)
+        m_common.PlayResSoundWait(101);
+    else
+        m_common.PlayResSound(102);
+
+    // Read after the sound: the single event pass of the closing clip may have run handlers.
+    const Doors::LeafChoice choice = chosenLeaves(desk);
+    Doors::ElementLeaf left(m_middleLeaves(0));
+    Doors::ElementLeaf right(m_middleLeaves(1));
+    const Doors::SpeedSource speed = [&desk] { return desk.HScroll2->value(); };
+    BatchDisplay display(&m_window);
+    if (opening)
+        Doors::openMiddleDoor(left, right, choice, speed, pacer, display);
+    else
+        Doors::closeMiddleDoor(left, right, choice, speed, pacer, display);
+}

@@ -1,0 +1,81 @@
+#include "elements/ImageElement.h"
+#include "elements/ShapeElement.h"
+#include "elements/WindowlessLayer.h"
+
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Two pictures overlapping in their middle, and a bar lying across both of them.
+class WindowlessLayerTest : public ::testing::Test {
+protected:
+    QWidget host;
+    ImageElement back { &host, { 0, 0, 1500, 1500 }, true };
+    ImageElement front { &host, { 750, 0, 1500, 1500 }, true };
+    ShapeElement bar { &host, { 0, 1200, 2250, 150 }, Qt::gray, Qt::black };
+    WindowlessLayer layer;
+
+    void SetUp() override { layer.setElements({ &bar, &front, &back }); }
+
+    static QPointF centre(const WindowlessElement& e) { return e.pixelRect().center(); }
+    // A point on the picture that no other element covers.
+    QPointF onlyBack() const { return QPointF(10, 10); }
+    QPointF overlap() const { return QPointF(75, 10); }
+};
+
+TEST_F(WindowlessLayerTest, the_topmost_visible_element_is_hit)
+{
+    EXPECT_EQ(layer.elementAt(overlap()), &front);
+    EXPECT_EQ(layer.elementAt(onlyBack()), &back);
+    EXPECT_EQ(layer.elementAt(centre(bar)), &bar);
+    EXPECT_EQ(layer.elementAt(QPointF(200, 200)), nullptr);
+
+    front.setVisible(false);
+    EXPECT_EQ(layer.elementAt(overlap()), &back);
+}
+
+TEST_F(WindowlessLayerTest, a_press_on_a_shape_goes_to_the_window_even_over_a_picture)
+{
+    EXPECT_EQ(layer.press(centre(bar), Qt::LeftButton), nullptr);
+    EXPECT_EQ(layer.press(QPointF(200, 200), Qt::LeftButton), nullptr);
+    EXPECT_EQ(layer.press(overlap(), Qt::LeftButton), &front);
+    // A picture keeps the presses of every button, though only the left one can click it.
+    EXPECT_EQ(layer.press(overlap(), Qt::RightButton), &front);
+}
+
+TEST_F(WindowlessLayerTest, a_click_is_a_left_press_and_release_over_the_same_element)
+{
+    layer.press(overlap(), Qt::LeftButton);
+    EXPECT_EQ(layer.release(overlap(), Qt::LeftButton), &front);
+
+    // Released over another element, or the press forgotten once released.
+    layer.press(overlap(), Qt::LeftButton);
+    EXPECT_EQ(layer.release(onlyBack(), Qt::LeftButton), nullptr);
+    EXPECT_EQ(layer.release(overlap(), Qt::LeftButton), nullptr);
+}
+
+TEST_F(WindowlessLayerTest, other_buttons_neither_click_nor_cancel_a_left_press)
+{
+    layer.press(overlap(), Qt::RightButton);
+    EXPECT_EQ(layer.release(overlap(), Qt::RightButton), nullptr);
+    EXPECT_EQ(layer.release(overlap(), Qt::LeftButton), nullptr);
+
+    layer.press(onlyBack(), Qt::LeftButton);
+    EXPECT_EQ(layer.release(onlyBack(), Qt::RightButton), nullptr);
+    EXPECT_EQ(layer.release(onlyBack(), Qt::LeftButton), &back);
+}
+
+TEST_F(WindowlessLayerTest, a_press_elsewhere_cancels_the_pending_click)
+{
+    layer.press(onlyBack(), Qt::LeftButton);
+    layer.press(centre(bar), Qt::LeftButton);
+    EXPECT_EQ(layer.release(onlyBack(), Qt::LeftButton), nullptr);
+
+    layer.press(onlyBack(), Qt::LeftButton);
+    layer.press(onlyBack(), Qt::MiddleButton);
+    EXPECT_EQ(layer.release(onlyBack(), Qt::LeftButton), nullptr);
+}
+
+} // namespace
