@@ -1,5 +1,8 @@
-// Checks the committed artwork byte by byte: the program and the toolkit only ever see these
-// files, so a generator slip (a wrong size, a 32-bit BMP, a mask upside down) must show up here.
+// Checks the committed artwork and buzzer clips byte by byte: the program and the toolkit only
+// ever see these files, so a generator slip (a wrong size, a 32-bit BMP, a mask upside down, a
+// clip that fades out) must show up here.
+
+#include "tests/CommittedClips.h"
 
 #include <QImage>
 #include <QImageReader>
@@ -7,11 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -171,7 +176,7 @@ void expectSixteenColourImage(const Bytes& b, const IconLayout& icon = k1x)
 
 } // namespace
 
-TEST(ArtworkBitmaps, HeadersDescribeUncompressedBottomUp24BitPicturesAtEveryScale)
+TEST(ArtworkBitmaps, headers_describe_uncompressed_bottom_up_24_bit_pictures_at_every_scale)
 {
     for (const ScaleCase& scale : kScales) {
         for (const BitmapCase& c : kBitmaps) {
@@ -197,7 +202,7 @@ TEST(ArtworkBitmaps, HeadersDescribeUncompressedBottomUp24BitPicturesAtEveryScal
     }
 }
 
-TEST(ArtworkBitmaps, QtDecodesEveryFileAtItsSize)
+TEST(ArtworkBitmaps, qt_decodes_every_file_at_its_size)
 {
     for (const ScaleCase& scale : kScales) {
         for (const BitmapCase& c : kBitmaps) {
@@ -221,7 +226,7 @@ TEST(ArtworkBitmaps, QtDecodesEveryFileAtItsSize)
     }
 }
 
-TEST(ArtworkBitmaps, MiddleDoorLeavesAreMirrorImages)
+TEST(ArtworkBitmaps, middle_door_leaves_are_mirror_images)
 {
     for (const ScaleCase& scale : kScales) {
         SCOPED_TRACE(scale.suffix);
@@ -244,7 +249,7 @@ TEST(ArtworkBitmaps, MiddleDoorLeavesAreMirrorImages)
 // The larger drawings are the same pictures drawn finer: averaged over small blocks, the 2x
 // drawing matches the 1x one everywhere (a part drawn out of place would not), yet it is no
 // enlargement of the 1x pixels.
-TEST(ArtworkBitmaps, TwoTimesDrawingsMatchTheOneTimesPicturesButAreNotEnlargements)
+TEST(ArtworkBitmaps, two_times_drawings_match_the_one_times_pictures_but_are_not_enlargements)
 {
     constexpr int kBlock = 8; // 1x pixels a side
     for (const BitmapCase& c : kBitmaps) {
@@ -285,7 +290,7 @@ TEST(ArtworkBitmaps, TwoTimesDrawingsMatchTheOneTimesPicturesButAreNotEnlargemen
     }
 }
 
-TEST(ArtworkBitmaps, BodyIsDarkWhereShutDoorsAndSignBoxLeaveAGap)
+TEST(ArtworkBitmaps, body_is_dark_where_shut_doors_and_sign_box_leave_a_gap)
 {
   for (const ScaleCase& scale : kScales) {
     SCOPED_TRACE(scale.suffix);
@@ -316,7 +321,7 @@ TEST(ArtworkBitmaps, BodyIsDarkWhereShutDoorsAndSignBoxLeaveAGap)
   }
 }
 
-TEST(ArtworkIcon, DirectoryHoldsOne32By32SixteenColourImage)
+TEST(ArtworkIcon, directory_holds_one_32_by_32_sixteen_colour_image)
 {
     const Bytes b = readAsset("bus.ico");
     ASSERT_EQ(b.size(), k1x.fileSize());
@@ -334,7 +339,7 @@ TEST(ArtworkIcon, DirectoryHoldsOne32By32SixteenColourImage)
     expectSixteenColourImage(b);
 }
 
-TEST(ArtworkIcon, MaskClearsTheCornersAndKeepsTheBus)
+TEST(ArtworkIcon, mask_clears_the_corners_and_keeps_the_bus)
 {
     const Bytes b = readAsset("bus.ico");
     ASSERT_EQ(b.size(), k1x.fileSize());
@@ -347,7 +352,7 @@ TEST(ArtworkIcon, MaskClearsTheCornersAndKeepsTheBus)
 }
 
 // The 1.5x and 2x icon and cursor: one larger image each, in the same 16-colour form.
-TEST(ArtworkIcon, LargerScalesHoldOneLargerSixteenColourImageEach)
+TEST(ArtworkIcon, larger_scales_hold_one_larger_sixteen_colour_image_each)
 {
     for (const ScaleCase& scale : { kScales[1], kScales[2] }) {
         const IconLayout icon { scaledLength(32, scale.factor) };
@@ -367,7 +372,7 @@ TEST(ArtworkIcon, LargerScalesHoldOneLargerSixteenColourImageEach)
     }
 }
 
-TEST(ArtworkCursor, DirectoryHoldsOne32By32ImageWithItsHotSpot)
+TEST(ArtworkCursor, directory_holds_one_32_by_32_image_with_its_hot_spot)
 {
     const Bytes b = readAsset("hand.cur");
     ASSERT_EQ(b.size(), k1x.fileSize());
@@ -384,7 +389,7 @@ TEST(ArtworkCursor, DirectoryHoldsOne32By32ImageWithItsHotSpot)
     expectSixteenColourImage(b);
 }
 
-TEST(ArtworkCursor, HotSpotIsTheTopOfTheFingertipAtEveryScale)
+TEST(ArtworkCursor, hot_spot_is_the_top_of_the_fingertip_at_every_scale)
 {
     for (const ScaleCase& scale : kScales) {
         SCOPED_TRACE(scale.suffix);
@@ -411,7 +416,7 @@ TEST(ArtworkCursor, HotSpotIsTheTopOfTheFingertipAtEveryScale)
 
 // The program decodes its own bitmaps and icon on a fast path at start-up; it must see exactly
 // what Qt's own readers see in the same files, at every scale, and know which scale it read.
-TEST(ArtworkLoading, FastPathMatchesQtsReaders)
+TEST(ArtworkLoading, fast_path_matches_qts_readers)
 {
     for (const qreal scale : Assets::kScales) {
         SCOPED_TRACE(scale);
@@ -443,7 +448,7 @@ TEST(ArtworkLoading, FastPathMatchesQtsReaders)
 }
 
 // A screen between two scales gets the larger drawing; one beyond the largest, the largest.
-TEST(ArtworkLoading, EachScreenRatioReadsTheDrawingOfTheNextScaleUp)
+TEST(ArtworkLoading, each_screen_ratio_reads_the_drawing_of_the_next_scale_up)
 {
     const std::pair<qreal, qreal> cases[] = { { 1.0, 1.0 }, { 1.1, 1.5 }, { 1.5, 1.5 }, { 1.75, 2.0 }, { 2.0, 2.0 }, { 3.0, 2.0 } };
     for (const auto& [ratio, drawn] : cases) {
@@ -451,3 +456,153 @@ TEST(ArtworkLoading, EachScreenRatioReadsTheDrawingOfTheNextScaleUp)
         EXPECT_EQ(Assets::bitmap("A2", ratio).width(), int(std::ceil(69 * drawn))) << ratio;
     }
 }
+
+// ---------------------------------------------------------------------------------------------
+// The buzzer clips
+
+namespace {
+
+// Little-endian fields of a clip's header.
+unsigned u8(const QByteArray& data, qsizetype at)
+{
+    return static_cast<unsigned char>(data[at]);
+}
+
+unsigned u16(const QByteArray& data, qsizetype at)
+{
+    return u8(data, at) | u8(data, at + 1) << 8;
+}
+
+std::uint32_t u32(const QByteArray& data, qsizetype at)
+{
+    return u16(data, at) | static_cast<std::uint32_t>(u16(data, at + 2)) << 16;
+}
+
+class BuzzerClip : public ::testing::TestWithParam<int> {
+protected:
+    QByteArray image = committedClip(GetParam());
+    std::size_t samples = GetParam() == 101 ? kOpeningSamples : kClosingSamples;
+
+    QByteArray sampleBytes() const { return image.mid(44); }
+};
+
+TEST_P(BuzzerClip, is_a_canonical_8_bit_mono_wave_without_pad_byte)
+{
+    ASSERT_EQ(image.size(), qsizetype(44 + samples)) << "the file must end with the last sample";
+    EXPECT_EQ(image.left(4), "RIFF");
+    EXPECT_EQ(u32(image, 4), 36 + samples);
+    EXPECT_EQ(image.mid(8, 4), "WAVE");
+    EXPECT_EQ(image.mid(12, 4), "fmt ");
+    EXPECT_EQ(u32(image, 16), 16u);
+    EXPECT_EQ(u16(image, 20), 1u);         // PCM
+    EXPECT_EQ(u16(image, 22), 1u);         // channels
+    EXPECT_EQ(u32(image, 24), 22050u);     // samples per second
+    EXPECT_EQ(u32(image, 28), 22050u);     // bytes per second
+    EXPECT_EQ(u16(image, 32), 1u);         // block align
+    EXPECT_EQ(u16(image, 34), 8u);         // bits per sample
+    EXPECT_EQ(image.mid(36, 4), "data");
+    EXPECT_EQ(u32(image, 40), samples);
+}
+
+TEST_P(BuzzerClip, swings_from_60_to_203)
+{
+    const QByteArray s = sampleBytes();
+    ASSERT_FALSE(s.isEmpty());
+    const auto [lo, hi] = std::minmax_element(s.begin(), s.end(),
+        [](char a, char b) { return static_cast<unsigned char>(a) < static_cast<unsigned char>(b); });
+    EXPECT_EQ(static_cast<unsigned char>(*lo), 60);
+    EXPECT_EQ(static_cast<unsigned char>(*hi), 203);
+}
+
+// A 0.8 s and a 2.5 s clip are both whole numbers of 50 ms windows; every window, the first
+// and the last included, must be as loud as the clip as a whole.
+TEST_P(BuzzerClip, keeps_the_same_loudness_to_the_last_sample)
+{
+    const QByteArray s = sampleBytes();
+    ASSERT_EQ(s.size(), qsizetype(samples));
+    auto rms = [&](qsizetype from, qsizetype count) {
+        double mean = 0;
+        for (qsizetype n = from; n < from + count; ++n)
+            mean += static_cast<unsigned char>(s[n]);
+        mean /= count;
+        double sum = 0;
+        for (qsizetype n = from; n < from + count; ++n)
+            sum += std::pow(static_cast<unsigned char>(s[n]) - mean, 2);
+        return std::sqrt(sum / count);
+    };
+    const double whole = rms(0, s.size());
+    EXPECT_GT(whole, 25.0);
+    const qsizetype window = 1102; // 50 ms
+    for (qsizetype from = 0; from + window <= s.size(); from += window)
+        EXPECT_NEAR(rms(from, window), whole, whole * 0.03) << "window at sample " << from;
+    EXPECT_NEAR(rms(s.size() - window, window), whole, whole * 0.03) << "last window";
+}
+
+// The period comes from the autocorrelation: the best lag within one cycle, refined by the
+// best lag near ten cycles.
+TEST_P(BuzzerClip, is_a_harmonic_rich_buzz_of_period_25_point_8_samples)
+{
+    const QByteArray raw = sampleBytes();
+    std::vector<double> s(raw.size());
+    double mean = 0;
+    for (qsizetype n = 0; n < raw.size(); ++n)
+        mean += s[n] = static_cast<unsigned char>(raw[n]);
+    mean /= s.size();
+    for (double& v : s)
+        v -= mean;
+
+    auto correlation = [&](std::size_t lag) {
+        double xy = 0, xx = 0, yy = 0;
+        for (std::size_t n = 0; n + lag < s.size(); ++n) {
+            xy += s[n] * s[n + lag];
+            xx += s[n] * s[n];
+            yy += s[n + lag] * s[n + lag];
+        }
+        return xy / std::sqrt(xx * yy);
+    };
+    auto bestLag = [&](std::size_t from, std::size_t to) {
+        std::size_t best = from;
+        for (std::size_t lag = from; lag <= to; ++lag)
+            if (correlation(lag) > correlation(best))
+                best = lag;
+        return best;
+    };
+
+    const std::size_t roughPeriod = bestLag(12, 40);
+    EXPECT_EQ(roughPeriod, 26u);
+    EXPECT_GT(correlation(roughPeriod), 0.9) << "not a steady periodic tone";
+    const std::size_t manyPeriods = bestLag(10 * roughPeriod - 15, 10 * roughPeriod + 15);
+    const double period = double(manyPeriods) / std::round(double(manyPeriods) / roughPeriod);
+    EXPECT_NEAR(period, 25.8, 0.1);
+
+    // A pure sine would carry all its power in the fundamental. Measured over ten cycles at a
+    // time, so that the estimate's small error in the period does not add up.
+    const auto window = static_cast<std::size_t>(std::lround(10 * period));
+    double fundamental = 0, power = 0;
+    for (std::size_t from = 0; from + window <= s.size(); from += window) {
+        double c = 0, d = 0;
+        for (std::size_t n = 0; n < window; ++n) {
+            const double phase = 2 * std::numbers::pi * n / period;
+            c += s[from + n] * std::cos(phase);
+            d += s[from + n] * std::sin(phase);
+            power += s[from + n] * s[from + n];
+        }
+        fundamental += 2 * (c * c + d * d) / window;
+    }
+    const double fundamentalShare = fundamental / power;
+    EXPECT_LT(fundamentalShare, 0.6);
+    EXPECT_GT(fundamentalShare, 0.1) << "the fundamental should still be heard";
+}
+
+INSTANTIATE_TEST_SUITE_P(Committed, BuzzerClip, ::testing::Values(101, 102));
+
+TEST(BuzzerClips, opening_clip_is_the_start_of_the_closing_one)
+{
+    const QByteArray opening = committedClip(101);
+    const QByteArray closing = committedClip(102);
+    ASSERT_EQ(opening.size(), qsizetype(44 + kOpeningSamples));
+    ASSERT_EQ(closing.size(), qsizetype(44 + kClosingSamples));
+    EXPECT_EQ(opening.mid(44), closing.mid(44, kOpeningSamples));
+}
+
+} // namespace

@@ -1,9 +1,13 @@
 #include "app/Form1.h"
+#include "doors/Common.h"
 #include "doors/DoorMotion.h"
+#include "tests/CommittedClips.h"
 #include "tests/FakePlatform.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
+#include <QMetaObject>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -12,6 +16,11 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <optional>
+#include <vector>
 
 using namespace Doors;
 
@@ -505,6 +514,139 @@ TEST_F(DeskDrivesDoors, a_thousand_inputs_queued_during_a_movement_are_handled_i
     EXPECT_EQ(frmSet::Value(desk->Check1), 0);
     EXPECT_FLOAT_EQ(bus.Image1(2).Width(), 1155);
     EXPECT_EQ(pacer.pauses.size(), 500u * 1086u);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Common's sound, over a platform that records what it is asked to play
+
+namespace {
+
+// The test fake, also noting where the bytes it was handed live and what Common held when it
+// was asked to stop.
+class RecordingPlatform : public FakePlatform {
+public:
+    struct Call {
+        bool play { false };
+        QByteArray bytes;      // what a play handed over
+        const std::byte* at { nullptr };
+        bool wait { false };
+        QByteArray heldAtStop; // Common's buffer when a stop came
+    };
+
+    void PlaySound(std::span<const std::byte> waveImage, bool wait) override
+    {
+        FakePlatform::PlaySound(waveImage, wait);
+        Call call;
+        call.play = true;
+        call.bytes = sounds.back().bytes;
+        call.at = waveImage.data();
+        call.wait = wait;
+        calls.push_back(call);
+    }
+
+    void StopSound() override
+    {
+        FakePlatform::StopSound();
+        Call call;
+        if (common)
+            call.heldAtStop = common->SoundData();
+        calls.push_back(call);
+    }
+
+    std::vector<Call> plays() const
+    {
+        std::vector<Call> out;
+        std::copy_if(calls.begin(), calls.end(), std::back_inserter(out), [](const Call& c) { return c.play; });
+        return out;
+    }
+
+    const Common* common = nullptr;
+    std::vector<Call> calls;
+};
+
+class CommonSound : public ::testing::Test {
+protected:
+    RecordingPlatform platform;
+    Common common { platform };
+
+    void SetUp() override { platform.common = &common; }
+};
+
+TEST_F(CommonSound, play_res_sound_hands_over_the_clip_from_its_own_buffer)
+{
+    const QByteArray clip = committedClip(101);
+    ASSERT_FALSE(clip.isEmpty());
+    EXPECT_TRUE(common.SoundData().isEmpty());
+
+    common.PlayResSound(101);
+
+    EXPECT_EQ(common.SoundData(), clip);
+    const auto plays = platform.plays();
+    ASSERT_EQ(plays.size(), 1u);
+    EXPECT_EQ(plays[0].bytes, clip);
+    EXPECT_FALSE(plays[0].wait);
+    // The platform may read the bytes after the call returns: they must be the held buffer.
+    EXPECT_EQ(plays[0].at, bytesOf(common.SoundData()).data());
+}
+
+TEST_F(CommonSound, play_res_sound_wait_asks_the_platform_to_wait)
+{
+    common.PlayResSoundWait(102);
+
+    EXPECT_EQ(common.SoundData(), committedClip(102));
+    const auto plays = platform.plays();
+    ASSERT_EQ(plays.size(), 1u);
+    EXPECT_EQ(plays[0].bytes, committedClip(102));
+    EXPECT_TRUE(plays[0].wait);
+    EXPECT_EQ(plays[0].at, bytesOf(common.SoundData()).data());
+}
+
+TEST_F(CommonSound, stops_the_clip_playing_before_its_buffer_is_replaced)
+{
+    common.PlayResSound(101);
+    common.PlayResSoundWait(102);
+    common.PlayResSound(101);
+
+    const QByteArray opening = committedClip(101);
+    const QByteArray closing = committedClip(102);
+    const QByteArray expectedPlays[] = {opening, closing, opening};
+    int played = 0;
+    std::optional<QByteArray> playing;
+    for (const auto& call : platform.calls) {
+        if (call.play) {
+            ASSERT_FALSE(playing) << "a play replaced the buffer of a clip not yet stopped";
+            ASSERT_LT(played, 3);
+            EXPECT_EQ(call.bytes, expectedPlays[played++]);
+            playing = call.bytes;
+        } else {
+            if (playing) {
+                EXPECT_EQ(call.heldAtStop, *playing) << "the buffer was replaced before the stop";
+            }
+            playing.reset();
+        }
+    }
+    EXPECT_EQ(played, 3);
+}
+
+TEST_F(CommonSound, play_res_sound_lets_waiting_events_run)
+{
+    bool ran = false;
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { ran = true; }, Qt::QueuedConnection);
+    common.PlayResSound(101);
+    EXPECT_TRUE(ran);
+    ASSERT_EQ(platform.plays().size(), 1u);
+}
+
+TEST_F(CommonSound, unknown_clip_stops_the_sound_and_plays_nothing)
+{
+    common.PlayResSound(101);
+    const auto before = platform.plays().size();
+    common.PlayResSoundWait(999);
+    EXPECT_EQ(platform.plays().size(), before);
+    EXPECT_FALSE(platform.calls.back().play) << "the clip still playing was not stopped";
+    EXPECT_TRUE(common.SoundData().isEmpty());
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "metafile/Metafile.h"
+#include "metafile/MetafileWriter.h"
 #include "picture/PictureLoader.h"
 #include "tests/CpuClock.h"
-#include "tests/MetafileWriter.h"
 
 #include <QDir>
 #include <QFile>

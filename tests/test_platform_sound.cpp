@@ -1,11 +1,8 @@
-#include "doors/Common.h"
 #include "platform/SdlSound.h"
 #include "platform/WaveFile.h"
-#include "tests/FakePlatform.h"
+#include "tests/CommittedClips.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QMetaObject>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -18,7 +15,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <numbers>
 #include <optional>
 #include <random>
 #include <string>
@@ -30,40 +26,12 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr std::size_t kOpeningSamples = 17640;
-constexpr std::size_t kClosingSamples = 55125;
-
 QByteArray readFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
-}
-
-QByteArray committedClip(int clip)
-{
-    return readFile(QStringLiteral(KURURIN_ASSET_DIR "/clip%1.wav").arg(clip));
-}
-
-std::span<const std::byte> bytesOf(const QByteArray& data)
-{
-    return std::as_bytes(std::span(data.constData(), static_cast<std::size_t>(data.size())));
-}
-
-unsigned u8(const QByteArray& data, qsizetype at)
-{
-    return static_cast<unsigned char>(data[at]);
-}
-
-unsigned u16(const QByteArray& data, qsizetype at)
-{
-    return u8(data, at) | u8(data, at + 1) << 8;
-}
-
-std::uint32_t u32(const QByteArray& data, qsizetype at)
-{
-    return u16(data, at) | static_cast<std::uint32_t>(u16(data, at + 2)) << 16;
 }
 
 // Builds RIFF WAVE images chunk by chunk, with whatever sizes a test wants to claim.
@@ -162,139 +130,9 @@ double seconds(Clock::duration d)
 }
 
 // ---------------------------------------------------------------------------------------------
-// The committed clips
-
-class BuzzerClip : public ::testing::TestWithParam<int> {
-protected:
-    QByteArray image = committedClip(GetParam());
-    std::size_t samples = GetParam() == 101 ? kOpeningSamples : kClosingSamples;
-
-    QByteArray sampleBytes() const { return image.mid(44); }
-};
-
-TEST_P(BuzzerClip, IsACanonical8BitMonoWaveWithoutPadByte)
-{
-    ASSERT_EQ(image.size(), qsizetype(44 + samples)) << "the file must end with the last sample";
-    EXPECT_EQ(image.left(4), "RIFF");
-    EXPECT_EQ(u32(image, 4), 36 + samples);
-    EXPECT_EQ(image.mid(8, 4), "WAVE");
-    EXPECT_EQ(image.mid(12, 4), "fmt ");
-    EXPECT_EQ(u32(image, 16), 16u);
-    EXPECT_EQ(u16(image, 20), 1u);         // PCM
-    EXPECT_EQ(u16(image, 22), 1u);         // channels
-    EXPECT_EQ(u32(image, 24), 22050u);     // samples per second
-    EXPECT_EQ(u32(image, 28), 22050u);     // bytes per second
-    EXPECT_EQ(u16(image, 32), 1u);         // block align
-    EXPECT_EQ(u16(image, 34), 8u);         // bits per sample
-    EXPECT_EQ(image.mid(36, 4), "data");
-    EXPECT_EQ(u32(image, 40), samples);
-}
-
-TEST_P(BuzzerClip, SwingsFrom60To203)
-{
-    const QByteArray s = sampleBytes();
-    ASSERT_FALSE(s.isEmpty());
-    const auto [lo, hi] = std::minmax_element(s.begin(), s.end(),
-        [](char a, char b) { return static_cast<unsigned char>(a) < static_cast<unsigned char>(b); });
-    EXPECT_EQ(static_cast<unsigned char>(*lo), 60);
-    EXPECT_EQ(static_cast<unsigned char>(*hi), 203);
-}
-
-// A 0.8 s and a 2.5 s clip are both whole numbers of 50 ms windows; every window, the first
-// and the last included, must be as loud as the clip as a whole.
-TEST_P(BuzzerClip, KeepsTheSameLoudnessToTheLastSample)
-{
-    const QByteArray s = sampleBytes();
-    ASSERT_EQ(s.size(), qsizetype(samples));
-    auto rms = [&](qsizetype from, qsizetype count) {
-        double mean = 0;
-        for (qsizetype n = from; n < from + count; ++n)
-            mean += static_cast<unsigned char>(s[n]);
-        mean /= count;
-        double sum = 0;
-        for (qsizetype n = from; n < from + count; ++n)
-            sum += std::pow(static_cast<unsigned char>(s[n]) - mean, 2);
-        return std::sqrt(sum / count);
-    };
-    const double whole = rms(0, s.size());
-    EXPECT_GT(whole, 25.0);
-    const qsizetype window = 1102; // 50 ms
-    for (qsizetype from = 0; from + window <= s.size(); from += window)
-        EXPECT_NEAR(rms(from, window), whole, whole * 0.03) << "window at sample " << from;
-    EXPECT_NEAR(rms(s.size() - window, window), whole, whole * 0.03) << "last window";
-}
-
-// The period comes from the autocorrelation: the best lag within one cycle, refined by the
-// best lag near ten cycles.
-TEST_P(BuzzerClip, IsAHarmonicRichBuzzOfPeriod25Point8Samples)
-{
-    const QByteArray raw = sampleBytes();
-    std::vector<double> s(raw.size());
-    double mean = 0;
-    for (qsizetype n = 0; n < raw.size(); ++n)
-        mean += s[n] = static_cast<unsigned char>(raw[n]);
-    mean /= s.size();
-    for (double& v : s)
-        v -= mean;
-
-    auto correlation = [&](std::size_t lag) {
-        double xy = 0, xx = 0, yy = 0;
-        for (std::size_t n = 0; n + lag < s.size(); ++n) {
-            xy += s[n] * s[n + lag];
-            xx += s[n] * s[n];
-            yy += s[n + lag] * s[n + lag];
-        }
-        return xy / std::sqrt(xx * yy);
-    };
-    auto bestLag = [&](std::size_t from, std::size_t to) {
-        std::size_t best = from;
-        for (std::size_t lag = from; lag <= to; ++lag)
-            if (correlation(lag) > correlation(best))
-                best = lag;
-        return best;
-    };
-
-    const std::size_t roughPeriod = bestLag(12, 40);
-    EXPECT_EQ(roughPeriod, 26u);
-    EXPECT_GT(correlation(roughPeriod), 0.9) << "not a steady periodic tone";
-    const std::size_t manyPeriods = bestLag(10 * roughPeriod - 15, 10 * roughPeriod + 15);
-    const double period = double(manyPeriods) / std::round(double(manyPeriods) / roughPeriod);
-    EXPECT_NEAR(period, 25.8, 0.1);
-
-    // A pure sine would carry all its power in the fundamental. Measured over ten cycles at a
-    // time, so that the estimate's small error in the period does not add up.
-    const auto window = static_cast<std::size_t>(std::lround(10 * period));
-    double fundamental = 0, power = 0;
-    for (std::size_t from = 0; from + window <= s.size(); from += window) {
-        double c = 0, d = 0;
-        for (std::size_t n = 0; n < window; ++n) {
-            const double phase = 2 * std::numbers::pi * n / period;
-            c += s[from + n] * std::cos(phase);
-            d += s[from + n] * std::sin(phase);
-            power += s[from + n] * s[from + n];
-        }
-        fundamental += 2 * (c * c + d * d) / window;
-    }
-    const double fundamentalShare = fundamental / power;
-    EXPECT_LT(fundamentalShare, 0.6);
-    EXPECT_GT(fundamentalShare, 0.1) << "the fundamental should still be heard";
-}
-
-INSTANTIATE_TEST_SUITE_P(Committed, BuzzerClip, ::testing::Values(101, 102));
-
-TEST(BuzzerClips, OpeningClipIsTheStartOfTheClosingOne)
-{
-    const QByteArray opening = committedClip(101);
-    const QByteArray closing = committedClip(102);
-    ASSERT_EQ(opening.size(), qsizetype(44 + kOpeningSamples));
-    ASSERT_EQ(closing.size(), qsizetype(44 + kClosingSamples));
-    EXPECT_EQ(opening.mid(44), closing.mid(44, kOpeningSamples));
-}
-
-// ---------------------------------------------------------------------------------------------
 // The WAVE reader
 
-TEST(WaveReader, FindsFormatAndSamplesOfTheCommittedClip)
+TEST(WaveReader, finds_format_and_samples_of_the_committed_clip)
 {
     const QByteArray image = committedClip(102);
     const WaveClip clip = parseWave(bytesOf(image));
@@ -310,7 +148,7 @@ TEST(WaveReader, FindsFormatAndSamplesOfTheCommittedClip)
     EXPECT_EQ(clip.samples.size(), kClosingSamples);
 }
 
-TEST(WaveReader, SkipsChunksItDoesNotKnow)
+TEST(WaveReader, skips_chunks_it_does_not_know)
 {
     const QByteArray samples = evenPattern(101);
     const QByteArray image = WaveBuilder()
@@ -326,7 +164,7 @@ TEST(WaveReader, SkipsChunksItDoesNotKnow)
     EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(clip.samples.data()), qsizetype(clip.samples.size())), samples);
 }
 
-TEST(WaveReader, RefusesImagesThatAreNotUsableWaves)
+TEST(WaveReader, refuses_images_that_are_not_usable_waves)
 {
     const QByteArray data = evenPattern(64);
     auto errorOf = [](const QByteArray& image) { return parseWave(bytesOf(image)).error; };
@@ -342,7 +180,7 @@ TEST(WaveReader, RefusesImagesThatAreNotUsableWaves)
               WaveError::BadFormat);
 }
 
-TEST(WaveReader, RefusesSizesThatRunPastTheImage)
+TEST(WaveReader, refuses_sizes_that_run_past_the_image)
 {
     const QByteArray data = evenPattern(64);
     auto errorOf = [](const QByteArray& image) { return parseWave(bytesOf(image)).error; };
@@ -359,7 +197,7 @@ TEST(WaveReader, RefusesSizesThatRunPastTheImage)
               WaveError::NoData);
 }
 
-TEST(WaveReader, CutsAShortDataChunkToTheWholeFramesPresent)
+TEST(WaveReader, cuts_a_short_data_chunk_to_the_whole_frames_present)
 {
     const QByteArray data = evenPattern(10);
     for (const std::uint32_t claimed : {1000u, 0xffffffffu}) {
@@ -373,7 +211,7 @@ TEST(WaveReader, CutsAShortDataChunkToTheWholeFramesPresent)
 
 // Every prefix of a real clip, and headers with random bytes flipped: whatever is claimed, the
 // samples found must lie inside the image and be whole frames.
-TEST(WaveReader, NeverPointsOutsideTheImage)
+TEST(WaveReader, never_points_outside_the_image)
 {
     const QByteArray clip101 = committedClip(101);
     const QByteArray withChunks = WaveBuilder()
@@ -406,7 +244,7 @@ TEST(WaveReader, NeverPointsOutsideTheImage)
     }
 }
 
-TEST(WaveReader, PlaysOnly8And16BitPcmInMonoOrStereo)
+TEST(WaveReader, plays_only_8_and_16_bit_pcm_in_mono_or_stereo)
 {
     auto playable = [](unsigned tag, unsigned channels, std::uint32_t rate, unsigned bits) {
         WaveFormat f;
@@ -479,7 +317,7 @@ protected:
     ScopedEnvironment environment;
 };
 
-TEST_F(SdlSoundOnDisk, WaitingPlayReturnsOnceTheClipHasPlayedThrough)
+TEST_F(SdlSoundOnDisk, waiting_play_returns_once_the_clip_has_played_through)
 {
     const QByteArray clip = committedClip(101);
     ASSERT_EQ(clip.size(), qsizetype(44 + kOpeningSamples));
@@ -497,7 +335,7 @@ TEST_F(SdlSoundOnDisk, WaitingPlayReturnsOnceTheClipHasPlayedThrough)
 
 // A clip that fits in the device's first buffer leaves SDL's queue at once; the wait must
 // still cover the time it takes to be heard.
-TEST_F(SdlSoundOnDisk, WaitingPlayOfAClipShorterThanOneBufferLastsTheClip)
+TEST_F(SdlSoundOnDisk, waiting_play_of_a_clip_shorter_than_one_buffer_lasts_the_clip)
 {
     const QByteArray blip = evenPattern(441); // 20 ms
     Clock::duration took {};
@@ -512,7 +350,7 @@ TEST_F(SdlSoundOnDisk, WaitingPlayOfAClipShorterThanOneBufferLastsTheClip)
     EXPECT_GE(capture().indexOf(blip), 0);
 }
 
-TEST_F(SdlSoundOnDisk, PlayWithoutWaitReturnsWhileTheClipGoesOn)
+TEST_F(SdlSoundOnDisk, play_without_wait_returns_while_the_clip_goes_on)
 {
     const QByteArray clip = committedClip(102);
     Clock::duration took {};
@@ -528,7 +366,7 @@ TEST_F(SdlSoundOnDisk, PlayWithoutWaitReturnsWhileTheClipGoesOn)
     EXPECT_GE(heard.indexOf(clip.mid(44, 4000)), 0) << "the clip did not start";
 }
 
-TEST_F(SdlSoundOnDisk, NewPlayCutsOffTheClipStillPlaying)
+TEST_F(SdlSoundOnDisk, new_play_cuts_off_the_clip_still_playing)
 {
     const QByteArray first = evenPattern(22050);  // 1 s
     const QByteArray second = oddPattern(11025);  // 0.5 s
@@ -549,7 +387,7 @@ TEST_F(SdlSoundOnDisk, NewPlayCutsOffTheClipStillPlaying)
     EXPECT_EQ(heard.mid(start + played, second.size()), second) << "the second clip must follow from its start";
 }
 
-TEST_F(SdlSoundOnDisk, OpensTheDeviceInEachClipsOwnFormat)
+TEST_F(SdlSoundOnDisk, opens_the_device_in_each_clips_own_format)
 {
     // 16-bit stereo at 44,100 Hz, left and right different, 0.3 s.
     QByteArray samples;
@@ -574,7 +412,7 @@ TEST_F(SdlSoundOnDisk, OpensTheDeviceInEachClipsOwnFormat)
 }
 
 // SDL would otherwise turn Ctrl+C into an SDL event that nobody reads.
-TEST_F(SdlSoundOnDisk, LeavesTheProgramsSignalHandlingAlone)
+TEST_F(SdlSoundOnDisk, leaves_the_programs_signal_handling_alone)
 {
     struct sigaction plain {};
     plain.sa_handler = SIG_DFL;
@@ -596,7 +434,7 @@ TEST_F(SdlSoundOnDisk, LeavesTheProgramsSignalHandlingAlone)
     sigaction(SIGTERM, &originalTerm, nullptr);
 }
 
-TEST_F(SdlSoundOnDisk, ClipItCannotPlayStopsTheOneStillPlaying)
+TEST_F(SdlSoundOnDisk, clip_it_cannot_play_stops_the_one_still_playing)
 {
     const QByteArray first = evenPattern(22050);
     {
@@ -623,7 +461,7 @@ protected:
     QByteArray clip = committedClip(102); // 2.5 s: a play that returns well before that did not wait
 };
 
-TEST_F(SdlSoundWithoutDevice, UnknownDriverLeavesPlaysSilentAndRetriesOnlyLater)
+TEST_F(SdlSoundWithoutDevice, unknown_driver_leaves_plays_silent_and_retries_only_later)
 {
     environment.set("SDL_AUDIODRIVER", "none-such");
     SdlSound sound(1s);
@@ -647,7 +485,7 @@ TEST_F(SdlSoundWithoutDevice, UnknownDriverLeavesPlaysSilentAndRetriesOnlyLater)
 }
 
 // With a card that does not exist, alsa-lib reports each step of its failed search on stderr.
-TEST_F(SdlSoundWithoutDevice, MissingSoundCardMakesNoNoiseOnTheTerminal)
+TEST_F(SdlSoundWithoutDevice, missing_sound_card_makes_no_noise_on_the_terminal)
 {
     environment.set("SDL_AUDIODRIVER", "alsa");
     environment.set("AUDIODEV", "hw:NoSuchCard");
@@ -675,140 +513,11 @@ TEST_F(SdlSoundWithoutDevice, MissingSoundCardMakesNoNoiseOnTheTerminal)
     EXPECT_EQ(readFile(errors), QByteArray());
 }
 
-// ---------------------------------------------------------------------------------------------
-// Common, over a platform that records what it is asked to play
-
-// The test fake, also noting where the bytes it was handed live and what Common held when it
-// was asked to stop.
-class RecordingPlatform : public FakePlatform {
-public:
-    struct Call {
-        bool play { false };
-        QByteArray bytes;      // what a play handed over
-        const std::byte* at { nullptr };
-        bool wait { false };
-        QByteArray heldAtStop; // Common's buffer when a stop came
-    };
-
-    void PlaySound(std::span<const std::byte> waveImage, bool wait) override
-    {
-        FakePlatform::PlaySound(waveImage, wait);
-        Call call;
-        call.play = true;
-        call.bytes = sounds.back().bytes;
-        call.at = waveImage.data();
-        call.wait = wait;
-        calls.push_back(call);
-    }
-
-    void StopSound() override
-    {
-        FakePlatform::StopSound();
-        Call call;
-        if (common)
-            call.heldAtStop = common->SoundData();
-        calls.push_back(call);
-    }
-
-    std::vector<Call> plays() const
-    {
-        std::vector<Call> out;
-        std::copy_if(calls.begin(), calls.end(), std::back_inserter(out), [](const Call& c) { return c.play; });
-        return out;
-    }
-
-    const Common* common = nullptr;
-    std::vector<Call> calls;
-};
-
-class CommonSound : public ::testing::Test {
-protected:
-    RecordingPlatform platform;
-    Common common { platform };
-
-    void SetUp() override { platform.common = &common; }
-};
-
-TEST_F(CommonSound, PlayResSoundHandsOverTheClipFromItsOwnBuffer)
-{
-    const QByteArray clip = committedClip(101);
-    ASSERT_FALSE(clip.isEmpty());
-    EXPECT_TRUE(common.SoundData().isEmpty());
-
-    common.PlayResSound(101);
-
-    EXPECT_EQ(common.SoundData(), clip);
-    const auto plays = platform.plays();
-    ASSERT_EQ(plays.size(), 1u);
-    EXPECT_EQ(plays[0].bytes, clip);
-    EXPECT_FALSE(plays[0].wait);
-    // The platform may read the bytes after the call returns: they must be the held buffer.
-    EXPECT_EQ(plays[0].at, bytesOf(common.SoundData()).data());
-}
-
-TEST_F(CommonSound, PlayResSoundWaitAsksThePlatformToWait)
-{
-    common.PlayResSoundWait(102);
-
-    EXPECT_EQ(common.SoundData(), committedClip(102));
-    const auto plays = platform.plays();
-    ASSERT_EQ(plays.size(), 1u);
-    EXPECT_EQ(plays[0].bytes, committedClip(102));
-    EXPECT_TRUE(plays[0].wait);
-    EXPECT_EQ(plays[0].at, bytesOf(common.SoundData()).data());
-}
-
-TEST_F(CommonSound, StopsTheClipPlayingBeforeItsBufferIsReplaced)
-{
-    common.PlayResSound(101);
-    common.PlayResSoundWait(102);
-    common.PlayResSound(101);
-
-    const QByteArray opening = committedClip(101);
-    const QByteArray closing = committedClip(102);
-    const QByteArray expectedPlays[] = {opening, closing, opening};
-    int played = 0;
-    std::optional<QByteArray> playing;
-    for (const auto& call : platform.calls) {
-        if (call.play) {
-            ASSERT_FALSE(playing) << "a play replaced the buffer of a clip not yet stopped";
-            ASSERT_LT(played, 3);
-            EXPECT_EQ(call.bytes, expectedPlays[played++]);
-            playing = call.bytes;
-        } else {
-            if (playing) {
-                EXPECT_EQ(call.heldAtStop, *playing) << "the buffer was replaced before the stop";
-            }
-            playing.reset();
-        }
-    }
-    EXPECT_EQ(played, 3);
-}
-
-TEST_F(CommonSound, PlayResSoundLetsWaitingEventsRun)
-{
-    bool ran = false;
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { ran = true; }, Qt::QueuedConnection);
-    common.PlayResSound(101);
-    EXPECT_TRUE(ran);
-    ASSERT_EQ(platform.plays().size(), 1u);
-}
-
-TEST_F(CommonSound, UnknownClipStopsTheSoundAndPlaysNothing)
-{
-    common.PlayResSound(101);
-    const auto before = platform.plays().size();
-    common.PlayResSoundWait(999);
-    EXPECT_EQ(platform.plays().size(), before);
-    EXPECT_FALSE(platform.calls.back().play) << "the clip still playing was not stopped";
-    EXPECT_TRUE(common.SoundData().isEmpty());
-}
-
 } // namespace
 
 // A device that goes away while a clip plays (its output starts failing) must not hang a
 // waiting play, nor bring the program down.
-TEST(SdlSoundDeviceLost, AWaitingPlayReturnsWhenTheDeviceFailsMidClip)
+TEST(SdlSoundDeviceLost, a_waiting_play_returns_when_the_device_fails_mid_clip)
 {
     ScopedEnvironment environment;
     environment.set("SDL_AUDIODRIVER", "disk");
