@@ -60,8 +60,9 @@ TEST(Stretcher, flat_colour_stays_flat_and_clear_pixels_lend_no_colour)
         for (int x = 0; x < width; ++x) {
             const QRgb p = stretched.pixel(x, 2);
             EXPECT_LE(qGreen(p), 1) << width << " " << x;
-            if (qAlpha(p) > 32)
+            if (qAlpha(p) > 32) {
                 EXPECT_NEAR(qRed(p), 200, 4) << width << " " << x;
+            }
         }
         // The far right is all red however narrow the picture becomes, unless a single pixel
         // straddles the halves (premultiplying and back rounds the red by a step or two).
