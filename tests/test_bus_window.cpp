@@ -72,20 +72,17 @@ TEST_F(BusWindow, client_area_is_fixed_at_807_by_225)
 
 TEST_F(BusWindow, every_element_starts_at_its_layout_geometry)
 {
-    EXPECT_EQ(bus.PicKanban->twipsRect(), T(3225, 1545, 1410, 450));
     EXPECT_EQ(bus.PicKanban->geometry(), QRect(215, 103, 94, 30));
-    EXPECT_EQ(bus.File1.rect(), T(3585, 2895, 1395, 270));
     EXPECT_FALSE(bus.File1.Visible());
     EXPECT_EQ(bus.File1.Pattern(), "*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpeg");
-    EXPECT_EQ(bus.Picture1->twipsRect(), T(7485, 615, 780, 480));
     EXPECT_EQ(bus.Picture1->geometry(), QRect(499, 41, 52, 32));
-    EXPECT_EQ(bus.ImgDesiMaku->twipsRect(), T(0, 0, 780, 480));
+    EXPECT_EQ(bus.ImgDesiMaku->pixelRect(), QRectF(0, 0, 52, 32));
     EXPECT_FALSE(bus.ImgDesiMaku->Stretch());
     EXPECT_EQ(bus.ImgDesiMaku->picture().size(), QSize(52, 32));
 
-    EXPECT_EQ(bus.imgNakaorido(0).twipsRect(), T(5475, 795, 855, 2325));
-    EXPECT_EQ(bus.imgNakaorido(1).twipsRect(), T(6330, 795, 855, 2325));
-    EXPECT_EQ(bus.Image1(2).twipsRect(), T(390, 795, 1155, 2265));
+    // The leaves meet in the middle of the doorway; the front door fills its own.
+    EXPECT_EQ(bus.imgNakaorido(0).pixelRect(), QRectF(365, 53, 57, 155));
+    EXPECT_EQ(bus.imgNakaorido(1).pixelRect(), QRectF(422, 53, 57, 155));
     EXPECT_EQ(bus.Image1(2).pixelRect(), QRectF(26, 53, 77, 151));
     EXPECT_FALSE(bus.Image1.contains(0));
     EXPECT_FALSE(bus.Image1(1).Visible());
@@ -114,9 +111,10 @@ TEST_F(BusWindow, stacking_puts_child_windows_over_doors_and_the_first_listed_on
 
 TEST_F(BusWindow, frame_bars_are_grey_rectangles_around_the_signboard_at_creation)
 {
-    EXPECT_EQ(bus.shpK_Waku(0).twipsRect(), T(3150, 1530, 75, 495));
-    EXPECT_EQ(bus.shpK_Waku(1).twipsRect(), T(4635, 1530, 75, 495));
-    EXPECT_EQ(bus.shpK_Waku(2).twipsRect(), T(3150, 1995, 1560, 60));
+    // Posts either side of the signboard (215..309 by 103..133) and a bar beneath it.
+    EXPECT_EQ(bus.shpK_Waku(0).pixelRect(), QRectF(210, 102, 5, 33));
+    EXPECT_EQ(bus.shpK_Waku(1).pixelRect(), QRectF(309, 102, 5, 33));
+    EXPECT_EQ(bus.shpK_Waku(2).pixelRect(), QRectF(210, 133, 104, 4));
 
     // A door moved away uncovers the body; the bar's fill and outline show in the rendering.
     const QImage shot = bus.grab().toImage();
