@@ -135,6 +135,9 @@ struct Player {
     // One piece of text (an EMRTEXT at `at`): reference point, characters, options, rectangle
     // and spacing. The rectangle may be left out (ETO_NO_RECT) only where the text stands alone.
     void text(Bytes r, qint64 at, bool wide, bool rectMayBeLeftOut);
+    // The bitmap a record carries: its colour usage at usageAt, and the offsets and sizes of its
+    // header and bits in four fields from infoAt. Its pixels count against the picture's budget.
+    Dib bitmap(Bytes r, qint64 usageAt, qint64 infoAt, bool keepAlpha = false);
 };
 
 QPointF pointL(Bytes r, qint64 at)
@@ -721,10 +724,9 @@ void Player::play(quint32 type, Bytes r)
             break;
         }
         const bool alpha = type == EmrAlphaBlend && (rop >> 24 & 1); // AC_SRC_ALPHA
-        const Dib dib = decodeDib(r.sub(r.u32(84), bmiSize), r.sub(r.u32(92), r.u32(96)), r.u32(80), canvas.palette(), alpha);
+        const Dib dib = bitmap(r, 80, 84, alpha);
         if (dib.isNull())
             break;
-        canvas.countDecodedPixels(qint64(dib.image.width()) * dib.image.height());
         QRectF source(r.i32(44), r.i32(48), stretch ? r.i32(100) : dest.width(), stretch ? r.i32(104) : dest.height());
         // The source's own transform, when there is a sensible one.
         const QTransform sourceTransform = xform(r, 52);
@@ -757,19 +759,14 @@ void Player::play(quint32 type, Bytes r)
             canvas.stretchBlt(dest, QImage(), QRectF(), foreground);
             break;
         }
-        const Dib dib = decodeDib(r.sub(r.u32(84), bmiSize), r.sub(r.u32(92), r.u32(96)), r.u32(80), canvas.palette());
+        const Dib dib = bitmap(r, 80, 84);
         if (dib.isNull())
             break;
-        canvas.countDecodedPixels(qint64(dib.image.width()) * dib.image.height());
         const QPoint sourceAt(r.i32(44), r.i32(48));
         QImage image = dib.image;
-        const quint32 background = (rop4 >> 24) & 0xFF;
-        if (background == 0xAA && r.u32(116) != 0) {
-            const Dib mask = decodeDib(r.sub(r.u32(112), r.u32(116)), r.sub(r.u32(120), r.u32(124)), r.u32(108), canvas.palette());
-            if (!mask.isNull()) {
-                canvas.countDecodedPixels(qint64(mask.image.width()) * mask.image.height());
+        if (((rop4 >> 24) & 0xFF) == 0xAA) {
+            if (const Dib mask = bitmap(r, 108, 112); !mask.isNull())
                 image = masked(image, mask.image, sourceAt, QPoint(r.i32(100), r.i32(104)));
-            }
         }
         canvas.stretchBlt(dest, image, QRectF(sourceAt, dest.size()), foreground);
         break;
@@ -779,21 +776,12 @@ void Player::play(quint32 type, Bytes r)
             break;
         const std::array<QPointF, 3> corners { pointL(r, 24), pointL(r, 32), pointL(r, 40) };
         const QRectF source(r.i32(48), r.i32(52), r.i32(56), r.i32(60));
-        const qint64 bmiSize = r.u32(100);
-        if (bmiSize == 0)
-            break;
-        const Dib dib = decodeDib(r.sub(r.u32(96), bmiSize), r.sub(r.u32(104), r.u32(108)), r.u32(92), canvas.palette());
+        const Dib dib = bitmap(r, 92, 96);
         if (dib.isNull())
             break;
-        canvas.countDecodedPixels(qint64(dib.image.width()) * dib.image.height());
         QImage image = dib.image;
-        if (r.u32(128) != 0) {
-            const Dib mask = decodeDib(r.sub(r.u32(124), r.u32(128)), r.sub(r.u32(132), r.u32(136)), r.u32(120), canvas.palette());
-            if (!mask.isNull()) {
-                canvas.countDecodedPixels(qint64(mask.image.width()) * mask.image.height());
-                image = masked(image, mask.image, source.topLeft().toPoint(), QPoint(r.i32(112), r.i32(116)));
-            }
-        }
+        if (const Dib mask = bitmap(r, 120, 124); !mask.isNull())
+            image = masked(image, mask.image, source.topLeft().toPoint(), QPoint(r.i32(112), r.i32(116)));
         canvas.parallelogramBlt(corners, image, source);
         break;
     }
@@ -836,10 +824,9 @@ void Player::play(quint32 type, Bytes r)
             canvas.stretchBlt(dest, QImage(), QRectF(), rop);
             break;
         }
-        const Dib dib = decodeDib(r.sub(r.u32(48), bmiSize), r.sub(r.u32(56), r.u32(60)), r.u32(64), canvas.palette());
+        const Dib dib = bitmap(r, 64, 48);
         if (dib.isNull())
             break;
-        canvas.countDecodedPixels(qint64(dib.image.width()) * dib.image.height());
         QRectF source(r.i32(32), r.i32(36), r.i32(40), r.i32(44));
         if (dib.bottomUp) // rows counted from the bottom of a bottom-up bitmap
             source.moveTop(dib.image.height() - source.top() - source.height());
@@ -854,6 +841,18 @@ void Player::play(quint32 type, Bytes r)
     default:
         break;
     }
+}
+
+Dib Player::bitmap(Bytes r, qint64 usageAt, qint64 infoAt, bool keepAlpha)
+{
+    const qint64 infoSize = r.u32(infoAt + 4);
+    if (infoSize == 0)
+        return {};
+    Dib dib = decodeDib(r.sub(r.u32(infoAt), infoSize), r.sub(r.u32(infoAt + 8), r.u32(infoAt + 12)), r.u32(usageAt),
+                        canvas.palette(), keepAlpha);
+    if (!dib.isNull())
+        canvas.countDecodedPixels(qint64(dib.image.width()) * dib.image.height());
+    return dib;
 }
 
 void Player::text(Bytes r, qint64 at, bool wide, bool rectMayBeLeftOut)

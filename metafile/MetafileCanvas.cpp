@@ -1371,17 +1371,21 @@ void MetafileCanvas::stretchBlt(const QRectF& dest, const QImage& image, const Q
     const double sy = dest.height() / source.height();
     const QTransform sourceToLogical(sx, 0, 0, sy, dest.x() - source.x() * sx, dest.y() - source.y() * sy);
     const QRect part = source.normalized().toAlignedRect().intersected(image.rect());
-    if (part.isEmpty())
-        return;
-    const QTransform toPicture = sourceToLogical * t;
+    drawImagePart(sourceToLogical * t, image, part, mode);
+}
+
+bool MetafileCanvas::drawImagePart(const QTransform& toPicture, const QImage& image, const QRect& part,
+                                   QPainter::CompositionMode mode)
+{
     Work work;
     work.perPixel = 4; // sampled through a transform
-    if (!usable(toPicture) || !charge(toPicture.mapRect(QRectF(part)), work))
-        return;
+    if (part.isEmpty() || !usable(toPicture) || !charge(toPicture.mapRect(QRectF(part)), work))
+        return false;
     applyClip();
     m_painter.setCompositionMode(mode);
     m_painter.setTransform(toPicture * m_base);
     m_painter.drawImage(part.topLeft(), image, part);
+    return true;
 }
 
 void MetafileCanvas::alphaBlend(const QRectF& dest, const QImage& image, const QRectF& source, int constantAlpha)
@@ -1394,15 +1398,8 @@ void MetafileCanvas::alphaBlend(const QRectF& dest, const QImage& image, const Q
     const double sy = dest.height() / source.height();
     const QTransform toPicture = QTransform(sx, 0, 0, sy, dest.x() - source.x() * sx, dest.y() - source.y() * sy) * t;
     const QRect part = source.normalized().toAlignedRect().intersected(image.rect());
-    Work work;
-    work.perPixel = 4;
-    if (part.isEmpty() || !usable(toPicture) || !charge(toPicture.mapRect(QRectF(part)), work))
-        return;
-    applyClip();
-    m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    m_painter.setTransform(toPicture * m_base);
     m_painter.setOpacity(std::clamp(constantAlpha, 0, 255) / 255.0);
-    m_painter.drawImage(part.topLeft(), image, part);
+    drawImagePart(toPicture, image, part, QPainter::CompositionMode_SourceOver);
     m_painter.setOpacity(1);
 }
 
@@ -1417,15 +1414,7 @@ void MetafileCanvas::parallelogramBlt(const std::array<QPointF, 3>& corners, con
                                      corners[0].x() - source.x() * across.x() - source.y() * down.x(),
                                      corners[0].y() - source.x() * across.y() - source.y() * down.y());
     const QRect part = source.normalized().toAlignedRect().intersected(image.rect());
-    const QTransform toPicture = sourceToLogical * full();
-    Work work;
-    work.perPixel = 4;
-    if (part.isEmpty() || !usable(toPicture) || !charge(toPicture.mapRect(QRectF(part)), work))
-        return;
-    applyClip();
-    m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    m_painter.setTransform(toPicture * m_base);
-    m_painter.drawImage(part.topLeft(), image, part);
+    drawImagePart(sourceToLogical * full(), image, part, QPainter::CompositionMode_SourceOver);
 }
 
 // Gradients and regions -----------------------------------------------------------------------

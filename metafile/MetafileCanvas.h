@@ -224,6 +224,10 @@ private:
     };
 
     const QTransform& full();
+    // Part of an image through a transform onto the picture, clipped and charged to the budget.
+    // False when nothing was drawn (the transform is unusable or the budget spent).
+    bool drawImagePart(const QTransform& toPicture, const QImage& image, const QRect& part,
+                       QPainter::CompositionMode mode);
     void changed() { m_fullValid = false; }
     QTransform pageToDevice() const;
     double lengthScale();

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include <utility>
+
 #include <gtest/gtest.h>
 
 using namespace mfw;
@@ -800,24 +802,31 @@ TEST(EmfPlayback, the_meta_region_holds_when_the_clip_is_cleared)
     EXPECT_EQ(px(image, 10, 10), px(kGreen));
 }
 
-TEST(EmfPlayback, mask_blt_and_plg_blt_copy_only_what_the_mask_lets_through)
+// A MaskBlt of a red square through a mask that lets its left half through, at (10, 10), and
+// a PlgBlt of the same onto a slanted parallelogram with corners (100, 10), (140, 10), (120, 50).
+std::pair<mfw::Bytes, mfw::Bytes> maskedBlits(int side)
 {
-    QImage red(20, 20, QImage::Format_RGB32);
+    QImage red(side, side, QImage::Format_RGB32);
     red.fill(qt(kRed));
-    QImage leftHalf(20, 20, QImage::Format_RGB32);
+    QImage leftHalf(side, side, QImage::Format_RGB32);
     leftHalf.fill(Qt::black);
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 10; ++x)
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side / 2; ++x)
             leftHalf.setPixel(x, y, qRgb(255, 255, 255));
-
     // MaskBlt: MAKEROP4(SRCCOPY, the destination as it is).
     mfw::Bytes mask;
-    mask.zeros(16).i32(10).i32(10).i32(20).i32(20).u32(0xAACC0020).i32(0).i32(0);
+    mask.zeros(16).i32(10).i32(10).i32(side).i32(side).u32(0xAACC0020).i32(0).i32(0);
     appendBitmaps(mask, 128, makeDib(red, 24), makeDib(leftHalf, 1), QPoint(0, 0));
-    // PlgBlt onto a slanted parallelogram: upper left, upper right, lower left.
+    // PlgBlt: upper left, upper right, lower left.
     mfw::Bytes plg;
-    plg.zeros(16).i32(100).i32(10).i32(140).i32(10).i32(120).i32(50).i32(0).i32(0).i32(20).i32(20);
+    plg.zeros(16).i32(100).i32(10).i32(140).i32(10).i32(120).i32(50).i32(0).i32(0).i32(side).i32(side);
     appendBitmaps(plg, 140, makeDib(red, 24), makeDib(leftHalf, 1), QPoint(0, 0));
+    return { mask, plg };
+}
+
+TEST(EmfPlayback, mask_blt_and_plg_blt_copy_only_what_the_mask_lets_through)
+{
+    const auto [mask, plg] = maskedBlits(20);
     Emf emf = Emf::pixels(240, 120);
     emf.record(78, mask).record(79, plg);
     const QImage image = render(emf.finish());
@@ -1405,19 +1414,7 @@ TEST(MetafileSeeds, the_fuzz_corpus_holds_the_generators_files)
         seeds.append({ QStringLiteral("regions.wmf"), wmf.placeable(0, 0, 100, 100, 96, 4) });
     }
     {
-        QImage red(6, 6, QImage::Format_RGB32);
-        red.fill(qt(kRed));
-        QImage leftHalf(6, 6, QImage::Format_RGB32);
-        leftHalf.fill(Qt::black);
-        for (int y = 0; y < 6; ++y)
-            for (int x = 0; x < 3; ++x)
-                leftHalf.setPixel(x, y, qRgb(255, 255, 255));
-        mfw::Bytes mask;
-        mask.zeros(16).i32(10).i32(10).i32(6).i32(6).u32(0xAACC0020).i32(0).i32(0);
-        appendBitmaps(mask, 128, makeDib(red, 24), makeDib(leftHalf, 1), QPoint(0, 0));
-        mfw::Bytes plg;
-        plg.zeros(16).i32(100).i32(10).i32(140).i32(10).i32(120).i32(50).i32(0).i32(0).i32(6).i32(6);
-        appendBitmaps(plg, 140, makeDib(red, 24), makeDib(leftHalf, 1), QPoint(0, 0));
+        const auto [mask, plg] = maskedBlits(6);
         mfw::Bytes text;
         text.zeros(16).u32(1).f32(1).f32(1).u32(2);
         text.i32(10).i32(60).u32(2).u32(120).u32(0).i32(0).i32(0).i32(0).i32(0).u32(0);
