@@ -98,6 +98,8 @@ enum : quint32 {
     EmrCreateDibPatternBrushPt = 94,
     EmrExtCreatePen = 95,
     EmrFillRgn = 71,
+    EmrFrameRgn = 72,
+    EmrInvertRgn = 73,
     EmrPaintRgn = 74,
     EmrSetDiBitsToDevice = 80,
     EmrAlphaBlend = 114,
@@ -138,6 +140,15 @@ struct Player {
     // The bitmap a record carries: its colour usage at usageAt, and the offsets and sizes of its
     // header and bits in four fields from infoAt. Its pixels count against the picture's budget.
     Dib bitmap(Bytes r, qint64 usageAt, qint64 infoAt, bool keepAlpha = false);
+    // The brush a record names: a stock one, or one the file made; none for anything else.
+    std::optional<GdiBrush> brushAt(quint32 index) const
+    {
+        if (auto it = objects.constFind(index); it != objects.constEnd() && it->kind == Object::Kind::Brush)
+            return it->brush;
+        if (index & kStockObject)
+            return MetafileCanvas::stockBrush(int(index & ~kStockObject));
+        return std::nullopt;
+    }
 };
 
 QPointF pointL(Bytes r, qint64 at)
@@ -652,18 +663,27 @@ void Player::play(quint32 type, Bytes r)
         const qint64 at = fill ? 32 : 28;
         if (size < at + 32)
             break;
-        std::optional<GdiBrush> brush = canvas.brush();
-        if (fill) {
-            const quint32 index = r.u32(28);
-            brush = index & kStockObject ? MetafileCanvas::stockBrush(int(index & ~kStockObject)) : std::nullopt;
-            if (auto it = objects.constFind(index); it != objects.constEnd() && it->kind == Object::Kind::Brush)
-                brush = it->brush;
-        }
+        const std::optional<GdiBrush> brush = fill ? brushAt(r.u32(28)) : canvas.brush();
         const std::optional<QPainterPath> region = readRegion(r, at, r.u32(24));
         if (brush && region)
             canvas.fillRegion(*region, *brush);
         break;
     }
+    case EmrFrameRgn: {
+        if (size < 72)
+            break;
+        const std::optional<GdiBrush> brush = brushAt(r.u32(28));
+        const std::optional<QPainterPath> region = readRegion(r, 40, r.u32(24));
+        if (brush && region)
+            canvas.frameRegion(*region, *brush, r.i32(32), r.i32(36));
+        break;
+    }
+    case EmrInvertRgn:
+        if (size >= 60) {
+            if (const std::optional<QPainterPath> region = readRegion(r, 28, r.u32(24)))
+                canvas.invertRegion(*region);
+        }
+        break;
     case EmrGradientFill: {
         if (size < 36)
             break;

@@ -1494,6 +1494,34 @@ void MetafileCanvas::fillRegion(const QPainterPath& logical, const GdiBrush& bru
     m_s.brush = selected;
 }
 
+void MetafileCanvas::frameRegion(const QPainterPath& logical, const GdiBrush& brush, double width, double height)
+{
+    // What stays of the region when it is moved by the border's size each way is its inside;
+    // the rest is the border.
+    if (!std::isfinite(width) || !std::isfinite(height))
+        return;
+    const double w = std::abs(width);
+    const double h = std::abs(height);
+    QPainterPath inside = logical;
+    for (const QPointF shift : { QPointF(w, 0), QPointF(-w, 0), QPointF(0, h), QPointF(0, -h) })
+        inside = inside.intersected(logical.translated(shift));
+    fillRegion(logical.subtracted(inside), brush);
+}
+
+void MetafileCanvas::invertRegion(const QPainterPath& logical)
+{
+    const QTransform& t = full();
+    if (m_pathOpen || !usable(t) || !charge(t.mapRect(logical.boundingRect())))
+        return;
+    applyClip();
+    m_painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    m_painter.setTransform(t * m_base);
+    m_painter.setPen(Qt::NoPen);
+    m_painter.setBrush(Qt::white);
+    m_painter.drawPath(logical);
+    m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
 // Clipping -----------------------------------------------------------------------------------
 
 void MetafileCanvas::setClip(std::optional<QPainterPath> clip)

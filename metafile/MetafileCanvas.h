@@ -167,6 +167,11 @@ public:
     void gradientTriangle(const std::array<QPointF, 3>& corners, const std::array<QRgb, 3>& colours);
     // FillRgn and PaintRgn: a region, in logical units, filled with a brush.
     void fillRegion(const QPainterPath& logical, const GdiBrush& brush);
+    // FrameRgn: a border just inside the region, width units wide at its sides and height units
+    // tall at its top and bottom, painted with a brush.
+    void frameRegion(const QPainterPath& logical, const GdiBrush& brush, double width, double height);
+    // InvertRgn: every colour in the region turned to its opposite.
+    void invertRegion(const QPainterPath& logical);
     const GdiBrush& brush() const { return m_s.brush; }
     void countDecodedPixels(qint64 pixels) { m_budget -= pixels; }
 

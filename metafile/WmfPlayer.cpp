@@ -23,6 +23,7 @@ enum : quint16 {
     MetaSetBkMode = 0x0102,
     MetaSetMapMode = 0x0103,
     MetaSetRop2 = 0x0104,
+    MetaInvertRegion = 0x012A,
     MetaPaintRegion = 0x012B,
     MetaSetPolyFillMode = 0x0106,
     MetaRestoreDc = 0x0127,
@@ -57,6 +58,7 @@ enum : quint16 {
     MetaEllipse = 0x0418,
     MetaRectangle = 0x041B,
     MetaSetPixel = 0x041F,
+    MetaFrameRegion = 0x0429,
     MetaTextOut = 0x0521,
     MetaPolyPolygon = 0x0538,
     MetaRoundRect = 0x061C,
@@ -560,6 +562,20 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
     case MetaOffsetClipRgn:
         if (p.need(2))
             canvas.offsetClip(p.point(0));
+        break;
+    case MetaFrameRegion:
+        if (p.need(4)) {
+            const Object* region = objects.at(p.u(0));
+            const Object* brush = objects.at(p.u(1));
+            if (region && region->kind == Object::Kind::Region && brush && brush->kind == Object::Kind::Brush)
+                canvas.frameRegion(region->region, brush->brush, p.s(3), p.s(2));
+        }
+        break;
+    case MetaInvertRegion:
+        if (p.need(1)) {
+            if (const Object* region = objects.at(p.u(0)); region && region->kind == Object::Kind::Region)
+                canvas.invertRegion(region->region);
+        }
         break;
     case MetaSelectClipRegion:
         // The region becomes the clip, in device units as SelectClipRgn takes it; a slot that

@@ -278,6 +278,28 @@ TEST(WmfPlayback, regions_fill_paint_and_clip_by_their_spans)
     EXPECT_EQ(px(image, 20, 45), kWhitePx);
 }
 
+TEST(WmfPlayback, regions_are_framed_inside_their_edges_and_inverted)
+{
+    Wmf wmf;
+    wmf.createPen(5, 0, 0).selectObject(0).createBrush(0, kBlack).selectObject(1);
+    wmf.record(0x06FF, regionRecord()); // slot 2: the bar over two posts
+    wmf.createBrush(0, kBlue);          // slot 3
+    wmf.words(0x0429, { 2, 3, 4, 6 });  // FrameRegion: 6 wide at the sides, 4 tall top and bottom
+    wmf.rectangle(0, 70, 100, 100).record(0x06FF, Bytes().u16(0).i16(6).u32(0).i16(0).i16(1).i16(0).i16(0).i16(70).i16(100).i16(100).u16(2).i16(80).i16(90).i16(0).i16(100).u16(2));
+    wmf.words(0x012A, { 4 }); // InvertRegion over part of the black rectangle
+    const QImage image = render(wmf.placeable(0, 0, 100, 100, 96, 5));
+    EXPECT_EQ(px(image, 12, 20), px(kBlue));      // the bar's left edge, inside
+    EXPECT_EQ(px(image, 50, 12), px(kBlue));      // its top edge
+    EXPECT_EQ(px(image, 50, 20), kWhitePx);       // its middle stays as it was
+    EXPECT_EQ(px(image, 50, 27), px(kBlue));      // the bar's bottom edge between the posts
+    EXPECT_EQ(px(image, 20, 28), kWhitePx);       // where the bar runs on into a post
+    EXPECT_EQ(px(image, 20, 45), kWhitePx);       // the left post's middle
+    EXPECT_EQ(px(image, 28, 45), px(kBlue));      // its right edge
+    EXPECT_EQ(px(image, 5, 20), kWhitePx);        // outside the region
+    EXPECT_EQ(px(image, 50, 85), kWhitePx) << "black inverted";
+    EXPECT_EQ(px(image, 50, 75), px(kBlack)) << "outside the inverted band";
+}
+
 TEST(WmfPlayback, arcs_pies_chords_and_rounded_rectangles)
 {
     Wmf wmf;
@@ -610,6 +632,30 @@ QByteArray withBounds(QByteArray file, QRect bounds)
     for (int i = 0; i < 4; ++i)
         qToLittleEndian(values[i], file.data() + 8 + 4 * i);
     return file;
+}
+
+TEST(EmfPlayback, regions_are_framed_and_inverted)
+{
+    // A region's data: its header, then its rectangles.
+    const auto regionData = [](QRect r) {
+        Bytes d;
+        d.u32(32).u32(1).u32(1).u32(16).zeros(16).i32(r.left()).i32(r.top()).i32(r.right() + 1).i32(r.bottom() + 1);
+        return d;
+    };
+    Emf emf = Emf::pixels(240, 120);
+    emf.createBrush(1, 0, kGreen).createBrush(2, 0, kBlack).selectObject(2);
+    const Bytes framed = regionData(QRect(10, 10, 60, 40));
+    emf.record(72, Bytes().zeros(16).u32(quint32(framed.d.size())).u32(1).i32(5).i32(3).raw(framed.d));
+    emf.createPen(3, 5, 0, 0).selectObject(3).rectangle(100, 10, 200, 60);
+    const Bytes inverted = regionData(QRect(150, 10, 50, 50));
+    emf.record(73, Bytes().zeros(16).u32(quint32(inverted.d.size())).raw(inverted.d));
+    const QImage image = render(emf.finish());
+    EXPECT_EQ(px(image, 12, 30), px(kGreen));  // left side, 5 wide
+    EXPECT_EQ(px(image, 40, 11), px(kGreen));  // top, 3 tall
+    EXPECT_EQ(px(image, 16, 30), kWhitePx);    // inside the border
+    EXPECT_EQ(px(image, 40, 14), kWhitePx);
+    EXPECT_EQ(px(image, 120, 30), px(kBlack));
+    EXPECT_EQ(px(image, 170, 30), kWhitePx) << "black inverted";
 }
 
 TEST(EmfPlayback, a_drawing_placed_by_its_bounds_away_from_the_frame_is_shown_whole)
@@ -1410,7 +1456,8 @@ TEST(MetafileSeeds, the_fuzz_corpus_holds_the_generators_files)
         Wmf wmf;
         wmf.createPen(5, 0, 0).selectObject(0).createBrush(0, kRed).selectObject(1);
         wmf.record(0x06FF, regionRecord()).createBrush(0, kGreen);
-        wmf.words(0x0228, { 2, 3 }).words(0x012B, { 2 }).words(0x012C, { 2 }).rectangle(0, 0, 100, 100);
+        wmf.words(0x0228, { 2, 3 }).words(0x012B, { 2 }).words(0x0429, { 2, 3, 4, 6 }).words(0x012A, { 2 });
+        wmf.words(0x012C, { 2 }).rectangle(0, 0, 100, 100);
         seeds.append({ QStringLiteral("regions.wmf"), wmf.placeable(0, 0, 100, 100, 96, 4) });
     }
     {
