@@ -996,12 +996,14 @@ Layout scanEmf(Bytes file)
     l.frame = QRectF(left / 100 * pxPerMmX, top / 100 * pxPerMmY, width / 100 * pxPerMmX, height / 100 * pxPerMmY);
     // Some writers place the drawing by its bounds and leave the frame at the origin, away from
     // it: played through that frame, the picture would be all but empty. When the bounds are a
-    // real drawing's (a good part of the frame's size) and mostly miss the frame, they are the
-    // picture instead.
+    // real drawing's (each side between a quarter of the frame's and four times it) and mostly
+    // miss the frame, they are the picture instead.
     const QRectF bounds(file.i32(8), file.i32(12), double(file.i32(16)) - file.i32(8) + 1,
                         double(file.i32(20)) - file.i32(12) + 1);
     const auto area = [](const QRectF& r) { return r.isValid() ? r.width() * r.height() : 0.0; };
-    if (area(bounds) >= area(l.frame) / 4 && area(l.frame.intersected(bounds)) < area(bounds) / 2) {
+    const auto near = [](double side, double frameSide) { return side >= frameSide / 4 && side <= frameSide * 4; };
+    if (near(bounds.width(), l.frame.width()) && near(bounds.height(), l.frame.height())
+        && area(l.frame.intersected(bounds)) < area(bounds) / 2) {
         const QSize size(int(std::lround(bounds.width() / pxPerMmX * 96 / 25.4)),
                          int(std::lround(bounds.height() / pxPerMmY * 96 / 25.4)));
         if (size.width() >= 1 && size.height() >= 1 && size.width() <= Metafile::kMaxSide

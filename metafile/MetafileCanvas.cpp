@@ -57,6 +57,17 @@ bool usable(const QTransform& t)
     return finite(t) && t.isAffine() && std::abs(t.determinant()) > 1e-12;
 }
 
+// Whether a transform squashes what it draws nearly flat: its smaller stretch under a
+// sixteenth of its larger. Qt's glyph cache fails on such a transform (it copies from a glyph
+// bitmap that was never made), so text under it is drawn from its outlines.
+bool squashes(const QTransform& t)
+{
+    const double across = std::hypot(t.m11(), t.m12());
+    const double down = std::hypot(t.m21(), t.m22());
+    const double larger = std::max(across, down);
+    return !(larger > 0) || std::abs(t.determinant()) < larger * larger / 256;
+}
+
 bool sane(const QRectF& r)
 {
     return std::isfinite(r.left()) && std::isfinite(r.top()) && std::isfinite(r.right()) && std::isfinite(r.bottom())
@@ -1257,10 +1268,8 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, quint32
         m_s.position = t.inverted().map(local.map(QPointF(along, 0)));
     }
 
-    if (m_pathOpen) {
-        m_budget -= kCostPerPathCharacter * text.starts.size();
-        if (m_pathOverflow || exhausted())
-            return;
+    // The characters as outlines, each at its own place when the file spaces them.
+    const auto outlines = [&] {
         QPainterPath glyphs;
         if (offsets.isEmpty()) {
             glyphs.addText(QPointF(x0, baseline), font, text.text);
@@ -1271,7 +1280,14 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, quint32
                 glyphs.addText(QPointF(x0 + offsets.value(i), baseline), font, text.text.sliced(from, to - from));
             }
         }
-        QPainterPath mapped = local.map(glyphs);
+        return glyphs;
+    };
+
+    if (m_pathOpen) {
+        m_budget -= kCostPerPathCharacter * text.starts.size();
+        if (m_pathOverflow || exhausted())
+            return;
+        QPainterPath mapped = local.map(outlines());
         if (sane(mapped.controlPointRect()) && !m_pathOverflow)
             m_path.addPath(mapped);
         if (pathTooLong())
@@ -1293,6 +1309,10 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, quint32
     m_painter.setTransform(local * m_base);
     if (m_s.bkOpaque)
         m_painter.fillRect(cell, QColor(rgb(m_s.bkColour)));
+    if (squashes(local * m_base)) {
+        m_painter.fillPath(outlines(), QColor(rgb(m_s.textColour)));
+        return;
+    }
     m_painter.setFont(font);
     m_painter.setPen(QColor(rgb(m_s.textColour)));
     if (offsets.isEmpty()) {

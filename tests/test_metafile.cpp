@@ -671,8 +671,9 @@ TEST(EmfPlayback, a_drawing_placed_by_its_bounds_away_from_the_frame_is_shown_wh
     EXPECT_EQ(px(image, 60, 60), px(kRed));
     EXPECT_EQ(px(image, 2, 117), px(kRed));
 
-    // Bounds that are a speck, or that mostly agree with the frame, leave the frame as it is.
-    for (const QRect& bounds : { QRect(300, 300, 10, 10), QRect(20, 20, 96, 96) }) {
+    // Bounds that are a speck or a sliver, or that mostly agree with the frame, leave the frame
+    // as it is.
+    for (const QRect& bounds : { QRect(300, 300, 10, 10), QRect(0, 0, 1, 26625), QRect(20, 20, 96, 96) }) {
         const QImage framed = render(withBounds(emf.finish(), bounds));
         EXPECT_EQ(framed.size(), QSize(96, 96)) << bounds.x();
         EXPECT_EQ(px(framed, 60, 60), kWhitePx) << bounds.x();
@@ -883,6 +884,20 @@ TEST(EmfPlayback, mask_blt_and_plg_blt_copy_only_what_the_mask_lets_through)
     EXPECT_EQ(px(image, 102, 45), kWhitePx) << "left of the slanted edge";
     EXPECT_EQ(px(image, 115, 30), px(kRed)) << "the left half of the source, slanted";
     EXPECT_EQ(px(image, 135, 30), kWhitePx) << "the right half is masked out";
+}
+
+TEST(EmfPlayback, turned_text_in_a_picture_squashed_almost_flat_is_drawn_from_its_outlines)
+{
+    // A picture one pixel wide and 26,625 tall, asked for at 64 by 40: turned text would go
+    // through Qt's glyph cache under a transform it cannot render (it copies from a glyph bitmap
+    // that was never made). Outlines draw it instead.
+    Emf emf(QRect(QPoint(0, 0), QPoint(26, 704500)));
+    emf.createFont(1, -32, 0, QStringLiteral("Arial")).selectObject(1).setBkMode(1).setTextColor(kBlack);
+    emf.setWorldTransform(QTransform().rotate(73) * QTransform::fromTranslate(0, 13000));
+    emf.extTextOutW(0, 0, QStringLiteral("Bus"));
+    const Metafile::Rendering r = Metafile::render(emf.finish(), { QRect(), QSize(64, 40), QRect() });
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.image.size(), QSize(64, 40));
 }
 
 TEST(EmfPlayback, wide_text_bitmaps_and_stock_objects)
