@@ -238,15 +238,17 @@ QImage withoutColour(const QImage& image, QRgb key)
 QImage masked(const QImage& source, const QImage& mask, QPoint sourceAt, QPoint maskAt)
 {
     QImage out = source.convertToFormat(QImage::Format_ARGB32);
-    const QPoint shift = maskAt - sourceAt;
+    // The file's coordinates may be anything: the shift is worked out wide.
+    const qint64 shiftX = qint64(maskAt.x()) - sourceAt.x();
+    const qint64 shiftY = qint64(maskAt.y()) - sourceAt.y();
     for (int y = 0; y < out.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-        const int my = y + shift.y();
+        const qint64 my = y + shiftY;
         if (my < 0 || my >= mask.height())
             continue;
         for (int x = 0; x < out.width(); ++x) {
-            const int mx = x + shift.x();
-            if (mx >= 0 && mx < mask.width() && qGray(mask.pixel(mx, my)) < 128)
+            const qint64 mx = x + shiftX;
+            if (mx >= 0 && mx < mask.width() && qGray(mask.pixel(int(mx), int(my))) < 128)
                 line[x] = 0;
         }
     }

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include <limits>
 #include <utility>
 
 #include <gtest/gtest.h>
@@ -851,7 +852,7 @@ TEST(EmfPlayback, the_meta_region_holds_when_the_clip_is_cleared)
 
 // A MaskBlt of a red square through a mask that lets its left half through, at (10, 10), and
 // a PlgBlt of the same onto a slanted parallelogram with corners (100, 10), (140, 10), (120, 50).
-std::pair<mfw::Bytes, mfw::Bytes> maskedBlits(int side)
+std::pair<mfw::Bytes, mfw::Bytes> maskedBlits(int side, QPoint sourceAt = {})
 {
     QImage red(side, side, QImage::Format_RGB32);
     red.fill(qt(kRed));
@@ -862,7 +863,7 @@ std::pair<mfw::Bytes, mfw::Bytes> maskedBlits(int side)
             leftHalf.setPixel(x, y, qRgb(255, 255, 255));
     // MaskBlt: MAKEROP4(SRCCOPY, the destination as it is).
     mfw::Bytes mask;
-    mask.zeros(16).i32(10).i32(10).i32(side).i32(side).u32(0xAACC0020).i32(0).i32(0);
+    mask.zeros(16).i32(10).i32(10).i32(side).i32(side).u32(0xAACC0020).i32(sourceAt.x()).i32(sourceAt.y());
     appendBitmaps(mask, 128, makeDib(red, 24), makeDib(leftHalf, 1), QPoint(0, 0));
     // PlgBlt: upper left, upper right, lower left.
     mfw::Bytes plg;
@@ -884,6 +885,12 @@ TEST(EmfPlayback, mask_blt_and_plg_blt_copy_only_what_the_mask_lets_through)
     EXPECT_EQ(px(image, 102, 45), kWhitePx) << "left of the slanted edge";
     EXPECT_EQ(px(image, 115, 30), px(kRed)) << "the left half of the source, slanted";
     EXPECT_EQ(px(image, 135, 30), kWhitePx) << "the right half is masked out";
+
+    // A source corner at the far end of the coordinates: nothing of the bitmap is there to draw,
+    // and the distance to the mask's corner does not fit an int.
+    Emf far = Emf::pixels(240, 120);
+    far.record(78, maskedBlits(4, QPoint(std::numeric_limits<int>::min(), 0)).first);
+    EXPECT_TRUE(Metafile::render(far.finish()).ok());
 }
 
 TEST(EmfPlayback, turned_text_in_a_picture_squashed_almost_flat_is_drawn_from_its_outlines)
