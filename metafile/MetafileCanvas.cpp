@@ -1522,6 +1522,12 @@ void MetafileCanvas::frameRegion(const QPainterPath& logical, const GdiBrush& br
         return;
     const double w = std::abs(width);
     const double h = std::abs(height);
+    // Four boolean operations on the region: bounded and paid for as the clip's are.
+    if (logical.elementCount() > kMaxClipElements / 4)
+        return;
+    m_budget -= kCostPerClipElement * 4 * logical.elementCount();
+    if (exhausted())
+        return;
     QPainterPath inside = logical;
     for (const QPointF shift : { QPointF(w, 0), QPointF(-w, 0), QPointF(0, h), QPointF(0, -h) })
         inside = inside.intersected(logical.translated(shift));
@@ -1625,6 +1631,12 @@ void MetafileCanvas::setMetaRegion()
 {
     if (!m_s.clip)
         return;
+    if (m_s.meta) {
+        const int elements = m_s.meta->elementCount() + m_s.clip->elementCount();
+        m_budget -= kCostPerClipElement * elements;
+        if (elements > kMaxClipElements || exhausted())
+            return;
+    }
     m_s.meta = m_s.meta ? m_s.meta->intersected(*m_s.clip) : *m_s.clip;
     setClip(std::nullopt);
 }
