@@ -5,8 +5,6 @@
 #include "elements/RepaintBatch.h"
 #include "settings/frmSet.h"
 
-#include <QRadioButton>
-#include <QScrollBar>
 
 namespace {
 
@@ -20,13 +18,14 @@ private:
     RepaintBatch m_batch;
 };
 
+// The desk's options: both leaves, the left one, or (with the third option, or none) the right.
 Doors::LeafChoice chosenLeaves(const frmSet& desk)
 {
-    if (desk.Option1(0)->isChecked())
-        return Doors::LeafChoice::Both;
-    if (desk.Option1(1)->isChecked())
-        return Doors::LeafChoice::Left;
-    return Doors::LeafChoice::Right;
+    switch (desk.Mode()) {
+    case 0: return Doors::LeafChoice::Both;
+    case 1: return Doors::LeafChoice::Left;
+    default: return Doors::LeafChoice::Right;
+    }
 }
 
 } // namespace
@@ -43,7 +42,7 @@ DoorDriver::DoorDriver(QWidget& window, Common& common, ControlArray<ImageElemen
 void DoorDriver::driveFront(frmSet& desk, Doors::Pacer& pacer)
 {
     Doors::ElementLeaf door(m_frontDoor(2));
-    const Doors::SpeedSource speed = [&desk] { return desk.HScroll1->value(); };
+    const Doors::SpeedSource speed = [&desk] { return desk.frontSpeed(); };
     BatchDisplay display(&m_window);
     if (frmSet::Value(desk.Check1) == 0)
         Doors::closeFrontDoor(door, speed, pacer, display);
@@ -63,7 +62,7 @@ void DoorDriver::driveMiddle(frmSet& desk, Doors::Pacer& pacer)
     const Doors::LeafChoice choice = chosenLeaves(desk);
     Doors::ElementLeaf left(m_middleLeaves(0));
     Doors::ElementLeaf right(m_middleLeaves(1));
-    const Doors::SpeedSource speed = [&desk] { return desk.HScroll2->value(); };
+    const Doors::SpeedSource speed = [&desk] { return desk.middleSpeed(); };
     BatchDisplay display(&m_window);
     if (opening)
         Doors::openMiddleDoor(left, right, choice, speed, pacer, display);
