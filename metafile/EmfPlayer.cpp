@@ -255,28 +255,6 @@ QImage masked(const QImage& source, const QImage& mask, QPoint sourceAt, QPoint 
     return out;
 }
 
-// The whole raster operation for a ternary one's index (the high word of its code).
-quint32 ropFromIndex(quint32 index)
-{
-    switch (index & 0xFF) {
-    case 0xCC: return 0x00CC0020; // SRCCOPY
-    case 0xEE: return 0x00EE0086; // SRCPAINT
-    case 0x88: return 0x008800C6; // SRCAND
-    case 0x66: return 0x00660046; // SRCINVERT
-    case 0x44: return 0x00440328; // SRCERASE
-    case 0x33: return 0x00330008; // NOTSRCCOPY
-    case 0x11: return 0x001100A6; // NOTSRCERASE
-    case 0xBB: return 0x00BB0226; // MERGEPAINT
-    case 0xF0: return 0x00F00021; // PATCOPY
-    case 0x5A: return 0x005A0049; // PATINVERT
-    case 0x55: return 0x00550009; // DSTINVERT
-    case 0x00: return 0x00000042; // BLACKNESS
-    case 0xFF: return 0x00FF0062; // WHITENESS
-    case 0xAA: return 0x00AA0029; // the destination as it is
-    default: return (index & 0xFF) << 16;
-    }
-}
-
 QRgb triVertexColour(Bytes r, qint64 at)
 {
     return qRgb(r.u16(at + 8) >> 8, r.u16(at + 10) >> 8, r.u16(at + 12) >> 8);
@@ -775,7 +753,7 @@ void Player::play(quint32 type, Bytes r)
             break;
         const QRectF dest(r.i32(24), r.i32(28), r.i32(32), r.i32(36));
         const quint32 rop4 = r.u32(40);
-        const quint32 foreground = ropFromIndex(rop4 >> 16);
+        const quint32 foreground = rop4 & 0x00FF0000; // the foreground operation's index
         const qint64 bmiSize = r.u32(88);
         if (bmiSize == 0) {
             canvas.stretchBlt(dest, QImage(), QRectF(), foreground);

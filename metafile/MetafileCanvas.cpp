@@ -1348,25 +1348,27 @@ void MetafileCanvas::stretchBlt(const QRectF& dest, const QImage& image, const Q
         m_painter.drawPath(box);
     };
     QBrush pattern;
-    switch (rop) {
-    case 0x00000042: // BLACKNESS
+    // GDI goes by the operation's index, the high word's low byte; the rest only spells it out.
+    const quint32 index = (rop >> 16) & 0xFF;
+    switch (index) {
+    case 0x00: // BLACKNESS
         fillWith(Qt::black, QPainter::CompositionMode_SourceOver);
         return;
-    case 0x00FF0062: // WHITENESS
+    case 0xFF: // WHITENESS
         fillWith(Qt::white, QPainter::CompositionMode_SourceOver);
         return;
-    case 0x00550009: // DSTINVERT
+    case 0x55: // DSTINVERT
         fillWith(Qt::white, QPainter::RasterOp_SourceXorDestination);
         return;
-    case 0x00F00021: // PATCOPY
+    case 0xF0: // PATCOPY
         if (prepareBrush(pattern))
             fillWith(pattern, QPainter::CompositionMode_SourceOver);
         return;
-    case 0x005A0049: // PATINVERT
+    case 0x5A: // PATINVERT
         if (prepareBrush(pattern))
             fillWith(pattern, QPainter::RasterOp_SourceXorDestination);
         return;
-    case 0x00AA0029: // the destination as it is
+    case 0xAA: // the destination as it is
         return;
     default:
         break;
@@ -1375,14 +1377,14 @@ void MetafileCanvas::stretchBlt(const QRectF& dest, const QImage& image, const Q
         return;
 
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
-    switch (rop) {
-    case 0x00EE0086: mode = QPainter::RasterOp_SourceOrDestination; break;          // SRCPAINT
-    case 0x008800C6: mode = QPainter::RasterOp_SourceAndDestination; break;         // SRCAND
-    case 0x00660046: mode = QPainter::RasterOp_SourceXorDestination; break;         // SRCINVERT
-    case 0x00440328: mode = QPainter::RasterOp_SourceAndNotDestination; break;      // SRCERASE
-    case 0x00330008: mode = QPainter::RasterOp_NotSource; break;                    // NOTSRCCOPY
-    case 0x001100A6: mode = QPainter::RasterOp_NotSourceAndNotDestination; break;   // NOTSRCERASE
-    case 0x00BB0226: mode = QPainter::RasterOp_NotSourceOrDestination; break;       // MERGEPAINT
+    switch (index) {
+    case 0xEE: mode = QPainter::RasterOp_SourceOrDestination; break;          // SRCPAINT
+    case 0x88: mode = QPainter::RasterOp_SourceAndDestination; break;         // SRCAND
+    case 0x66: mode = QPainter::RasterOp_SourceXorDestination; break;         // SRCINVERT
+    case 0x44: mode = QPainter::RasterOp_SourceAndNotDestination; break;      // SRCERASE
+    case 0x33: mode = QPainter::RasterOp_NotSource; break;                    // NOTSRCCOPY
+    case 0x11: mode = QPainter::RasterOp_NotSourceAndNotDestination; break;   // NOTSRCERASE
+    case 0xBB: mode = QPainter::RasterOp_NotSourceOrDestination; break;       // MERGEPAINT
     default: break; // SRCCOPY, and the rest drawn as a copy
     }
 
