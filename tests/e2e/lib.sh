@@ -34,12 +34,23 @@ wait_until() {
 }
 
 # start_display [WIDTHxHEIGHT]: the screen is 1280x1024 unless a test needs room for more.
+# Tests run side by side, and a display number that one test's server is giving up can be taken
+# by the next server while the old one still removes its socket; such a display is unreachable,
+# so a server that does not answer is replaced by a new one.
 start_display() {
-    local fd_file="$E2E_TMP/display"
-    Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
-    E2E_PIDS+=($!)
-    wait_until 10 test -s "$fd_file" || fail "Xvfb did not start"
-    export DISPLAY=":$(head -n1 "$fd_file")"
+    local attempt fd_file xvfb
+    for attempt in 1 2 3; do
+        fd_file="$E2E_TMP/display.$attempt"
+        Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+        xvfb=$!
+        E2E_PIDS+=($xvfb)
+        wait_until 10 test -s "$fd_file" || fail "Xvfb did not start"
+        export DISPLAY=":$(head -n1 "$fd_file")"
+        wait_until 5 xdpyinfo && break
+        echo "display $DISPLAY does not answer; starting another" >&2
+        kill "$xvfb" 2>/dev/null || true
+        ((attempt < 3)) || fail "no reachable display"
+    done
     openbox >"$E2E_TMP/openbox.log" 2>&1 &
     E2E_PIDS+=($!)
     wait_until 30 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' \
@@ -172,4 +183,20 @@ choose_sign_folder() {
 
 pass() {
     echo "PASS: $(basename "$0" .sh)"
+}
+
+# choose_in_file_dialog PATH: waits until the open-file dialog has the keyboard, enters PATH
+# and waits until the dialog has gone. Keys typed before it has the focus would go elsewhere,
+# and a slow build can take seconds to show it.
+choose_in_file_dialog() {
+    local dialog
+    wait_until 30 xdotool search --onlyvisible --name '^Open$' || fail "no file dialog"
+    dialog=$(xdotool search --onlyvisible --name '^Open$' | head -n1)
+    if ! wait_until 10 sh -c "[ \"\$(xdotool getwindowfocus)\" = $dialog ]"; then
+        xdotool windowactivate --sync "$dialog" || true
+    fi
+    xdotool key --clearmodifiers ctrl+a
+    xdotool type --delay 5 "$1"
+    xdotool key Return
+    wait_until 30 sh -c "! xdotool search --onlyvisible --name '^Open\$'" || fail "the file dialog did not take $1"
 }

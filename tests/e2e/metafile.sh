@@ -42,10 +42,7 @@ base=$(xdotool search --onlyvisible --classname RX27A0022 | wc -l)
 click_client "$BUS_WIN" 700 150 3
 wait_until 5 sh -c "[ \$(xdotool search --onlyvisible --classname RX27A0022 | wc -l) -gt $base ]" || fail "no menu"
 xdotool key Down Down Down Return
-wait_until 10 sh -c "[ \$(xdotool search --onlyvisible --classname RX27A0022 | wc -l) -gt $base ]" || fail "no file dialog"
-sleep 1
-xdotool type --delay 5 "$signs/b.EMF"
-xdotool key Return
+choose_in_file_dialog "$signs/b.EMF"
 board_shows_emf() { bus_shot; (($(count_colour 240x120+213+122 red) > 500)); }
 wait_until 40 board_shows_emf || fail "the signboard does not show the EMF"
 [[ -n "${E2E_ARTIFACTS:-}" ]] && cp "$E2E_TMP/s.png" "$E2E_ARTIFACTS/metafile-signboard.png"
@@ -54,11 +51,7 @@ wait_until 40 board_shows_emf || fail "the signboard does not show the EMF"
 click_client "$BUS_WIN" 700 150 3
 wait_until 5 sh -c "[ \$(xdotool search --onlyvisible --classname RX27A0022 | wc -l) -gt $base ]" || fail "no menu"
 xdotool key Down Down Down Return
-wait_until 10 sh -c "[ \$(xdotool search --onlyvisible --classname RX27A0022 | wc -l) -gt $base ]" || fail "no file dialog"
-sleep 1
-xdotool key ctrl+a
-xdotool type --delay 5 "$signs/a.wmf"
-xdotool key Return
+choose_in_file_dialog "$signs/a.wmf"
 board_shows_wmf() { bus_shot; (($(count_colour 190x90+213+122 yellow) > 500)); }
 wait_until 40 board_shows_wmf || fail "the signboard does not show the WMF"
 pass
