@@ -1,8 +1,9 @@
 // Renders every .wmf and .emf in a folder to PNG through QImageReader and our metafile plugin, as
 // the program reads pictures, timing each, for comparing by eye and against other renderers
 // (tools/compare_metafiles.sh):
-//   render_metafiles IN_DIR OUT_DIR
-// Each picture is read at its own size, or scaled to fit 2048 pixels when a side exceeds 4096.
+//   render_metafiles IN_DIR OUT_DIR [SCALE]
+// Each picture is read at its own size, or scaled to fit 2048 pixels when a side exceeds 4096;
+// SCALE enlarges small pictures for looking at them closely.
 // One line per file: name, size drawn, milliseconds (header and drawing), problem.
 #include "metafile/Metafile.h"
 
@@ -14,7 +15,9 @@
 #include <QImageReader>
 #include <QtPlugin>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 Q_IMPORT_PLUGIN(MetafilePlugin)
 
@@ -47,10 +50,11 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s IN_DIR OUT_DIR\n", argv[0]);
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: %s IN_DIR OUT_DIR [SCALE]\n", argv[0]);
         return 2;
     }
+    const double scale = argc == 4 ? std::clamp(std::atof(argv[3]), 0.01, 64.0) : 1.0;
     const QDir in(QString::fromLocal8Bit(argv[1]));
     const QDir out(QString::fromLocal8Bit(argv[2]));
     QDir().mkpath(out.path());
@@ -67,7 +71,8 @@ int main(int argc, char** argv)
         QImage image;
         if (header.ok()) {
             QImageReader reader(in.filePath(name));
-            reader.setScaledSize(drawnSize(header.size));
+            const QSize size = drawnSize(header.size);
+            reader.setScaledSize(scale == 1.0 ? size : (QSizeF(size) * scale).toSize().boundedTo(QSize(4096, 4096)));
             image = reader.read();
         }
         const qint64 ms = clock.elapsed();
