@@ -71,6 +71,7 @@ enum : quint32 {
     EmrFillPath = 62,
     EmrStrokeAndFillPath = 63,
     EmrStrokePath = 64,
+    EmrWidenPath = 66,
     EmrSelectClipPath = 67,
     EmrAbortPath = 68,
     EmrComment = 70,
@@ -611,6 +612,7 @@ void Player::play(quint32 type, Bytes r)
     case EmrFillPath: canvas.fillPath(); break;
     case EmrStrokePath: canvas.strokePath(); break;
     case EmrStrokeAndFillPath: canvas.strokeAndFillPath(); break;
+    case EmrWidenPath: canvas.widenPath(); break;
     case EmrSelectClipPath: canvas.selectClipPath(int(r.u32(8))); break;
 
     case EmrIntersectClipRect:

@@ -1647,6 +1647,7 @@ void MetafileCanvas::setMetaRegion()
 
 void MetafileCanvas::beginPath()
 {
+    m_pathWidened = false;
     m_pathOpen = true;
     m_pathDone = false;
     m_pathOverflow = false;
@@ -1664,6 +1665,7 @@ void MetafileCanvas::endPath()
 
 void MetafileCanvas::abortPath()
 {
+    m_pathWidened = false;
     m_pathOpen = false;
     m_pathDone = false;
     m_pathOverflow = false;
@@ -1681,8 +1683,11 @@ void MetafileCanvas::fillPath()
     if (!m_pathDone)
         return;
     QPainterPath path = m_path;
+    const bool widened = m_pathWidened;
     abortPath();
-    path.setFillRule(m_s.winding ? Qt::WindingFill : Qt::OddEvenFill);
+    // A widened path left in pieces overlaps itself where the stroke turns; alternate filling
+    // would punch holes in the joins that stroking never leaves.
+    path.setFillRule(m_s.winding || widened ? Qt::WindingFill : Qt::OddEvenFill);
     QBrush brush;
     Work work;
     measure(path, QTransform(), work);
@@ -1731,13 +1736,42 @@ void MetafileCanvas::strokeAndFillPath()
     strokePath();
 }
 
+void MetafileCanvas::widenPath()
+{
+    // The path becomes the outline of what stroking it with the current pen would paint, for
+    // filling or clipping with afterwards. GDI widens only with a pen wider than a pixel once
+    // rounded to whole pixels; with any other the path stays as it is.
+    if (!m_pathDone)
+        return;
+    QPen pen;
+    if (!preparePen(pen, true) || pen.style() == Qt::NoPen || pen.widthF() < 1.5)
+        return;
+    Work work;
+    measure(m_path, QTransform(), work);
+    work.stroke = true;
+    work.penPixels = std::max(1.0, pen.widthF());
+    if (!charge(m_path.controlPointRect(), work))
+        return;
+    QPainterPathStroker stroker(pen);
+    m_path = stroker.createStroke(m_path);
+    // The stroker gives overlapping pieces, one for each segment and join. Merged into one
+    // outline they fill, clip and stroke like the single shape GDI makes; a path too long to
+    // merge quickly keeps its pieces and is filled so that they do not cancel out.
+    constexpr int kMaxMergedElements = 4096;
+    if (m_path.elementCount() <= kMaxMergedElements)
+        m_path = m_path.simplified();
+    else
+        m_pathWidened = true;
+}
+
 void MetafileCanvas::selectClipPath(int mode)
 {
     if (!m_pathDone)
         return;
     QPainterPath path = m_path;
+    const bool widened = m_pathWidened;
     abortPath();
-    path.setFillRule(m_s.winding ? Qt::WindingFill : Qt::OddEvenFill);
+    path.setFillRule(m_s.winding || widened ? Qt::WindingFill : Qt::OddEvenFill);
     combineClip(path, mode);
 }
 

@@ -109,6 +109,8 @@ public:
     // Attributes.
     void setTextColour(quint32 colourRef) { m_s.textColour = colourRef; }
     void setBkColour(quint32 colourRef) { m_s.bkColour = colourRef; }
+    QRgb textRgb() const { return rgb(m_s.textColour); }
+    QRgb bkRgb() const { return rgb(m_s.bkColour); }
     void setBkMode(int mode);
     void setPolyFillMode(int mode);
     void setTextAlign(quint32 align) { m_s.textAlign = align; }
@@ -192,6 +194,7 @@ public:
     void fillPath();
     void strokePath();
     void strokeAndFillPath();
+    void widenPath();
     void selectClipPath(int mode);
 
     void saveDC();
@@ -266,6 +269,7 @@ private:
 
     bool m_pathOpen = false;
     bool m_pathDone = false;
+    bool m_pathWidened = false; // the path is a stroke's outline in overlapping pieces
     bool m_pathOverflow = false; // past the size limit: the bracket stays open, drawing nothing
     QPainterPath m_path; // picture pixels
     qint64 m_budget;

@@ -1,6 +1,7 @@
 #include "metafile/MetafileDib.h"
 
 #include <bit>
+#include <cstring>
 #include <optional>
 
 namespace metafile {
@@ -277,6 +278,55 @@ Dib decodePackedDib(Bytes dib, quint32 usage, const QList<QRgb>& palette)
     if (!header)
         return {};
     return decodeDib(dib, dib.from(header->size), usage, palette);
+}
+
+QImage decodeBitmap16(Bytes bitmap, QRgb zeroColour, QRgb oneColour)
+{
+    // Type, width, height, bytes per row, planes, bits per pixel. What GDI wrote carries the
+    // four bytes of a memory pointer after them; the format's description leaves them out. The
+    // size of the pixels says which.
+    constexpr qint64 kHeader = 10;
+    constexpr qint64 kHeaderWithPointer = 14;
+    if (!bitmap.has(0, kHeader))
+        return {};
+    const qint64 width = bitmap.i16(2);
+    const qint64 height = bitmap.i16(4);
+    const qint64 planes = bitmap.u8(8);
+    const qint64 depth = bitmap.u8(9);
+    if (width <= 0 || height <= 0 || planes != 1 || (depth != 1 && depth != 24 && depth != 32)
+        || width * height > kMaxDibPixels)
+        return {};
+    const qint64 stride = (width * depth + 15) / 16 * 2;
+    const qint64 bytes = stride * height;
+    qint64 offset = kHeader;
+    if (bitmap.size() - kHeaderWithPointer == bytes)
+        offset = kHeaderWithPointer;
+    if (!bitmap.has(offset, bytes))
+        return {};
+    const Bytes bits = bitmap.sub(offset, bytes);
+
+    if (depth == 1) {
+        QImage image(int(width), int(height), QImage::Format_Mono);
+        if (image.isNull())
+            return {};
+        image.setColorTable({ zeroColour, oneColour });
+        const qint64 rowBytes = (width + 7) / 8;
+        for (qint64 y = 0; y < height; ++y)
+            std::memcpy(image.scanLine(int(y)), bits.view().data() + y * stride, size_t(rowBytes));
+        return image;
+    }
+    QImage image(int(width), int(height), QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    const qint64 step = depth / 8;
+    for (qint64 y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(int(y)));
+        for (qint64 x = 0; x < width; ++x) {
+            const qint64 at = y * stride + x * step;
+            row[x] = qRgb(bits.u8(at + 2), bits.u8(at + 1), bits.u8(at));
+        }
+    }
+    return image;
 }
 
 } // namespace metafile

@@ -32,4 +32,11 @@ Dib decodeDib(Bytes info, Bytes bits, quint32 usage, const QList<QRgb>& palette,
 // carry them.
 Dib decodePackedDib(Bytes dib, quint32 usage, const QList<QRgb>& palette);
 
+// A device-dependent bitmap as 16-bit Windows stored it in BitBlt and StretchBlt records: a
+// small header, then rows top first, each padded to a whole word. Monochrome pixels take the
+// colours the destination gives them (a 0 bit the text colour, a 1 bit the background colour);
+// 24- and 32-bit pixels are blue, green, red. A null image when malformed, of another depth, or
+// too large.
+QImage decodeBitmap16(Bytes bitmap, QRgb zeroColour, QRgb oneColour);
+
 } // namespace metafile

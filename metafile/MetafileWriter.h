@@ -250,6 +250,40 @@ public:
         b.i16(dest.y()).i16(dest.x()).raw(dib.packed());
         return record(0x0940, b);
     }
+    // A device-dependent bitmap as 16-bit Windows stored one: a monochrome picture, rows top
+    // first and padded to words, set bits where the image is white. withPointer adds the four
+    // bytes of memory pointer GDI wrote after the header.
+    static QByteArray bitmap16(const QImage& mono, bool withPointer)
+    {
+        Bytes b;
+        const int stride = (mono.width() + 15) / 16 * 2;
+        b.u16(0).i16(mono.width()).i16(mono.height()).i16(stride).u8(1).u8(1);
+        if (withPointer)
+            b.u32(0xDEADBEEF);
+        for (int y = 0; y < mono.height(); ++y) {
+            QByteArray row(stride, '\0');
+            for (int x = 0; x < mono.width(); ++x) {
+                if (qGray(mono.pixel(x, y)) > 127)
+                    row[x / 8] = char(row[x / 8] | (0x80 >> (x % 8)));
+            }
+            b.raw(row);
+        }
+        return b.d;
+    }
+    Wmf& bitBlt16(QPoint dest, QRect source, const QByteArray& bitmap, quint32 rop = SrcCopy)
+    {
+        Bytes b;
+        b.u32(rop).i16(source.y()).i16(source.x()).i16(source.height()).i16(source.width());
+        b.i16(dest.y()).i16(dest.x()).raw(bitmap);
+        return record(0x0922, b);
+    }
+    Wmf& stretchBlt16(QRect dest, QRect source, const QByteArray& bitmap, quint32 rop = SrcCopy)
+    {
+        Bytes b;
+        b.u32(rop).i16(source.height()).i16(source.width()).i16(source.y()).i16(source.x());
+        b.i16(dest.height()).i16(dest.width()).i16(dest.y()).i16(dest.x()).raw(bitmap);
+        return record(0x0B23, b);
+    }
     Wmf& setDibToDev(QPoint dest, QRect source, const Dib& dib, int startScan, int scans)
     {
         Bytes b;
@@ -390,6 +424,7 @@ public:
     Emf& fillPath() { return values(62, { 0, 0, 0, 0 }); }
     Emf& strokeAndFillPath() { return values(63, { 0, 0, 0, 0 }); }
     Emf& strokePath() { return values(64, { 0, 0, 0, 0 }); }
+    Emf& widenPath() { return values(66, {}); }
     Emf& selectClipPath(int mode) { return values(67, { mode }); }
 
     Emf& comment(const QByteArray& data) { return record(70, Bytes().u32(quint32(data.size())).raw(data)); }

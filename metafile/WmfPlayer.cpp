@@ -67,8 +67,10 @@ enum : quint16 {
     MetaArc = 0x0817,
     MetaPie = 0x081A,
     MetaChord = 0x0830,
+    MetaBitBlt = 0x0922,
     MetaDibBitBlt = 0x0940,
     MetaExtTextOut = 0x0A32,
+    MetaStretchBlt = 0x0B23,
     MetaDibStretchBlt = 0x0B41,
     MetaSetDibToDev = 0x0D33,
     MetaStretchDib = 0x0F43,
@@ -210,6 +212,15 @@ void blit(MetafileCanvas& canvas, QRectF dest, Bytes dib, QRectF source, quint32
     if (dibOrder && bitmap.bottomUp) // StretchDIBits counts a bottom-up bitmap's rows from the bottom
         source.moveTop(bitmap.image.height() - source.top() - source.height());
     canvas.stretchBlt(dest, bitmap.image, source, rop);
+}
+
+void blitBitmap16(MetafileCanvas& canvas, QRectF dest, Bytes bitmap, QRectF source, quint32 rop)
+{
+    const QImage image = decodeBitmap16(bitmap, canvas.textRgb(), canvas.bkRgb());
+    if (image.isNull())
+        return;
+    canvas.countDecodedPixels(qint64(image.width()) * image.height());
+    canvas.stretchBlt(dest, image, source, rop);
 }
 
 void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileCanvas& canvas, ObjectTable& objects)
@@ -504,6 +515,7 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
         }
         break;
 
+    case MetaBitBlt:
     case MetaDibBitBlt:
         // Without a bitmap the record is one word longer than its function's size byte says.
         if (recordWords == (function >> 8) + 3) {
@@ -512,9 +524,13 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
         } else if (p.need(8)) {
             const QRectF dest(p.s(7), p.s(6), p.s(5), p.s(4));
             const QRectF source(p.s(3), p.s(2), p.s(5), p.s(4));
-            blit(canvas, dest, p.b.from(16), source, p.u32(0), DibRgbColours, false);
+            if (function == MetaBitBlt)
+                blitBitmap16(canvas, dest, p.b.from(16), source, p.u32(0));
+            else
+                blit(canvas, dest, p.b.from(16), source, p.u32(0), DibRgbColours, false);
         }
         break;
+    case MetaStretchBlt:
     case MetaDibStretchBlt:
         if (recordWords == (function >> 8) + 3) {
             if (p.need(11))
@@ -522,7 +538,10 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
         } else if (p.need(10)) {
             const QRectF dest(p.s(9), p.s(8), p.s(7), p.s(6));
             const QRectF source(p.s(5), p.s(4), p.s(3), p.s(2));
-            blit(canvas, dest, p.b.from(20), source, p.u32(0), DibRgbColours, false);
+            if (function == MetaStretchBlt)
+                blitBitmap16(canvas, dest, p.b.from(20), source, p.u32(0));
+            else
+                blit(canvas, dest, p.b.from(20), source, p.u32(0), DibRgbColours, false);
         }
         break;
     case MetaSetDibToDev:

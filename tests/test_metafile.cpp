@@ -384,6 +384,35 @@ TEST(WmfPlayback, dibs_of_every_depth_stretch_into_place_the_right_way_up)
     }
 }
 
+TEST(WmfPlayback, old_device_bitmaps_take_the_text_and_background_colours)
+{
+    // A 2x2 monochrome bitmap, white at its top right only; blitted onto a colour picture its
+    // clear bits take the text colour and its set bits the background colour.
+    QImage mono(2, 2, QImage::Format_RGB32);
+    mono.fill(Qt::black);
+    mono.setPixel(1, 0, qRgb(255, 255, 255));
+    for (bool withPointer : { false, true }) {
+        Wmf wmf;
+        wmf.setTextColor(kRed).setBkColor(kBlue);
+        wmf.stretchBlt16(QRect(10, 10, 40, 40), QRect(0, 0, 2, 2), Wmf::bitmap16(mono, withPointer));
+        wmf.bitBlt16(QPoint(60, 10), QRect(1, 0, 1, 2), Wmf::bitmap16(mono, withPointer)); // right column
+        const QImage image = render(placeable(wmf, 80, 60));
+        EXPECT_EQ(px(image, 20, 20), px(kRed)) << withPointer;
+        EXPECT_EQ(px(image, 40, 20), px(kBlue)) << withPointer;
+        EXPECT_EQ(px(image, 20, 40), px(kRed)) << withPointer;
+        EXPECT_EQ(px(image, 40, 40), px(kRed)) << withPointer;
+        EXPECT_EQ(px(image, 60, 10), px(kBlue)) << withPointer;
+        EXPECT_EQ(px(image, 60, 11), px(kRed)) << withPointer;
+        EXPECT_EQ(px(image, 61, 10), kWhitePx) << withPointer;
+    }
+    // Bits that run short of the rows the header claims draw nothing.
+    QByteArray cut = Wmf::bitmap16(mono, false);
+    cut.chop(2);
+    Wmf wmf;
+    wmf.stretchBlt16(QRect(10, 10, 40, 40), QRect(0, 0, 2, 2), cut);
+    EXPECT_EQ(px(render(placeable(wmf, 80, 60)), 20, 20), kWhitePx);
+}
+
 TEST(WmfPlayback, mask_and_image_blits_combine_by_their_raster_operations)
 {
     // The usual transparent sprite: AND a mask (black where the sprite is), then XOR the sprite
@@ -700,6 +729,26 @@ TEST(EmfPlayback, paths_fill_stroke_and_clip)
     EXPECT_EQ(px(image, 200, 80), kWhitePx);
     EXPECT_EQ(px(image, 200, 103), px(kBlue));
     EXPECT_EQ(px(image, 200, 107), kWhitePx);
+}
+
+TEST(EmfPlayback, a_widened_path_fills_as_the_outline_of_its_stroke)
+{
+    // A 20-pixel pen widens the path of a square's edges; filling it paints a band along the
+    // edges and leaves the middle, with no hole where the band turns the corner.
+    Emf emf = Emf::pixels(200, 200);
+    emf.createPen(1, 0, 20, kBlue).selectObject(1).createBrush(2, 0, kGreen).selectObject(2);
+    emf.beginPath().rectangle(40, 40, 160, 160).endPath().widenPath().fillPath();
+    // With a pen of one pixel GDI leaves the path alone: the filled square shows.
+    emf.createPen(3, 0, 1, kBlue).selectObject(3);
+    emf.beginPath().rectangle(180, 180, 195, 195).endPath().widenPath().fillPath();
+    const QImage image = render(emf.finish());
+    EXPECT_EQ(px(image, 100, 40), px(kGreen)) << "on the edge";
+    EXPECT_EQ(px(image, 100, 33), px(kGreen)) << "half the pen outside";
+    EXPECT_EQ(px(image, 100, 47), px(kGreen)) << "half the pen inside";
+    EXPECT_EQ(px(image, 40, 40), px(kGreen)) << "the corner";
+    EXPECT_EQ(px(image, 100, 100), kWhitePx) << "the middle";
+    EXPECT_EQ(px(image, 100, 25), kWhitePx);
+    EXPECT_EQ(px(image, 188, 188), px(kGreen));
 }
 
 TEST(EmfPlayback, world_transforms_turn_and_scale_what_follows)
@@ -1494,6 +1543,23 @@ TEST(MetafileSeeds, the_fuzz_corpus_holds_the_generators_files)
         emf.createFont(1, -24, 0, QStringLiteral("Arial")).selectObject(1).setBkColor(kYellow);
         emf.record(78, mask).record(79, plg).record(97, text);
         seeds.append({ QStringLiteral("blts_polytext.emf"), emf.finish() });
+    }
+    {
+        QImage mono(9, 3, QImage::Format_RGB32);
+        mono.fill(Qt::white);
+        mono.setPixel(4, 1, qRgb(0, 0, 0));
+        Wmf wmf;
+        wmf.setTextColor(kRed).setBkColor(kBlue);
+        wmf.stretchBlt16(QRect(0, 0, 90, 30), QRect(0, 0, 9, 3), Wmf::bitmap16(mono, true));
+        wmf.bitBlt16(QPoint(0, 40), QRect(0, 0, 9, 3), Wmf::bitmap16(mono, false), SrcInvert);
+        seeds.append({ QStringLiteral("device_bitmaps.wmf"), wmf.placeable(0, 0, 100, 50, 96) });
+    }
+    {
+        Emf emf = Emf::pixels(120, 120);
+        emf.extCreatePen(1, 0x00010000 | 0x2000 | 1, 12, kBlue).selectObject(1).createBrush(2, 0, kGreen).selectObject(2);
+        emf.beginPath().moveTo(10, 10).lineTo(100, 30).lineTo(20, 100).endPath().widenPath().strokeAndFillPath();
+        emf.beginPath().ellipse(40, 40, 110, 110).endPath().widenPath().selectClipPath(5).rectangle(0, 0, 120, 120);
+        seeds.append({ QStringLiteral("widened_paths.emf"), emf.finish() });
     }
 
     const QDir corpus(QStringLiteral(KURURIN_METAFILE_CORPUS));
