@@ -1,5 +1,8 @@
 #include "metafile/MetafileDib.h"
 
+#include <QBuffer>
+#include <QImageReader>
+
 #include <bit>
 #include <cstring>
 #include <optional>
@@ -7,7 +10,7 @@
 namespace metafile {
 namespace {
 
-enum : quint32 { BiRgb = 0, BiRle8 = 1, BiRle4 = 2, BiBitfields = 3, BiAlphaBitfields = 6 };
+enum : quint32 { BiRgb = 0, BiRle8 = 1, BiRle4 = 2, BiBitfields = 3, BiJpeg = 4, BiPng = 5, BiAlphaBitfields = 6 };
 
 struct Header {
     int width = 0;
@@ -73,8 +76,15 @@ std::optional<Header> readHeader(Bytes info, quint32 usage, const QList<QRgb>& p
         if (h.bitCount != 16 && h.bitCount != 32)
             return {};
         break;
+    case BiJpeg:
+    case BiPng:
+        // A whole JPEG or PNG file as the pixels, as pictures recorded for printing carry them.
+        if (headerSize == 12)
+            return {};
+        h.bitCount = 0;
+        break;
     default:
-        return {}; // JPEG and PNG inside a DIB are printer matters, not clip art
+        return {};
     }
 
     qint64 offset = headerSize;
@@ -97,7 +107,9 @@ std::optional<Header> readHeader(Bytes info, quint32 usage, const QList<QRgb>& p
     }
 
     qint64 entries = clrUsed;
-    if (h.bitCount <= 8 && (entries == 0 || headerSize == 12))
+    if (h.bitCount == 0)
+        entries = 0;
+    else if (h.bitCount <= 8 && (entries == 0 || headerSize == 12))
         entries = qint64(1) << h.bitCount;
     if (usage == DibPaletteColours)
         entrySize = 2;
@@ -196,6 +208,24 @@ bool decodeRle(const Header& h, Bytes bits, QImage& image)
     return true;
 }
 
+// The picture a JPEG or PNG file gives, when it is the size the header says: its own header is
+// read first, so a file claiming a huge picture is refused before anything is allocated.
+QImage embeddedImage(const Header& h, Bytes bits, bool keepAlpha)
+{
+    QByteArray data = bits.view().toByteArray();
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, h.compression == BiJpeg ? QByteArrayLiteral("jpeg") : QByteArrayLiteral("png"));
+    reader.setAutoTransform(false);
+    if (reader.size() != QSize(h.width, h.height))
+        return {};
+    const QImage image = reader.read();
+    if (image.isNull())
+        return {};
+    return image.convertToFormat(keepAlpha && image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                      : QImage::Format_RGB32);
+}
+
 } // namespace
 
 Dib decodeDib(Bytes info, Bytes bits, quint32 usage, const QList<QRgb>& palette, bool keepAlpha)
@@ -204,6 +234,8 @@ Dib decodeDib(Bytes info, Bytes bits, quint32 usage, const QList<QRgb>& palette,
     if (!header)
         return {};
     const Header& h = *header;
+    if (h.compression == BiJpeg || h.compression == BiPng)
+        return { embeddedImage(h, bits, keepAlpha), false };
     const bool alpha = keepAlpha && h.bitCount == 32;
     QImage image(h.width, h.height, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (image.isNull())

@@ -3,6 +3,7 @@
 #include "picture/PictureLoader.h"
 #include "tests/CpuClock.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
@@ -1049,6 +1050,45 @@ TEST(EmfPlayback, run_length_bit_field_palette_and_alpha_bitmaps)
     EXPECT_NEAR(qRed(blended), 128, 2);
     EXPECT_EQ(qGreen(blended), 0);
     EXPECT_NEAR(qBlue(blended), 127, 2);
+}
+
+TEST(EmfPlayback, bitmaps_carried_as_png_or_jpeg_files)
+{
+    // 4 x 2: red over blue on the left half, green on the right.
+    QImage picture(4, 2, QImage::Format_RGB32);
+    picture.fill(qt(kGreen));
+    picture.setPixel(0, 0, qt(kRed));
+    picture.setPixel(1, 0, qt(kRed));
+    picture.setPixel(0, 1, qt(kBlue));
+    picture.setPixel(1, 1, qt(kBlue));
+    const auto encoded = [&](const char* format, const QImage& image) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, format, 100);
+        return bytes;
+    };
+    const QByteArray png = encoded("PNG", picture);
+    const QImage flat(QSize(16, 16), QImage::Format_RGB32);
+    QImage yellow = flat;
+    yellow.fill(qt(kYellow));
+
+    Emf emf = Emf::pixels(240, 60);
+    emf.stretchDIBits(QRect(0, 0, 40, 20), QRect(0, 0, 4, 2), handMadeDib(4, 2, 0, 5, {}, png, 0));
+    emf.stretchDIBits(QRect(50, 0, 40, 40), QRect(0, 0, 16, 16), handMadeDib(16, 16, 0, 4, {}, encoded("JPEG", yellow), 0));
+    // A header that disagrees with the file's own size, and a file cut short: nothing.
+    emf.stretchDIBits(QRect(100, 0, 40, 20), QRect(0, 0, 4, 2), handMadeDib(400, 200, 0, 5, {}, png, 0));
+    emf.stretchDIBits(QRect(150, 0, 40, 20), QRect(0, 0, 4, 2), handMadeDib(4, 2, 0, 5, {}, png.left(40), 0));
+    const QImage image = render(emf.finish());
+    EXPECT_EQ(px(image, 5, 5), px(kRed));
+    EXPECT_EQ(px(image, 5, 15), px(kBlue));
+    EXPECT_EQ(px(image, 30, 10), px(kGreen));
+    const QRgb jpeg = image.pixel(70, 20);
+    EXPECT_GT(qRed(jpeg), 240);
+    EXPECT_GT(qGreen(jpeg), 240);
+    EXPECT_LT(qBlue(jpeg), 20);
+    EXPECT_EQ(px(image, 120, 10), kWhitePx);
+    EXPECT_EQ(px(image, 170, 10), kWhitePx);
 }
 
 TEST(EmfPlayback, regions_polydraw_arcto_pixels_and_ansi_text)
