@@ -1,3 +1,4 @@
+#include "metafile/EmfPlusPlayer.h"
 #include "metafile/MetafileCanvas.h"
 #include "metafile/MetafileDib.h"
 #include "metafile/MetafilePlayers.h"
@@ -126,6 +127,7 @@ struct Player {
     MetafileCanvas& canvas;
     int handles;
     QHash<quint32, Object> objects;
+    EmfPlusPlayer plus { canvas };
 
     // Index 0 is the metafile itself; anything at or past the header's count is not a handle.
     bool validHandle(quint32 index) const { return index > 0 && index < quint32(handles); }
@@ -151,6 +153,8 @@ struct Player {
         return std::nullopt;
     }
 };
+
+constexpr quint32 kEmfPlusSignature = 0x2B464D45; // "EMF+"
 
 QPointF pointL(Bytes r, qint64 at)
 {
@@ -837,8 +841,14 @@ void Player::play(quint32 type, Bytes r)
     }
 
     case EmrComment:
-        // Private data, EMF+ records among them: the plain records that follow draw the same
-        // picture, and are what is played here.
+        // Private data, GDI+ records among them: for a picture that has both kinds, the plain
+        // records draw the same thing and are what is played; one that has GDI+ records only is
+        // drawn from those.
+        if (size >= 16 && r.u32(12) == kEmfPlusSignature) {
+            const qint64 dataSize = r.u32(8);
+            if (dataSize >= 4 && r.has(12, dataSize))
+                plus.play(r.sub(16, dataSize - 4));
+        }
         break;
     default:
         break;

@@ -702,6 +702,23 @@ void MetafileCanvas::applyClip()
         m_painter.setClipping(false);
 }
 
+void MetafileCanvas::applyPlusClip(const std::optional<QPainterPath>& clip)
+{
+    m_clipDirty = true; // GDI's clip is set again before GDI draws
+    m_painter.setTransform(m_base);
+    bool clipped = false;
+    const auto narrow = [&](const QPainterPath& path) {
+        m_painter.setClipPath(path, clipped ? Qt::IntersectClip : Qt::ReplaceClip);
+        clipped = true;
+    };
+    if (m_outerClip)
+        narrow(*m_outerClip);
+    if (clip)
+        narrow(*clip);
+    if (!clipped)
+        m_painter.setClipping(false);
+}
+
 void MetafileCanvas::applyRop2()
 {
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
@@ -1437,6 +1454,56 @@ void MetafileCanvas::parallelogramBlt(const std::array<QPointF, 3>& corners, con
                                      corners[0].y() - source.x() * across.y() - source.y() * down.y());
     const QRect part = source.normalized().toAlignedRect().intersected(image.rect());
     drawImagePart(sourceToLogical * full(), image, part, QPainter::CompositionMode_SourceOver);
+}
+
+// GDI+ ----------------------------------------------------------------------------------------
+
+void MetafileCanvas::plusPath(const QPainterPath& path, const QPen& pen, const QBrush& brush,
+                              const std::optional<QPainterPath>& clip, bool antialias)
+{
+    const bool stroke = pen.style() != Qt::NoPen;
+    const bool fill = brush.style() != Qt::NoBrush;
+    if (!stroke && !fill)
+        return;
+    Work work;
+    measure(path, QTransform(), work);
+    work.fill = fill;
+    work.stroke = stroke;
+    work.penPixels = stroke ? std::max(1.0, pen.widthF()) : 0;
+    if (!charge(path.controlPointRect(), work))
+        return;
+    applyPlusClip(clip);
+    m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    m_painter.setRenderHint(QPainter::Antialiasing, antialias);
+    m_painter.setPen(pen);
+    m_painter.setBrush(brush);
+    m_painter.drawPath(path);
+    m_painter.setRenderHint(QPainter::Antialiasing, false);
+}
+
+void MetafileCanvas::plusImage(const QTransform& imageToPicture, const QImage& image, const QRect& part,
+                               const std::optional<QPainterPath>& clip, bool smooth)
+{
+    Work work;
+    work.perPixel = 4;
+    if (part.isEmpty() || !usable(imageToPicture) || !charge(imageToPicture.mapRect(QRectF(part)), work))
+        return;
+    applyPlusClip(clip);
+    m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+    m_painter.setTransform(imageToPicture * m_base);
+    m_painter.drawImage(part.topLeft(), image, part);
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+}
+
+void MetafileCanvas::plusClear(const QColor& colour, const std::optional<QPainterPath>& clip)
+{
+    if (m_measuring || !charge(m_visible))
+        return;
+    applyPlusClip(clip);
+    m_painter.setCompositionMode(QPainter::CompositionMode_Source);
+    m_painter.fillRect(m_visible, colour);
+    m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
 // Gradients and regions -----------------------------------------------------------------------

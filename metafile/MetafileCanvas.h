@@ -206,6 +206,17 @@ public:
 
     QRgb rgb(quint32 colourRef) const;
 
+    // Drawing for the GDI+ records some pictures carry instead of GDI's. Everything is in picture
+    // pixels already, with Qt's own pens and brushes; clip (picture pixels, none: no limit) takes
+    // the place of GDI's clip. Charged to the budget like the rest.
+    const QTransform& deviceToPicture() const { return m_deviceToPicture; }
+    QRectF visible() const { return m_visible; }
+    void plusPath(const QPainterPath& path, const QPen& pen, const QBrush& brush,
+                  const std::optional<QPainterPath>& clip, bool antialias);
+    void plusImage(const QTransform& imageToPicture, const QImage& image, const QRect& part,
+                   const std::optional<QPainterPath>& clip, bool smooth);
+    void plusClear(const QColor& colour, const std::optional<QPainterPath>& clip);
+
 private:
     struct State {
         GdiPen pen;
@@ -243,6 +254,7 @@ private:
     bool preparePen(QPen& pen, bool inPicturePixels);
     bool prepareBrush(QBrush& brush);
     void applyClip();
+    void applyPlusClip(const std::optional<QPainterPath>& clip);
     void applyRop2();
     bool charge(const QRectF& picturePixels, const Work& work = {});
     void chargeCost(const QRectF& seen, const Work& work);

@@ -651,4 +651,162 @@ private:
     QList<QByteArray> m_records;
 };
 
+// GDI+ records, which an EMF carries in comments (Emf::comment(plus.comment())). Colours are
+// ARGB; shapes are in world units.
+class EmfPlus {
+public:
+    EmfPlus& record(quint16 type, quint16 flags, const Bytes& data)
+    {
+        Bytes padded = data;
+        padded.padTo(4);
+        Bytes r;
+        r.u16(type).u16(flags).u32(quint32(12 + padded.d.size())).u32(quint32(padded.d.size())).raw(padded.d);
+        m_records += r.d;
+        return *this;
+    }
+    // The signature and the records, for one comment.
+    QByteArray comment() const { return QByteArray("EMF+") + m_records; }
+
+    EmfPlus& header(bool dual, int dpi = 96)
+    {
+        return record(0x4001, dual ? 1 : 0, Bytes().u32(0xDBC01002).u32(1).u32(quint32(dpi)).u32(quint32(dpi)));
+    }
+    EmfPlus& object(int id, int kind, const Bytes& data) { return record(0x4008, quint16(id | kind << 8), data); }
+    // An object too large for one record, in pieces: each gives the whole size first.
+    EmfPlus& objectInPieces(int id, int kind, const QByteArray& data, int pieces)
+    {
+        const qsizetype step = (data.size() + pieces - 1) / pieces;
+        for (qsizetype at = 0; at < data.size(); at += step) {
+            const bool last = at + step >= data.size();
+            Bytes b;
+            if (!last)
+                b.u32(quint32(data.size()));
+            b.raw(data.mid(at, step));
+            // Each piece is sent unpadded: the pieces join byte for byte.
+            Bytes r;
+            r.u16(0x4008).u16(id | kind << 8 | (last ? 0 : 0x8000)).u32(quint32(12 + b.d.size())).u32(quint32(b.d.size())).raw(b.d);
+            m_records += r.d;
+        }
+        return *this;
+    }
+    static Bytes solidBrush(quint32 argb) { return Bytes().u32(0xDBC01002).u32(0).u32(argb); }
+    static Bytes hatchBrush(int style, quint32 fore, quint32 back)
+    {
+        return Bytes().u32(0xDBC01002).u32(1).u32(quint32(style)).u32(fore).u32(back);
+    }
+    static Bytes linearGradient(QRectF box, quint32 start, quint32 end)
+    {
+        Bytes b;
+        b.u32(0xDBC01002).u32(4).u32(0).u32(4).f32(float(box.x())).f32(float(box.y())).f32(float(box.width()));
+        b.f32(float(box.height())).u32(start).u32(end).u32(0).u32(0);
+        return b;
+    }
+    // unit: 0 world, 2 pixels, 3 points.
+    static Bytes pen(float width, quint32 argb, int unit = 0, int lineStyle = -1)
+    {
+        Bytes b;
+        b.u32(0xDBC01002).u32(0).u32(lineStyle >= 0 ? 0x20 : 0).u32(quint32(unit)).f32(width);
+        if (lineStyle >= 0)
+            b.u32(quint32(lineStyle));
+        b.raw(solidBrush(argb).d);
+        return b;
+    }
+    // types: 0 start, 1 line, 3 bezier, with 0x80 closing the figure.
+    static Bytes path(const QList<QPointF>& points, const QList<int>& types)
+    {
+        Bytes b;
+        b.u32(0xDBC01002).u32(quint32(points.size())).u32(0);
+        for (QPointF p : points)
+            b.f32(float(p.x())).f32(float(p.y()));
+        for (int t : types)
+            b.u8(t);
+        return b;
+    }
+    static Bytes font(float em, int unit, const QString& family, int style = 0)
+    {
+        Bytes b;
+        b.u32(0xDBC01002).f32(em).u32(quint32(unit)).u32(quint32(style)).u32(0).u32(quint32(family.size()));
+        for (QChar c : family)
+            b.u16(c.unicode());
+        return b;
+    }
+    // A bitmap carried as a whole PNG (or other) file.
+    static Bytes compressedImage(QSize size, const QByteArray& file)
+    {
+        Bytes b;
+        b.u32(0xDBC01002).u32(1).i32(size.width()).i32(size.height()).i32(0).u32(0x0026200A).u32(1).raw(file);
+        return b;
+    }
+    static Bytes rects(const QList<QRectF>& rs)
+    {
+        Bytes b;
+        b.u32(quint32(rs.size()));
+        for (const QRectF& r : rs)
+            b.f32(float(r.x())).f32(float(r.y())).f32(float(r.width())).f32(float(r.height()));
+        return b;
+    }
+    static Bytes points(const QList<QPointF>& ps)
+    {
+        Bytes b;
+        b.u32(quint32(ps.size()));
+        for (QPointF p : ps)
+            b.f32(float(p.x())).f32(float(p.y()));
+        return b;
+    }
+
+    EmfPlus& fillRects(quint32 argb, const QList<QRectF>& rs)
+    {
+        return record(0x400A, 0x8000, Bytes().u32(argb).raw(rects(rs).d));
+    }
+    EmfPlus& fillRectsWith(int brushId, const QList<QRectF>& rs)
+    {
+        return record(0x400A, 0, Bytes().u32(quint32(brushId)).raw(rects(rs).d));
+    }
+    EmfPlus& fillPath(int pathId, int brushId) { return record(0x4014, quint16(pathId), Bytes().u32(quint32(brushId))); }
+    EmfPlus& drawPath(int pathId, int penId) { return record(0x4015, quint16(pathId), Bytes().u32(quint32(penId))); }
+    EmfPlus& drawLines(int penId, const QList<QPointF>& ps) { return record(0x400D, quint16(penId), points(ps)); }
+    EmfPlus& fillEllipse(quint32 argb, QRectF r)
+    {
+        return record(0x400E, 0x8000, Bytes().u32(argb).f32(float(r.x())).f32(float(r.y())).f32(float(r.width())).f32(float(r.height())));
+    }
+    EmfPlus& fillClosedCurve(quint32 argb, float tension, const QList<QPointF>& ps)
+    {
+        return record(0x4016, 0x8000, Bytes().u32(argb).f32(tension).raw(points(ps).d));
+    }
+    EmfPlus& drawImage(int imageId, QRectF source, QRectF dest)
+    {
+        Bytes b;
+        b.u32(0).u32(2).f32(float(source.x())).f32(float(source.y())).f32(float(source.width())).f32(float(source.height()));
+        b.f32(float(dest.x())).f32(float(dest.y())).f32(float(dest.width())).f32(float(dest.height()));
+        return record(0x401A, quint16(imageId), b);
+    }
+    EmfPlus& drawString(int fontId, quint32 argb, QRectF layout, const QString& text)
+    {
+        Bytes b;
+        b.u32(argb).u32(0xFFFFFFFF).u32(quint32(text.size()));
+        b.f32(float(layout.x())).f32(float(layout.y())).f32(float(layout.width())).f32(float(layout.height()));
+        for (QChar c : text)
+            b.u16(c.unicode());
+        return record(0x401C, quint16(fontId | 0x8000), b);
+    }
+    EmfPlus& setWorldTransform(const QTransform& t)
+    {
+        return record(0x402A, 0, Bytes().f32(float(t.m11())).f32(float(t.m12())).f32(float(t.m21())).f32(float(t.m22())).f32(float(t.dx())).f32(float(t.dy())));
+    }
+    EmfPlus& resetWorldTransform() { return record(0x402B, 0, Bytes()); }
+    EmfPlus& rotateWorldTransform(float degrees, bool append) { return record(0x402F, append ? 0x2000 : 0, Bytes().f32(degrees)); }
+    EmfPlus& setPageTransform(int unit, float scale) { return record(0x4030, quint16(unit), Bytes().f32(scale)); }
+    // mode: 0 replace, 1 intersect, 2 union, 3 xor, 4 exclude.
+    EmfPlus& setClipRect(int mode, QRectF r)
+    {
+        return record(0x4032, quint16(mode << 8), Bytes().f32(float(r.x())).f32(float(r.y())).f32(float(r.width())).f32(float(r.height())));
+    }
+    EmfPlus& resetClip() { return record(0x4031, 0, Bytes()); }
+    EmfPlus& save(int index) { return record(0x4025, 0, Bytes().u32(quint32(index))); }
+    EmfPlus& restore(int index) { return record(0x4026, 0, Bytes().u32(quint32(index))); }
+
+private:
+    QByteArray m_records;
+};
+
 } // namespace mfw

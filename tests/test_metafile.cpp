@@ -841,6 +841,114 @@ TEST(EmfPlayback, emf_plus_comments_are_passed_over_for_the_records_after_them)
     EXPECT_EQ(px(image, 100, 100), kWhitePx);
 }
 
+// ARGB as GDI+ records store colours.
+constexpr quint32 kPlusRed = 0xFFFF0000;
+constexpr quint32 kPlusGreen = 0xFF00FF00;
+constexpr quint32 kPlusBlue = 0xFF0000FF;
+constexpr quint32 kPlusBlack = 0xFF000000;
+
+QByteArray plusOnly(const EmfPlus& plus, int width = 200, int height = 200)
+{
+    Emf emf = Emf::pixels(width, height);
+    emf.comment(plus.comment());
+    return emf.finish();
+}
+
+TEST(EmfPlusPlayback, a_picture_in_gdi_plus_records_only_is_drawn_from_them)
+{
+    EmfPlus plus;
+    plus.header(false);
+    plus.fillRects(kPlusRed, { QRectF(10, 10, 40, 40) });
+    plus.object(0, 1, EmfPlus::solidBrush(kPlusBlue));
+    plus.object(1, 3, EmfPlus::path({ { 60, 10 }, { 100, 10 }, { 60, 50 } }, { 0, 1, 0x81 }));
+    plus.fillPath(1, 0);
+    plus.object(2, 2, EmfPlus::pen(6, kPlusGreen));
+    plus.drawLines(2, { { 10, 100 }, { 190, 100 } });
+    // Turned a quarter about the origin, then moved: (10..50, -50..-10) lands at (110..150, 10..50).
+    plus.setWorldTransform(QTransform(0, 1, -1, 0, 100, 0)).fillEllipse(kPlusRed, QRectF(10, -50, 40, 40));
+    plus.resetWorldTransform();
+    plus.setClipRect(0, QRectF(0, 150, 100, 50)).fillRects(kPlusBlack, { QRectF(0, 140, 200, 60) }).resetClip();
+    // Millimetres on the page: 10 mm is 37.8 pixels at 96 dpi.
+    plus.save(1).setPageTransform(6, 1).fillRects(kPlusBlue, { QRectF(45, 30, 10, 5) }).restore(1);
+    plus.fillRects(kPlusGreen, { QRectF(150, 150, 10, 10) }); // the pixel page is back
+    const QImage image = render(plusOnly(plus));
+    EXPECT_EQ(px(image, 30, 30), px(kRed));
+    EXPECT_EQ(px(image, 65, 15), px(kBlue));
+    EXPECT_EQ(px(image, 95, 45), kWhitePx) << "outside the triangle";
+    EXPECT_EQ(px(image, 100, 98), px(kGreen)) << "the 6-unit pen";
+    EXPECT_EQ(px(image, 100, 94), kWhitePx);
+    EXPECT_EQ(px(image, 130, 30), px(kRed)) << "the turned ellipse";
+    EXPECT_EQ(px(image, 50, 170), px(kBlack));
+    EXPECT_EQ(px(image, 50, 145), kWhitePx) << "above the clip";
+    EXPECT_EQ(px(image, 150, 175), kWhitePx) << "right of the clip";
+    EXPECT_EQ(px(image, 180, 125), px(kBlue)) << "45 mm across";
+    EXPECT_EQ(px(image, 165, 125), kWhitePx);
+    EXPECT_EQ(px(image, 155, 155), px(kGreen));
+}
+
+TEST(EmfPlusPlayback, text_gradients_hatches_curves_and_bitmaps)
+{
+    QImage checker(2, 2, QImage::Format_RGB32);
+    checker.fill(Qt::red);
+    checker.setPixel(1, 0, qRgb(0, 0, 255));
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        checker.save(&buffer, "PNG");
+    }
+    EmfPlus plus;
+    plus.header(false);
+    plus.object(0, 6, EmfPlus::font(40, 2, QStringLiteral("Arial")));
+    plus.drawString(0, kPlusBlack, QRectF(0, 0, 200, 60), QStringLiteral("Hello"));
+    plus.object(1, 1, EmfPlus::linearGradient(QRectF(0, 70, 100, 20), kPlusRed, kPlusBlue));
+    plus.fillRectsWith(1, { QRectF(0, 70, 100, 20) });
+    plus.object(2, 1, EmfPlus::hatchBrush(0, kPlusBlack, kPlusGreen)); // horizontal lines on green
+    plus.fillRectsWith(2, { QRectF(110, 70, 80, 20) });
+    // A closed curve with no tension is the polygon through its points.
+    plus.fillClosedCurve(kPlusBlue, 0, { { 10, 100 }, { 90, 100 }, { 90, 140 }, { 10, 140 } });
+    plus.objectInPieces(3, 5, EmfPlus::compressedImage(checker.size(), png).d, 3);
+    plus.drawImage(3, QRectF(0, 0, 2, 2), QRectF(110, 100, 80, 80));
+    const QImage image = render(plusOnly(plus));
+
+    int ink = 0;
+    const QRect text = inkBox(image.copy(0, 0, 200, 60), &ink);
+    EXPECT_GT(ink, 300) << "the string is drawn";
+    EXPECT_GT(text.width(), 60);
+    EXPECT_LT(text.height(), 45);
+    const QRgb left = image.pixel(3, 80);
+    const QRgb right = image.pixel(96, 80);
+    EXPECT_GT(qRed(left), 200);
+    EXPECT_LT(qBlue(left), 50);
+    EXPECT_GT(qBlue(right), 200);
+    EXPECT_LT(qRed(right), 50);
+    int black = 0;
+    int green = 0;
+    for (int y = 70; y < 90; ++y) {
+        black += px(image, 150, y) == 0;
+        green += px(image, 150, y) == px(kGreen);
+    }
+    EXPECT_GT(black, 0) << "the hatch's lines";
+    EXPECT_GT(green, black) << "its background between them";
+    EXPECT_EQ(px(image, 12, 102), px(kBlue)) << "the curve's corner";
+    EXPECT_EQ(px(image, 88, 138), px(kBlue));
+    EXPECT_EQ(px(image, 120, 110), px(kRed)) << "the bitmap, from its pieces";
+    EXPECT_EQ(px(image, 180, 110), px(kBlue));
+    EXPECT_EQ(px(image, 180, 170), px(kRed));
+}
+
+TEST(EmfPlusPlayback, a_dual_picture_is_drawn_from_its_gdi_records)
+{
+    EmfPlus plus;
+    plus.header(true).fillRects(kPlusRed, { QRectF(0, 0, 200, 200) });
+    Emf emf = Emf::pixels(200, 200);
+    emf.comment(plus.comment());
+    emf.createPen(1, 5, 0, 0).selectObject(1).createBrush(2, 0, kBlue).selectObject(2).rectangle(10, 10, 50, 50);
+    const QImage image = render(emf.finish());
+    EXPECT_EQ(px(image, 30, 30), px(kBlue));
+    EXPECT_EQ(px(image, 100, 100), kWhitePx);
+}
+
 TEST(EmfPlayback, poly_text_out_draws_each_of_its_strings_at_its_own_place)
 {
     // Two wide strings in one record, the second with an opaque rectangle behind it.
@@ -1273,6 +1381,41 @@ TEST(MetafileHostile, records_whose_counts_lie_are_skipped_and_the_rest_still_dr
     EXPECT_EQ(px(wmfImage, 10, 10), kWhitePx);
 }
 
+TEST(MetafileHostile, gdi_plus_records_that_lie_are_passed_over_and_the_rest_still_draws)
+{
+    EmfPlus plus;
+    plus.header(false);
+    plus.record(0x400D, 2, Bytes().u32(1000000000).f32(0).f32(0)); // lines of a billion points carrying one
+    plus.record(0x400A, 0x8000, Bytes().u32(kPlusRed).u32(0x10000000)); // rectangles that are not there
+    // An object in pieces that claims a gigabyte, and one whose pieces overrun what they claimed.
+    plus.record(0x4008, 0x8000 | 5 << 8 | 1, Bytes().u32(0x40000000).zeros(64));
+    plus.record(0x4008, 0x8000 | 5 << 8 | 2, Bytes().u32(8).zeros(64));
+    // A path of a million points carrying two, a font whose name runs past its record, a picture
+    // claiming 100,000 pixels square.
+    plus.object(3, 3, Bytes().u32(0xDBC01002).u32(1000000).u32(0).f32(0).f32(0).f32(9).f32(9));
+    plus.object(4, 6, Bytes().u32(0xDBC01002).f32(12).u32(2).u32(0).u32(0).u32(200).u16('A'));
+    plus.object(5, 5, Bytes().u32(0xDBC01002).u32(1).i32(100000).i32(100000).i32(400000).u32(0x0026200A).u32(0).zeros(16));
+    // A region nested a hundred levels deep.
+    Bytes region;
+    region.u32(0xDBC01002).u32(201);
+    for (int i = 0; i < 100; ++i)
+        region.u32(1);
+    for (int i = 0; i < 101; ++i)
+        region.u32(0x10000000).f32(0).f32(0).f32(200).f32(200);
+    plus.object(6, 4, region).record(0x4013, 0x8000 | 6, Bytes().u32(kPlusBlack));
+    plus.fillPath(3, 0).drawLines(7, { { 0, 0 }, { 200, 200 } }); // objects never made
+    plus.drawString(4, kPlusBlack, QRectF(0, 0, 200, 200), QStringLiteral("x")).drawImage(5, QRectF(0, 0, 9, 9), QRectF(0, 0, 200, 200));
+    plus.setWorldTransform(QTransform(1e30, 0, 0, 1e30, 0, 0)).fillRects(kPlusBlack, { QRectF(0, 0, 1, 1) });
+    plus.resetWorldTransform().fillRects(kPlusGreen, { QRectF(100, 100, 20, 20) });
+    CpuClock clock;
+    clock.start();
+    const QImage image = render(plusOnly(plus));
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(px(image, 110, 110), px(kGreen));
+    EXPECT_EQ(px(image, 20, 20), kWhitePx);
+    EXPECT_EQ(px(image, 180, 180), kWhitePx);
+}
+
 TEST(MetafileHostile, tables_stacks_and_paths_stay_bounded_and_quick)
 {
     CpuClock clock;
@@ -1600,6 +1743,20 @@ TEST(MetafileSeeds, the_fuzz_corpus_holds_the_generators_files)
         emf.beginPath().moveTo(10, 10).lineTo(100, 30).lineTo(20, 100).endPath().widenPath().strokeAndFillPath();
         emf.beginPath().ellipse(40, 40, 110, 110).endPath().widenPath().selectClipPath(5).rectangle(0, 0, 120, 120);
         seeds.append({ QStringLiteral("widened_paths.emf"), emf.finish() });
+    }
+
+    {
+        EmfPlus plus;
+        plus.header(false);
+        plus.fillRects(kPlusRed, { QRectF(10, 10, 40, 40) }).object(0, 1, EmfPlus::hatchBrush(4, kPlusBlack, kPlusGreen));
+        plus.object(1, 3, EmfPlus::path({ { 60, 10 }, { 100, 10 }, { 80, 30 }, { 90, 40 }, { 60, 50 } }, { 0, 1, 3, 3, 0x83 }));
+        plus.fillPath(1, 0).object(2, 2, EmfPlus::pen(3, kPlusBlue, 0, 1)).drawPath(1, 2);
+        plus.rotateWorldTransform(30, false).drawLines(2, { { 10, 60 }, { 110, 60 }, { 60, 90 } }).resetWorldTransform();
+        plus.save(3).setClipRect(1, QRectF(0, 0, 60, 120)).fillClosedCurve(kPlusGreen, 0.5f, { { 20, 70 }, { 80, 80 }, { 40, 110 } }).restore(3);
+        plus.object(3, 6, EmfPlus::font(12, 3, QStringLiteral("Times New Roman"), 1));
+        plus.drawString(3, kPlusBlack, QRectF(0, 90, 120, 30), QStringLiteral("GDI+ text that wraps"));
+        plus.object(4, 1, EmfPlus::linearGradient(QRectF(0, 0, 120, 10), kPlusRed, kPlusBlue)).fillRectsWith(4, { QRectF(0, 0, 120, 8) });
+        seeds.append({ QStringLiteral("gdiplus_only.emf"), plusOnly(plus, 120, 120) });
     }
 
     const QDir corpus(QStringLiteral(KURURIN_METAFILE_CORPUS));
