@@ -614,17 +614,24 @@ std::optional<QPainterPath> path(Bytes data)
     }
     QList<quint8> types;
     types.reserve(count);
-    if (flags & 0x1000) { // run-length types: a count, then the type it repeats
+    if (flags & 0x1000) {
+        // Run-length types, marked by their second-highest bit: a count, then the type it
+        // repeats. Plain one-byte types may come between them.
         while (types.size() < count) {
-            if (!data.has(at, 2))
+            if (!data.has(at, 1))
                 return std::nullopt;
-            const int run = data.u8(at) & 0x3F;
+            const quint8 first = data.u8(at);
+            if (!(first & 0x40)) {
+                types.append(first);
+                ++at;
+                continue;
+            }
+            if (!data.has(at, 2) || (first & 0x3F) == 0)
+                return std::nullopt;
             const quint8 type = data.u8(at + 1);
-            for (int i = 0; i < run && types.size() < count; ++i)
+            for (int i = 0; i < (first & 0x3F) && types.size() < count; ++i)
                 types.append(type);
             at += 2;
-            if (run == 0)
-                return std::nullopt;
         }
     } else {
         if (!data.has(at, count))
@@ -688,11 +695,19 @@ void EmfPlusPlayer::play(Bytes records)
         const quint16 type = records.u16(at);
         const quint16 flags = records.u16(at + 2);
         const qint64 size = records.u32(at + 4);
-        const qint64 dataSize = records.u32(at + 8);
-        if (size < 12 || !records.has(at, size) || dataSize > size - 12)
+        // A piece of an object too large for one record gives the whole object's size before
+        // the size of its own data.
+        const bool piece = type == PlusObject && (flags & kContinued);
+        const qint64 header = piece ? 16 : 12;
+        const qint64 dataSize = records.u32(at + header - 4);
+        if (size < header || !records.has(at, size) || dataSize > size - header)
             return;
         m_canvas.countDecodedPixels(64); // every record costs something, drawn or not
-        record(type, flags, records.sub(at + 12, dataSize));
+        const Bytes data = records.sub(at + header, dataSize);
+        if (piece)
+            objectPiece(flags, records.u32(at + 8), data);
+        else
+            record(type, flags, data);
         at += size;
     }
 }
@@ -994,37 +1009,39 @@ void EmfPlusPlayer::object(quint16 flags, Bytes d)
 {
     const int id = flags & 0xFF;
     const int kind = flags >> 8 & 0x7F;
-    if (!(flags & kContinued)) {
-        if (m_pendingId == id && m_pendingKind == kind && !m_pending.isEmpty()) {
-            // The last piece of a continued object.
+    if (m_pendingId == id && m_pendingKind == kind && !m_pending.isEmpty()) {
+        // The last piece of an object that came in pieces.
+        if (m_pending.size() + d.size() == m_pendingTotal) {
             m_pending.append(d.view().data(), d.size());
             const QByteArray whole = std::exchange(m_pending, {});
             m_pendingId = -1;
             defineObject(id, kind, Bytes(whole));
             return;
         }
-        m_pending.clear();
-        m_pendingId = -1;
-        defineObject(id, kind, d);
-        return;
     }
-    // A piece of an object too large for one record: the whole size, then a part of it.
-    if (!d.has(0, 4))
-        return;
-    const qint64 total = d.u32(0);
-    if (m_pendingId != id || m_pendingKind != kind) {
+    m_pending.clear();
+    m_pendingId = -1;
+    defineObject(id, kind, d);
+}
+
+void EmfPlusPlayer::objectPiece(quint16 flags, qint64 total, Bytes d)
+{
+    const int id = flags & 0xFF;
+    const int kind = flags >> 8 & 0x7F;
+    if (m_pendingId != id || m_pendingKind != kind || m_pendingTotal != total) {
         m_pending.clear();
         m_pendingId = id;
         m_pendingKind = kind;
         m_pendingTotal = total;
     }
-    if (total > kMaxObjectBytes || total != m_pendingTotal || m_pending.size() + d.size() - 4 > total) {
+    if (total > kMaxObjectBytes || m_pending.size() + d.size() > total) {
         m_pending.clear();
         m_pendingId = -1;
         return;
     }
     m_canvas.countDecodedPixels(d.size());
-    m_pending.append(d.view().data() + 4, d.size() - 4);
+    m_pending.append(d.view().data(), d.size());
+    // Some writers mark the last piece as continued too: the size says when it is whole.
     if (m_pending.size() == total) {
         const QByteArray whole = std::exchange(m_pending, {});
         m_pendingId = -1;
@@ -1278,8 +1295,9 @@ void EmfPlusPlayer::driverText(quint16 flags, Bytes d)
     const std::optional<Paint> brush = paintFor(flags, d.u32(0));
     const quint32 options = d.u32(4);
     const qint64 count = d.u32(12);
+    const bool realized = options & 4; // a position for the first character only
     // Without the lookup flag the codes are glyph numbers of a font that is not here.
-    if (!font || !brush || !(options & 1) || count <= 0 || !d.has(16, 10 * count))
+    if (!font || !brush || !(options & 1) || count <= 0 || !d.has(16, realized ? 2 * count + 8 : 10 * count))
         return;
     const QTransform t = toPicture();
     const double toDevice = lengthScale(m_s.world * m_s.container) * unitToDevice(m_s.pageUnit) * m_s.pageScale;
@@ -1290,7 +1308,6 @@ void EmfPlusPlayer::driverText(quint16 flags, Bytes d)
     const double k = em / kLayoutPixels;
     const QFont qfont = layoutFont(font->font);
     const QFontMetricsF metrics(qfont);
-    const bool realized = options & 4; // positions for the first character only
     QPainterPath path;
     QPointF pen(d.f32(16 + 2 * count), d.f32(16 + 2 * count + 4));
     for (qint64 i = 0; i < count; ++i) {

@@ -82,6 +82,7 @@ private:
 
     void record(quint16 type, quint16 flags, Bytes data);
     void object(quint16 flags, Bytes data);
+    void objectPiece(quint16 flags, qint64 total, Bytes data);
     void defineObject(int id, int kind, Bytes data);
 
     QTransform toPicture() const;

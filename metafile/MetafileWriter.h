@@ -664,6 +664,12 @@ public:
         m_records += r.d;
         return *this;
     }
+    // Bytes as they are, for records the other methods would write correctly.
+    EmfPlus& raw(const Bytes& bytes)
+    {
+        m_records += bytes.d;
+        return *this;
+    }
     // The signature and the records, for one comment.
     QByteArray comment() const { return QByteArray("EMF+") + m_records; }
 
@@ -672,19 +678,21 @@ public:
         return record(0x4001, dual ? 1 : 0, Bytes().u32(0xDBC01002).u32(1).u32(quint32(dpi)).u32(quint32(dpi)));
     }
     EmfPlus& object(int id, int kind, const Bytes& data) { return record(0x4008, quint16(id | kind << 8), data); }
-    // An object too large for one record, in pieces: each gives the whole size first.
-    EmfPlus& objectInPieces(int id, int kind, const QByteArray& data, int pieces)
+    // An object too large for one record, in pieces: each but the last (or every one, with
+    // markLast, as some writers do) flagged as continued and giving the whole size first.
+    EmfPlus& objectInPieces(int id, int kind, const QByteArray& data, int pieces, bool markLast = false)
     {
         const qsizetype step = (data.size() + pieces - 1) / pieces;
         for (qsizetype at = 0; at < data.size(); at += step) {
-            const bool last = at + step >= data.size();
-            Bytes b;
-            if (!last)
-                b.u32(quint32(data.size()));
-            b.raw(data.mid(at, step));
-            // Each piece is sent unpadded: the pieces join byte for byte.
+            const bool continued = markLast || at + step < data.size();
+            const QByteArray piece = data.mid(at, step);
+            // Pieces are sent unpadded: they join byte for byte.
             Bytes r;
-            r.u16(0x4008).u16(id | kind << 8 | (last ? 0 : 0x8000)).u32(quint32(12 + b.d.size())).u32(quint32(b.d.size())).raw(b.d);
+            r.u16(0x4008).u16(id | kind << 8 | (continued ? 0x8000 : 0));
+            r.u32(quint32((continued ? 16 : 12) + piece.size()));
+            if (continued)
+                r.u32(quint32(data.size()));
+            r.u32(quint32(piece.size())).raw(piece);
             m_records += r.d;
         }
         return *this;
@@ -788,6 +796,17 @@ public:
         for (QChar c : text)
             b.u16(c.unicode());
         return record(0x401C, quint16(fontId | 0x8000), b);
+    }
+    // Characters (options 1: looked up in the font's map) each at its own baseline position.
+    EmfPlus& drawDriverString(int fontId, quint32 argb, const QString& text, const QList<QPointF>& at, quint32 options = 1)
+    {
+        Bytes b;
+        b.u32(argb).u32(options).u32(0).u32(quint32(text.size()));
+        for (QChar c : text)
+            b.u16(c.unicode());
+        for (QPointF p : at)
+            b.f32(float(p.x())).f32(float(p.y()));
+        return record(0x4036, quint16(fontId | 0x8000), b);
     }
     EmfPlus& setWorldTransform(const QTransform& t)
     {

@@ -901,6 +901,8 @@ TEST(EmfPlusPlayback, text_gradients_hatches_curves_and_bitmaps)
     plus.header(false);
     plus.object(0, 6, EmfPlus::font(40, 2, QStringLiteral("Arial")));
     plus.drawString(0, kPlusBlack, QRectF(0, 0, 200, 60), QStringLiteral("Hello"));
+    plus.drawDriverString(0, kPlusRed, QStringLiteral("AB"), { { 120, 190 }, { 160, 190 } });
+    plus.drawDriverString(0, kPlusRed, QStringLiteral("AB"), { { 10, 195 }, { 50, 195 } }, 0); // glyph numbers
     plus.object(1, 1, EmfPlus::linearGradient(QRectF(0, 70, 100, 20), kPlusRed, kPlusBlue));
     plus.fillRectsWith(1, { QRectF(0, 70, 100, 20) });
     plus.object(2, 1, EmfPlus::hatchBrush(0, kPlusBlack, kPlusGreen)); // horizontal lines on green
@@ -909,6 +911,8 @@ TEST(EmfPlusPlayback, text_gradients_hatches_curves_and_bitmaps)
     plus.fillClosedCurve(kPlusBlue, 0, { { 10, 100 }, { 90, 100 }, { 90, 140 }, { 10, 140 } });
     plus.objectInPieces(3, 5, EmfPlus::compressedImage(checker.size(), png).d, 3);
     plus.drawImage(3, QRectF(0, 0, 2, 2), QRectF(110, 100, 80, 80));
+    plus.objectInPieces(4, 5, EmfPlus::compressedImage(checker.size(), png).d, 2, true);
+    plus.drawImage(4, QRectF(0, 0, 2, 2), QRectF(10, 150, 40, 40));
     const QImage image = render(plusOnly(plus));
 
     int ink = 0;
@@ -935,6 +939,18 @@ TEST(EmfPlusPlayback, text_gradients_hatches_curves_and_bitmaps)
     EXPECT_EQ(px(image, 120, 110), px(kRed)) << "the bitmap, from its pieces";
     EXPECT_EQ(px(image, 180, 110), px(kBlue));
     EXPECT_EQ(px(image, 180, 170), px(kRed));
+    EXPECT_EQ(px(image, 40, 155), px(kBlue)) << "from pieces all marked as continued";
+    int red = 0;
+    const QImage placed = image.copy(110, 150, 90, 50);
+    for (int y = 0; y < placed.height(); ++y)
+        for (int x = 0; x < placed.width(); ++x)
+            red += qRed(placed.pixel(x, y)) > 200 && qGreen(placed.pixel(x, y)) < 80;
+    EXPECT_GT(red, 100) << "characters placed one by one";
+    int marks = 0;
+    for (int y = 190; y < 200; ++y)
+        for (int x = 0; x < 100; ++x)
+            marks += px(image, x, y) != kWhitePx;
+    EXPECT_EQ(marks, 0) << "glyph numbers of a font that is not here draw nothing";
 }
 
 TEST(EmfPlusPlayback, a_dual_picture_is_drawn_from_its_gdi_records)
@@ -1388,8 +1404,8 @@ TEST(MetafileHostile, gdi_plus_records_that_lie_are_passed_over_and_the_rest_sti
     plus.record(0x400D, 2, Bytes().u32(1000000000).f32(0).f32(0)); // lines of a billion points carrying one
     plus.record(0x400A, 0x8000, Bytes().u32(kPlusRed).u32(0x10000000)); // rectangles that are not there
     // An object in pieces that claims a gigabyte, and one whose pieces overrun what they claimed.
-    plus.record(0x4008, 0x8000 | 5 << 8 | 1, Bytes().u32(0x40000000).zeros(64));
-    plus.record(0x4008, 0x8000 | 5 << 8 | 2, Bytes().u32(8).zeros(64));
+    plus.raw(Bytes().u16(0x4008).u16(0x8000 | 5 << 8 | 1).u32(80).u32(0x40000000).u32(64).zeros(64));
+    plus.raw(Bytes().u16(0x4008).u16(0x8000 | 5 << 8 | 2).u32(80).u32(8).u32(64).zeros(64));
     // A path of a million points carrying two, a font whose name runs past its record, a picture
     // claiming 100,000 pixels square.
     plus.object(3, 3, Bytes().u32(0xDBC01002).u32(1000000).u32(0).f32(0).f32(0).f32(9).f32(9));
