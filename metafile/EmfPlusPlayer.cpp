@@ -1200,6 +1200,9 @@ namespace {
 
 // Text is laid out at this pixel size and scaled to the size asked for.
 constexpr int kLayoutPixels = 256;
+// Each character becomes an outline that is then filled: far dearer than GDI's text, which Qt
+// draws from its glyph cache.
+constexpr qint64 kCostPerOutlinedCharacter = 32768;
 
 QFont layoutFont(const EmfPlusPlayer::Font& f)
 {
@@ -1228,7 +1231,7 @@ void EmfPlusPlayer::text(const QString& string, const Font& font, const Paint& p
     const double k = em / kLayoutPixels;
     const QFont qfont = layoutFont(font);
     const QFontMetricsF metrics(qfont);
-    m_canvas.countDecodedPixels(qint64(string.size()) * 4096);
+    m_canvas.countDecodedPixels(qint64(string.size()) * kCostPerOutlinedCharacter);
 
     // Lines: the breaks the text has, and more where a line would pass the box's width.
     const bool wrap = layout.width() > 0 && !(format.flags & 0x1000);
@@ -1304,7 +1307,7 @@ void EmfPlusPlayer::driverText(quint16 flags, Bytes d)
     const double em = font->font.unit == 0 ? font->font.emSize : font->font.emSize * unitToDevice(font->font.unit) / toDevice;
     if (!finiteTransform(t) || !finite(em) || em <= 0)
         return;
-    m_canvas.countDecodedPixels(count * 4096);
+    m_canvas.countDecodedPixels(count * kCostPerOutlinedCharacter);
     const double k = em / kLayoutPixels;
     const QFont qfont = layoutFont(font->font);
     const QFontMetricsF metrics(qfont);

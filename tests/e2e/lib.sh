@@ -7,10 +7,16 @@ set -euo pipefail
 E2E_TMP=$(mktemp -d /tmp/kururin-e2e.XXXXXX)
 E2E_PIDS=()
 
+# X servers of tests running side by side start and stop one at a time: a server choosing its
+# display number while another gives its number up can end up unreachable.
+exec {E2E_DISPLAY_LOCK}>>/tmp/kururin-e2e-display.lock # kept from the processes the tests start
+
 cleanup() {
     local pid
+    flock -w 60 "$E2E_DISPLAY_LOCK" || true
     for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${E2E_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+    flock -u "$E2E_DISPLAY_LOCK" || true
     if [[ -n "${E2E_KEEP:-}" ]]; then echo "kept $E2E_TMP"; else rm -rf "$E2E_TMP"; fi
 }
 trap cleanup EXIT
@@ -34,27 +40,36 @@ wait_until() {
 }
 
 # start_display [WIDTHxHEIGHT]: the screen is 1280x1024 unless a test needs room for more.
-# Tests run side by side, and a display number that one test's server is giving up can be taken
-# by the next server while the old one still removes its socket; such a display is unreachable,
-# so a server that does not answer is replaced by a new one.
+# Tests run side by side, and servers starting together can end up with a display that answers
+# one client and then no other (a number being given up by one server and taken by the next);
+# a display where the window manager cannot start is replaced by a new server.
 start_display() {
-    local attempt fd_file xvfb
+    local attempt fd_file xvfb wm
+    flock -w 120 "$E2E_DISPLAY_LOCK" || true
     for attempt in 1 2 3; do
         fd_file="$E2E_TMP/display.$attempt"
-        Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+        Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp 3>"$fd_file" >"$E2E_TMP/xvfb.$attempt.log" 2>&1 \
+            {E2E_DISPLAY_LOCK}>&- &
         xvfb=$!
         E2E_PIDS+=($xvfb)
-        wait_until 10 test -s "$fd_file" || fail "Xvfb did not start"
+        wait_until 10 test -s "$fd_file" || fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.$attempt.log")"
         export DISPLAY=":$(head -n1 "$fd_file")"
-        wait_until 5 xdpyinfo && break
-        echo "display $DISPLAY does not answer; starting another" >&2
+        if wait_until 5 xdpyinfo; then
+            openbox >"$E2E_TMP/openbox.log" 2>&1 {E2E_DISPLAY_LOCK}>&- &
+            wm=$!
+            E2E_PIDS+=($wm)
+            if wait_until 15 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'; then
+                flock -u "$E2E_DISPLAY_LOCK" || true
+                return 0
+            fi
+            kill "$wm" 2>/dev/null || true
+        fi
+        echo "display $DISPLAY is not usable (attempt $attempt): $(cat "$E2E_TMP/openbox.log" 2>/dev/null)" >&2
         kill "$xvfb" 2>/dev/null || true
-        ((attempt < 3)) || fail "no reachable display"
+        sleep 1
     done
-    openbox >"$E2E_TMP/openbox.log" 2>&1 &
-    E2E_PIDS+=($!)
-    wait_until 30 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' \
-        || fail "openbox did not start on $DISPLAY: $(cat "$E2E_TMP/openbox.log")"
+    flock -u "$E2E_DISPLAY_LOCK" || true
+    fail "no display with a window manager: $(cat "$E2E_TMP/xvfb.3.log")"
 }
 
 # start_bus [NAME]: copies the program into a scratch folder (under NAME) and starts it there.
@@ -67,7 +82,7 @@ start_bus() {
     for lib in "$(dirname "$BUS_EXE")"/lib*.so; do [[ -e "$lib" ]] && cp "$lib" "$BUS_DIR/"; done
     [[ -d "$(dirname "$BUS_EXE")/homepage" ]] && cp -r "$(dirname "$BUS_EXE")/homepage" "$BUS_DIR/"
     PATH="${BUS_PATH:-$PATH}" QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}" XDG_RUNTIME_DIR="$E2E_TMP" \
-        "$BUS_DIR/$name" >"$E2E_TMP/bus.log" 2>&1 &
+        "$BUS_DIR/$name" >"$E2E_TMP/bus.log" 2>&1 {E2E_DISPLAY_LOCK}>&- &
     BUS_PID=$!
     E2E_PIDS+=($BUS_PID)
     local caption="くるりん号　-　${name%.*}"
