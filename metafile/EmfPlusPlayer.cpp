@@ -162,8 +162,8 @@ QPainterPath bezierPath(const QList<QPointF>& points)
 }
 
 // A brush as GDI+ serializes one, from `at`; a hatch's background colour in *hatchBack.
-std::optional<QBrush> readBrush(Bytes b, qint64 at, std::optional<QColor>* hatchBack);
-std::optional<QImage> readImage(Bytes b);
+std::optional<QBrush> readBrush(Bytes b, qint64 at, std::optional<QColor>* hatchBack, MetafileCanvas& canvas);
+std::optional<QImage> readImage(Bytes b, MetafileCanvas& canvas);
 
 Qt::PenCapStyle capStyle(quint32 cap)
 {
@@ -183,7 +183,7 @@ Qt::PenJoinStyle joinStyle(quint32 join)
     }
 }
 
-std::optional<EmfPlusPlayer::Pen> readPen(Bytes b)
+std::optional<EmfPlusPlayer::Pen> readPen(Bytes b, MetafileCanvas& canvas)
 {
     if (!b.has(0, 20) || b.u32(4) != 0)
         return std::nullopt;
@@ -261,7 +261,7 @@ std::optional<EmfPlusPlayer::Pen> readPen(Bytes b)
     }
     if (!b.has(at, 8))
         return std::nullopt;
-    const std::optional<QBrush> brush = readBrush(b, at, nullptr);
+    const std::optional<QBrush> brush = readBrush(b, at, nullptr, canvas);
     if (!brush)
         return std::nullopt;
     pen.brush = *brush;
@@ -281,7 +281,7 @@ Qt::BrushStyle hatchPattern(quint32 style)
     }
 }
 
-std::optional<QBrush> readBrush(Bytes b, qint64 at, std::optional<QColor>* hatchBack)
+std::optional<QBrush> readBrush(Bytes b, qint64 at, std::optional<QColor>* hatchBack, MetafileCanvas& canvas)
 {
     if (!b.has(at, 8))
         return std::nullopt;
@@ -311,7 +311,7 @@ std::optional<QBrush> readBrush(Bytes b, qint64 at, std::optional<QColor>* hatch
             transform = matrix(d, offset);
             offset += 24;
         }
-        const std::optional<QImage> texture = readImage(d.from(offset));
+        const std::optional<QImage> texture = readImage(d.from(offset), canvas);
         if (!texture || texture->isNull() || !finiteTransform(transform))
             return std::nullopt;
         QBrush brush(*texture);
@@ -385,7 +385,32 @@ std::optional<QBrush> readBrush(Bytes b, qint64 at, std::optional<QColor>* hatch
     }
 }
 
-std::optional<QImage> readBitmap(Bytes d)
+// Whether a picture of so many pixels may be decoded: its decoding is paid for, and all the
+// pictures a file holds at once are limited together, so a file cannot pile them up.
+bool affordPixels(MetafileCanvas& canvas, qint64 pixels)
+{
+    canvas.countDecodedPixels(pixels * 32);
+    return !canvas.exhausted() && canvas.allowHeldBitmap(pixels);
+}
+
+// The formats GDI+ stores whole files of, told by their first bytes. Only these are decoded,
+// each by its own reader: a picture carrying another metafile, which would carry another, and
+// so on, is not opened.
+QByteArray compressedFormat(Bytes d)
+{
+    const QByteArrayView v = d.view();
+    if (v.startsWith("\x89PNG"))
+        return QByteArrayLiteral("png");
+    if (v.startsWith("\xFF\xD8"))
+        return QByteArrayLiteral("jpeg");
+    if (v.startsWith("GIF8"))
+        return QByteArrayLiteral("gif");
+    if (v.startsWith("BM"))
+        return QByteArrayLiteral("bmp");
+    return {};
+}
+
+std::optional<QImage> readBitmap(Bytes d, MetafileCanvas& canvas)
 {
     if (!d.has(0, 20))
         return std::nullopt;
@@ -396,12 +421,17 @@ std::optional<QImage> readBitmap(Bytes d)
     const quint32 kind = d.u32(16);
     const Bytes data = d.from(20);
     if (kind == 1) { // a whole PNG, JPEG, GIF or BMP file
+        const QByteArray format = compressedFormat(data);
+        if (format.isEmpty())
+            return std::nullopt;
         QByteArray bytes = data.view().toByteArray();
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer);
+        QImageReader reader(&buffer, format);
+        reader.setAutoDetectImageFormat(false);
         const QSize size = reader.size();
-        if (!size.isValid() || qint64(size.width()) * size.height() > kMaxDibPixels)
+        if (!size.isValid() || qint64(size.width()) * size.height() > kMaxDibPixels
+            || !affordPixels(canvas, qint64(size.width()) * size.height()))
             return std::nullopt;
         QImage image = reader.read();
         if (image.isNull())
@@ -409,6 +439,8 @@ std::optional<QImage> readBitmap(Bytes d)
         return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }
     if (kind != 0 || width <= 0 || height <= 0 || width * height > kMaxDibPixels || stride <= 0)
+        return std::nullopt;
+    if (!affordPixels(canvas, width * height))
         return std::nullopt;
     const int bits = int(format >> 8 & 0xFF);
     const bool indexed = format & 0x00010000;
@@ -470,11 +502,11 @@ std::optional<QImage> readBitmap(Bytes d)
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-std::optional<QImage> readImage(Bytes d)
+std::optional<QImage> readImage(Bytes d, MetafileCanvas& canvas)
 {
     if (!d.has(0, 8) || d.u32(4) != 1) // only bitmaps: an embedded metafile is not drawn
         return std::nullopt;
-    return readBitmap(d.from(8));
+    return readBitmap(d.from(8), canvas);
 }
 
 // A region's tree of rectangles, paths and the ways they combine, as one area in world units.
@@ -1057,7 +1089,7 @@ void EmfPlusPlayer::defineObject(int id, int kind, Bytes d)
     switch (ObjectKind(kind)) {
     case ObjectKind::Brush: {
         std::optional<QColor> back;
-        const std::optional<QBrush> brush = readBrush(d, 0, &back);
+        const std::optional<QBrush> brush = readBrush(d, 0, &back, m_canvas);
         if (brush) {
             o.kind = Object::Kind::Brush;
             o.paint = { *brush, back };
@@ -1065,7 +1097,7 @@ void EmfPlusPlayer::defineObject(int id, int kind, Bytes d)
         break;
     }
     case ObjectKind::Pen:
-        if (const std::optional<Pen> pen = readPen(d)) {
+        if (const std::optional<Pen> pen = readPen(d, m_canvas)) {
             o.kind = Object::Kind::Pen;
             o.pen = *pen;
         }
@@ -1091,8 +1123,7 @@ void EmfPlusPlayer::defineObject(int id, int kind, Bytes d)
         break;
     }
     case ObjectKind::Image:
-        if (std::optional<QImage> image = readImage(d)) {
-            m_canvas.countDecodedPixels(qint64(image->width()) * image->height());
+        if (std::optional<QImage> image = readImage(d, m_canvas)) {
             o.kind = Object::Kind::Image;
             o.image = std::move(*image);
         }
@@ -1203,6 +1234,8 @@ constexpr int kLayoutPixels = 256;
 // Each character becomes an outline that is then filled: far dearer than GDI's text, which Qt
 // draws from its glyph cache.
 constexpr qint64 kCostPerOutlinedCharacter = 32768;
+// Longer strings are not laid out: wrapping measures lines again word by word.
+constexpr qint64 kMaxCharacters = 4096;
 
 QFont layoutFont(const EmfPlusPlayer::Font& f)
 {
@@ -1221,17 +1254,20 @@ void EmfPlusPlayer::text(const QString& string, const Font& font, const Paint& p
                          const Format& format)
 {
     const QTransform t = toPicture();
-    const double toDevice = lengthScale(m_s.world * m_s.container) * unitToDevice(m_s.pageUnit) * m_s.pageScale;
+    const double toDevice = unitToDevice(m_s.pageUnit) * m_s.pageScale;
     if (string.isEmpty() || !finiteTransform(t) || !sensibleRect(layout) || toDevice <= 0)
         return;
-    // The em in world units: as given, or from the font's own unit through the page.
+    // The em in world units: as given, or from the font's own unit through the page. The world
+    // transform then scales text like everything else.
     const double em = font.unit == 0 ? font.emSize : font.emSize * unitToDevice(font.unit) / toDevice;
-    if (!finite(em) || em <= 0)
+    if (!finite(em) || em <= 0 || string.size() > kMaxCharacters)
         return;
     const double k = em / kLayoutPixels;
     const QFont qfont = layoutFont(font);
     const QFontMetricsF metrics(qfont);
     m_canvas.countDecodedPixels(qint64(string.size()) * kCostPerOutlinedCharacter);
+    if (m_canvas.exhausted())
+        return;
 
     // Lines: the breaks the text has, and more where a line would pass the box's width.
     const bool wrap = layout.width() > 0 && !(format.flags & 0x1000);
@@ -1300,14 +1336,17 @@ void EmfPlusPlayer::driverText(quint16 flags, Bytes d)
     const qint64 count = d.u32(12);
     const bool realized = options & 4; // a position for the first character only
     // Without the lookup flag the codes are glyph numbers of a font that is not here.
-    if (!font || !brush || !(options & 1) || count <= 0 || !d.has(16, realized ? 2 * count + 8 : 10 * count))
+    if (!font || !brush || !(options & 1) || count <= 0 || count > kMaxCharacters
+        || !d.has(16, realized ? 2 * count + 8 : 10 * count))
         return;
     const QTransform t = toPicture();
-    const double toDevice = lengthScale(m_s.world * m_s.container) * unitToDevice(m_s.pageUnit) * m_s.pageScale;
+    const double toDevice = unitToDevice(m_s.pageUnit) * m_s.pageScale;
     const double em = font->font.unit == 0 ? font->font.emSize : font->font.emSize * unitToDevice(font->font.unit) / toDevice;
     if (!finiteTransform(t) || !finite(em) || em <= 0)
         return;
     m_canvas.countDecodedPixels(count * kCostPerOutlinedCharacter);
+    if (m_canvas.exhausted())
+        return;
     const double k = em / kLayoutPixels;
     const QFont qfont = layoutFont(font->font);
     const QFontMetricsF metrics(qfont);

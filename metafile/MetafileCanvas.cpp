@@ -60,6 +60,8 @@ bool usable(const QTransform& t)
 // Whether a transform squashes what it draws nearly flat: its smaller stretch under a
 // sixteenth of its larger. Qt's glyph cache fails on such a transform (it copies from a glyph
 // bitmap that was never made), so text under it is drawn from its outlines.
+constexpr double kMaxCachedGlyphPixels = 512;
+
 bool squashes(const QTransform& t)
 {
     const double across = std::hypot(t.m11(), t.m12());
@@ -1326,7 +1328,11 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, quint32
     m_painter.setTransform(local * m_base);
     if (m_s.bkOpaque)
         m_painter.fillRect(cell, QColor(rgb(m_s.bkColour)));
-    if (squashes(local * m_base)) {
+    // Glyphs hundreds of pixels tall gain nothing from the glyph cache, and past a few thousand
+    // FreeType cannot render them and Qt copies from a bitmap that was never made.
+    const QTransform onScreen = local * m_base;
+    const double stretch = std::max(std::hypot(onScreen.m11(), onScreen.m12()), std::hypot(onScreen.m21(), onScreen.m22()));
+    if (squashes(onScreen) || !(font.pixelSize() * stretch < kMaxCachedGlyphPixels)) {
         m_painter.fillPath(outlines(), QColor(rgb(m_s.textColour)));
         return;
     }
@@ -1501,8 +1507,11 @@ void MetafileCanvas::plusClear(const QColor& colour, const std::optional<QPainte
     if (m_measuring || !charge(m_visible))
         return;
     applyPlusClip(clip);
+    // The picture's background is white: a clear or half-clear colour is what it leaves on white.
+    const double a = colour.alphaF();
+    const auto over = [a](int c) { return int(std::lround(c * a + 255 * (1 - a))); };
     m_painter.setCompositionMode(QPainter::CompositionMode_Source);
-    m_painter.fillRect(m_visible, colour);
+    m_painter.fillRect(m_visible, QColor(over(colour.red()), over(colour.green()), over(colour.blue())));
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 

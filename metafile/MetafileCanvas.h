@@ -203,6 +203,14 @@ public:
     // A picture's pattern brushes stay alive as long as the file plays; their pixels are
     // counted against this so a file cannot pile up bitmaps.
     bool allowPattern(qint64 pixels);
+    // Likewise the bitmaps GDI+ records hold, which may be photographs: a larger allowance.
+    bool allowHeldBitmap(qint64 pixels)
+    {
+        if (m_heldBitmapPixels + pixels > (qint64(1) << 25))
+            return false;
+        m_heldBitmapPixels += pixels;
+        return true;
+    }
 
     QRgb rgb(quint32 colourRef) const;
 
@@ -286,6 +294,7 @@ private:
     QPainterPath m_path; // picture pixels
     qint64 m_budget;
     qint64 m_patternPixels = 0;
+    qint64 m_heldBitmapPixels = 0;
 
     struct CachedFont {
         QString key;

@@ -953,6 +953,31 @@ TEST(EmfPlusPlayback, text_gradients_hatches_curves_and_bitmaps)
     EXPECT_EQ(marks, 0) << "glyph numbers of a font that is not here draw nothing";
 }
 
+TEST(EmfPlusPlayback, clears_text_scale_and_pictures_inside_pictures)
+{
+    // A picture stored as a bitmap's file is read only as PNG, JPEG, GIF or BMP: an EMF inside
+    // is not played (it could hold another, and so on, deeper than the stack goes).
+    EmfPlus inner;
+    inner.header(false).fillRects(kPlusRed, { QRectF(0, 0, 200, 200) });
+    const QByteArray nested = plusOnly(inner);
+
+    EmfPlus plus;
+    plus.header(false);
+    plus.record(0x4009, 0, Bytes().u32(0x00FF0000)); // clear to a see-through red: white stays
+    plus.object(0, 5, EmfPlus::compressedImage(QSize(200, 200), nested));
+    plus.drawImage(0, QRectF(0, 0, 200, 200), QRectF(0, 0, 200, 200));
+    // A 10-point font drawn twice as large by the world transform comes out twice as tall.
+    plus.object(1, 6, EmfPlus::font(10, 3, QStringLiteral("Arial")));
+    plus.drawString(1, kPlusBlack, QRectF(0, 0, 100, 50), QStringLiteral("HH"));
+    plus.setWorldTransform(QTransform(2, 0, 0, 2, 0, 100)).drawString(1, kPlusBlack, QRectF(0, 0, 100, 50), QStringLiteral("HH"));
+    const QImage image = render(plusOnly(plus));
+    EXPECT_EQ(px(image, 150, 60), kWhitePx);
+    const QRect small = inkBox(image.copy(0, 0, 200, 60));
+    const QRect large = inkBox(image.copy(0, 100, 200, 100));
+    ASSERT_FALSE(small.isEmpty());
+    EXPECT_NEAR(double(large.height()) / small.height(), 2.0, 0.25);
+}
+
 TEST(EmfPlusPlayback, a_dual_picture_is_drawn_from_its_gdi_records)
 {
     EmfPlus plus;
@@ -1430,6 +1455,18 @@ TEST(MetafileHostile, gdi_plus_records_that_lie_are_passed_over_and_the_rest_sti
     EXPECT_EQ(px(image, 110, 110), px(kGreen));
     EXPECT_EQ(px(image, 20, 20), kWhitePx);
     EXPECT_EQ(px(image, 180, 180), kWhitePx);
+}
+
+TEST(MetafileHostile, text_thousands_of_pixels_tall_is_drawn_from_its_outlines)
+{
+    // A font hundreds of times the picture's height, in a window that stretches it further:
+    // FreeType cannot render such a glyph, and Qt's glyph cache would read from nothing.
+    Wmf wmf;
+    wmf.setMapMode(8).setWindowExt(100, 25000).setViewportExt(100, 100);
+    wmf.createFont(18000, 0, "Times New Roman").selectObject(0).setTextColor(kRed).textOut(0, 0, "W");
+    wmf.createPen(5, 0, 0).selectObject(1).createBrush(0, kBlue).selectObject(2).rectangle(0, 20000, 100, 25000);
+    const QImage image = render(wmf.standard());
+    EXPECT_EQ(px(image, 50, 90), px(kBlue)) << "what follows still draws";
 }
 
 TEST(MetafileHostile, tables_stacks_and_paths_stay_bounded_and_quick)
