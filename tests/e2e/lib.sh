@@ -202,16 +202,23 @@ pass() {
 
 # choose_in_file_dialog PATH: waits until the open-file dialog has the keyboard, enters PATH
 # and waits until the dialog has gone. Keys typed before it has the focus would go elsewhere,
-# and a slow build can take seconds to show it.
+# and a slow build can take seconds to show it. The file-name completer's popup, opening while
+# the path is typed, now and then swallows the rest of it; the path is then typed again.
 choose_in_file_dialog() {
-    local dialog
+    local dialog attempt
     wait_until 30 xdotool search --onlyvisible --name '^Open$' || fail "no file dialog"
     dialog=$(xdotool search --onlyvisible --name '^Open$' | head -n1)
-    if ! wait_until 10 sh -c "[ \"\$(xdotool getwindowfocus)\" = $dialog ]"; then
-        xdotool windowactivate --sync "$dialog" || true
-    fi
-    xdotool key --clearmodifiers ctrl+a
-    xdotool type --delay 5 "$1"
-    xdotool key Return
-    wait_until 30 sh -c "! xdotool search --onlyvisible --name '^Open\$'" || fail "the file dialog did not take $1"
+    for attempt in 1 2 3; do
+        if ! wait_until 10 sh -c "[ \"\$(xdotool getwindowfocus)\" = $dialog ]"; then
+            xdotool windowactivate --sync "$dialog" || true
+        fi
+        xdotool key --clearmodifiers ctrl+a
+        xdotool type --delay 20 "$1"
+        sleep 0.5
+        xdotool key Return
+        wait_until 15 sh -c "! xdotool search --onlyvisible --name '^Open\$'" && return 0
+        echo "the file dialog is still open after typing $1 (attempt $attempt)" >&2
+    done
+    shot "$E2E_TMP/dialog.png"
+    fail "the file dialog did not take $1"
 }
