@@ -8,6 +8,7 @@
 #include <QFontMetricsF>
 #include <QImageReader>
 #include <QLinearGradient>
+#include <QtMath>
 
 #include <algorithm>
 #include <cmath>
@@ -71,8 +72,15 @@ constexpr quint16 kContinued = 0x8000; // an object record with more to come
 enum class ObjectKind { Brush = 1, Pen = 2, Path = 3, Region = 4, Image = 5, Font = 6, StringFormat = 7 };
 
 constexpr qint64 kMaxObjectBytes = 64LL * 1024 * 1024;
+// The last piece of an object may be padded out to whole 32-bit words.
+constexpr qint64 kMaxPiecePadding = 3;
 constexpr std::size_t kMaxSaved = 256;
 constexpr int kMaxClipElements = 4096;
+constexpr qsizetype kMaxNestedClips = 16;
+// Points and rectangles in one record or path: more than any real picture, few enough that the
+// shapes built from them stay small before the drawing budget is charged for them.
+constexpr qint64 kMaxPoints = 1 << 18;
+constexpr qint64 kMaxRects = 1 << 16;
 constexpr int kMaxRegionDepth = 32;
 constexpr int kMaxGradientStops = 1024;
 // Where GDI+ puts the edges of an infinite region.
@@ -127,13 +135,52 @@ QPainterPath arcPath(const QRectF& box, double start, double sweep, bool pie)
     if (!sensibleRect(box) || !finite(start) || !finite(sweep))
         return path;
     sweep = std::clamp(sweep, -360.0, 360.0);
+    // GDI+ measures the angles to the points on the ellipse itself; Qt's arcs take them on the
+    // circle that is then squashed into the box.
+    const auto onCircle = [&](double degrees) {
+        const double a = qDegreesToRadians(degrees);
+        const double t = qRadiansToDegrees(std::atan2(box.width() * std::sin(a), box.height() * std::cos(a)));
+        return t + 360 * std::round((degrees - t) / 360);
+    };
+    const double from = onCircle(start);
+    double turn = std::abs(sweep) >= 360 ? sweep : onCircle(start + sweep) - from;
+    if (sweep > 0 && turn < 0)
+        turn += 360;
+    else if (sweep < 0 && turn > 0)
+        turn -= 360;
     if (pie)
         path.moveTo(box.center());
     else
-        path.arcMoveTo(box, -start);
-    path.arcTo(box, -start, -sweep);
+        path.arcMoveTo(box, -from);
+    path.arcTo(box, -from, -turn);
     if (pie)
         path.closeSubpath();
+    return path;
+}
+
+QPainterPath rectPath(const QRectF& r)
+{
+    QPainterPath path;
+    path.addRect(r);
+    return path;
+}
+
+// count rectangles, or the ellipses inside them, from data; empty when data is too short.
+QPainterPath rectsPath(Bytes data, qint64 count, bool compressed, bool ellipses)
+{
+    QPainterPath path;
+    const qint64 size = rectSize(compressed);
+    if (count < 0 || count > kMaxRects || !data.has(0, count * size))
+        return path;
+    for (qint64 i = 0; i < count; ++i) {
+        const QRectF r = rectAt(data, i * size, compressed);
+        if (!sensibleRect(r))
+            continue;
+        if (ellipses)
+            path.addEllipse(r);
+        else
+            path.addRect(r);
+    }
     return path;
 }
 
@@ -217,18 +264,22 @@ std::optional<EmfPlusPlayer::Pen> readPen(Bytes b, MetafileCanvas& canvas)
             pen.pen.setMiterLimit(limit);
     }
     if (flags & 0x0020) {
+        // GDI+'s own patterns, in pen widths, which are tighter than Qt's.
         switch (b.u32(take(4))) {
-        case 1: pen.pen.setStyle(Qt::DashLine); break;
-        case 2: pen.pen.setStyle(Qt::DotLine); break;
-        case 3: pen.pen.setStyle(Qt::DashDotLine); break;
-        case 4: pen.pen.setStyle(Qt::DashDotDotLine); break;
+        case 1: pen.pen.setDashPattern({ 3, 1 }); break;
+        case 2: pen.pen.setDashPattern({ 1, 1 }); break;
+        case 3: pen.pen.setDashPattern({ 3, 1, 1, 1 }); break;
+        case 4: pen.pen.setDashPattern({ 3, 1, 1, 1, 1, 1 }); break;
         default: break;
         }
     }
     if (flags & 0x0040)
         take(4);
-    if (flags & 0x0080)
-        take(4);
+    if (flags & 0x0080) {
+        const double offset = b.f32(take(4));
+        if (finite(offset))
+            pen.pen.setDashOffset(offset);
+    }
     if (flags & 0x0100) {
         const qint64 count = b.u32(take(4));
         if (count < 0 || count > 1024 || !b.has(at, 4 * count))
@@ -457,7 +508,8 @@ std::optional<QImage> readBitmap(Bytes d, MetafileCanvas& canvas)
     }
     if (stride < (width * bits + 7) / 8 || !data.has(offset, stride * height))
         return std::nullopt;
-    const bool alpha = format == 0x0026200A || format == 0x000E200B;
+    // A palette says whether its colours carry alpha; the 32-bit formats with alpha say so too.
+    const bool alpha = format == 0x0026200A || format == 0x000E200B || (indexed && (data.u32(0) & 1));
     const bool premultiplied = format == 0x000E200B;
     QImage image(int(width), int(height), alpha ? (premultiplied ? QImage::Format_ARGB32_Premultiplied : QImage::Format_ARGB32)
                                                 : QImage::Format_RGB32);
@@ -497,8 +549,6 @@ std::optional<QImage> readBitmap(Bytes d, MetafileCanvas& canvas)
             }
         }
     }
-    if (indexed)
-        image = image.convertToFormat(QImage::Format_ARGB32);
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
@@ -532,10 +582,8 @@ std::optional<QPainterPath> readRegionNode(Bytes d, qint64& at, int depth, qint6
         at += 4 + size;
         if (!path)
             return std::nullopt;
-        area = *path;
-        area.setFillRule(Qt::WindingFill);
-        elements += area.elementCount();
-        return area;
+        elements += path->elementCount();
+        return path; // filled by its own rule, as GDI+ fills the path
     }
     case 0x10000002: // empty
         return area;
@@ -572,7 +620,7 @@ namespace emfplus {
 QList<QPointF> points(Bytes data, qint64 count, quint16 flags)
 {
     QList<QPointF> result;
-    if (count <= 0 || count > data.size())
+    if (count <= 0 || count > data.size() || count > kMaxPoints)
         return result;
     if (flags & kRelative) {
         // Each coordinate a step from the point before: one byte when the top bit is clear,
@@ -770,36 +818,17 @@ void EmfPlusPlayer::record(quint16 type, quint16 flags, Bytes d)
         break;
     case PlusClear:
         if (d.has(0, 4))
-            m_canvas.plusClear(argb(d.u32(0)), m_s.clip);
+            m_canvas.plusClear(argb(d.u32(0)), clips());
         break;
 
-    case PlusFillRects: {
-        const qint64 count = d.u32(4);
-        const std::optional<Paint> brush = paintFor(flags, d.u32(0));
-        if (!brush || count < 0 || !d.has(8, count * rectSize(compressed)))
-            break;
-        QPainterPath path;
-        for (qint64 i = 0; i < count; ++i) {
-            const QRectF r = rectAt(d, 8 + i * rectSize(compressed), compressed);
-            if (sensibleRect(r))
-                path.addRect(r);
-        }
-        fill(path, *brush);
+    case PlusFillRects:
+        if (const std::optional<Paint> brush = paintFor(flags, d.u32(0)))
+            fill(rectsPath(d.from(8), d.u32(4), compressed, false), *brush);
         break;
-    }
-    case PlusDrawRects: {
-        const qint64 count = d.u32(0);
-        if (count < 0 || !d.has(4, count * rectSize(compressed)))
-            break;
-        QPainterPath path;
-        for (qint64 i = 0; i < count; ++i) {
-            const QRectF r = rectAt(d, 4 + i * rectSize(compressed), compressed);
-            if (sensibleRect(r))
-                path.addRect(r);
-        }
-        stroke(path, id);
+    case PlusDrawRects:
+        if (d.has(0, 4))
+            stroke(rectsPath(d.from(4), d.u32(0), compressed, false), id);
         break;
-    }
     case PlusFillPolygon: {
         const std::optional<Paint> brush = paintFor(flags, d.u32(0));
         if (brush && d.has(0, 8))
@@ -810,25 +839,12 @@ void EmfPlusPlayer::record(quint16 type, quint16 flags, Bytes d)
         if (d.has(0, 4))
             stroke(polygonPath(emfplus::points(d.from(4), d.u32(0), flags), flags & kClosedOrAppend), id);
         break;
-    case PlusFillEllipse: {
-        const std::optional<Paint> brush = paintFor(flags, d.u32(0));
-        if (brush && d.has(4, rectSize(compressed))) {
-            QPainterPath path;
-            const QRectF r = rectAt(d, 4, compressed);
-            if (sensibleRect(r))
-                path.addEllipse(r);
-            fill(path, *brush);
-        }
+    case PlusFillEllipse:
+        if (const std::optional<Paint> brush = paintFor(flags, d.u32(0)))
+            fill(rectsPath(d.from(4), 1, compressed, true), *brush);
         break;
-    }
     case PlusDrawEllipse:
-        if (d.has(0, rectSize(compressed))) {
-            QPainterPath path;
-            const QRectF r = rectAt(d, 0, compressed);
-            if (sensibleRect(r))
-                path.addEllipse(r);
-            stroke(path, id);
-        }
+        stroke(rectsPath(d, 1, compressed, true), id);
         break;
     case PlusFillPie: {
         const std::optional<Paint> brush = paintFor(flags, d.u32(0));
@@ -949,24 +965,21 @@ void EmfPlusPlayer::record(quint16 type, quint16 flags, Bytes d)
         if (d.has(0, 36)) {
             const QRectF dest = rectAt(d, 0, false);
             const QRectF source = rectAt(d, 16, false);
-            saveState(d.u32(32));
-            if (sensibleRect(dest) && sensibleRect(source) && source.width() != 0 && source.height() != 0) {
-                // The source rectangle, in the unit the flags name, onto the destination.
-                const double unit = unitToDevice(flags >> 8 & 0xFF);
+            // The source rectangle, in the unit the flags name, onto the destination, which is
+            // in world units; the page transform still follows, so the unit is taken in its terms.
+            const double unit = unitToDevice(flags >> 8 & 0xFF) / (unitToDevice(m_s.pageUnit) * m_s.pageScale);
+            QTransform fit;
+            if (sensibleRect(dest) && sensibleRect(source) && source.width() != 0 && source.height() != 0 && finite(unit)) {
                 const double sx = dest.width() / (source.width() * unit);
                 const double sy = dest.height() / (source.height() * unit);
-                const QTransform fit(sx, 0, 0, sy, dest.x() - source.x() * unit * sx, dest.y() - source.y() * unit * sy);
-                m_s.container = fit * m_s.world * m_s.container;
-                m_s.world = QTransform();
+                fit = QTransform(sx, 0, 0, sy, dest.x() - source.x() * unit * sx, dest.y() - source.y() * unit * sy);
             }
+            beginContainer(d.u32(32), finiteTransform(fit) ? fit : QTransform());
         }
         break;
     case PlusBeginContainerNoParams:
-        if (d.has(0, 4)) {
-            saveState(d.u32(0));
-            m_s.container = m_s.world * m_s.container;
-            m_s.world = QTransform();
-        }
+        if (d.has(0, 4))
+            beginContainer(d.u32(0), QTransform());
         break;
     case PlusSetWorldTransform:
         if (d.has(0, 24) && finiteTransform(matrix(d, 0)))
@@ -1043,8 +1056,9 @@ void EmfPlusPlayer::object(quint16 flags, Bytes d)
     const int kind = flags >> 8 & 0x7F;
     if (m_pendingId == id && m_pendingKind == kind && !m_pending.isEmpty()) {
         // The last piece of an object that came in pieces.
-        if (m_pending.size() + d.size() == m_pendingTotal) {
-            m_pending.append(d.view().data(), d.size());
+        const qint64 room = m_pendingTotal - m_pending.size();
+        if (d.size() >= room && d.size() <= room + kMaxPiecePadding) {
+            m_pending.append(d.view().data(), room);
             const QByteArray whole = std::exchange(m_pending, {});
             m_pendingId = -1;
             defineObject(id, kind, Bytes(whole));
@@ -1066,13 +1080,14 @@ void EmfPlusPlayer::objectPiece(quint16 flags, qint64 total, Bytes d)
         m_pendingKind = kind;
         m_pendingTotal = total;
     }
-    if (total > kMaxObjectBytes || m_pending.size() + d.size() > total) {
+    const qint64 room = total - m_pending.size();
+    if (total > kMaxObjectBytes || d.size() > room + kMaxPiecePadding) {
         m_pending.clear();
         m_pendingId = -1;
         return;
     }
     m_canvas.countDecodedPixels(d.size());
-    m_pending.append(d.view().data(), d.size());
+    m_pending.append(d.view().data(), std::min(room, d.size()));
     // Some writers mark the last piece as continued too: the size says when it is whole.
     if (m_pending.size() == total) {
         const QByteArray whole = std::exchange(m_pending, {});
@@ -1116,7 +1131,6 @@ void EmfPlusPlayer::defineObject(int id, int kind, Bytes d)
             if (const std::optional<QPainterPath> area = readRegionNode(d, at, 0, elements)) {
                 o.kind = Object::Kind::Region;
                 o.path = *area;
-                o.path.setFillRule(Qt::WindingFill);
             }
         }
         m_canvas.countDecodedPixels(elements * 4096);
@@ -1197,11 +1211,11 @@ void EmfPlusPlayer::fill(const QPainterPath& world, const Paint& paint)
         return;
     const QPainterPath picture = t.map(world);
     if (paint.back)
-        m_canvas.plusPath(picture, Qt::NoPen, QBrush(*paint.back), m_s.clip, m_s.antialias);
+        m_canvas.plusPath(picture, Qt::NoPen, QBrush(*paint.back), clips(), m_s.antialias);
     QBrush placed = paint.brush;
     if (placed.gradient() || placed.style() == Qt::TexturePattern)
         placed.setTransform(placed.transform() * t);
-    m_canvas.plusPath(picture, Qt::NoPen, placed, m_s.clip, m_s.antialias);
+    m_canvas.plusPath(picture, Qt::NoPen, placed, clips(), m_s.antialias);
 }
 
 void EmfPlusPlayer::stroke(const QPainterPath& world, int penId)
@@ -1224,7 +1238,7 @@ void EmfPlusPlayer::stroke(const QPainterPath& world, int penId)
     if (brush.gradient() || brush.style() == Qt::TexturePattern)
         brush.setTransform(brush.transform() * t);
     pen.setBrush(brush);
-    m_canvas.plusPath(t.map(world), pen, Qt::NoBrush, m_s.clip, m_s.antialias);
+    m_canvas.plusPath(t.map(world), pen, Qt::NoBrush, clips(), m_s.antialias);
 }
 
 namespace {
@@ -1393,34 +1407,57 @@ void EmfPlusPlayer::image(int id, const QRectF& source, const std::array<QPointF
     if (!finiteTransform(t))
         return;
     const QRect part = source.normalized().toAlignedRect().intersected(o->image.rect());
-    m_canvas.plusImage(t, o->image, part, m_s.clip, m_s.smoothImages);
+    m_canvas.plusImage(t, o->image, part, clips(), m_s.smoothImages);
 }
 
 void EmfPlusPlayer::combineClip(const QPainterPath& picture, int mode)
 {
-    QPainterPath area = picture;
-    area.setFillRule(Qt::WindingFill);
     if (mode == 0) { // replace
-        m_s.clip = area;
+        m_s.clip = picture;
         return;
     }
-    QPainterPath current;
-    if (m_s.clip)
-        current = *m_s.clip;
-    else
-        current.addRect(m_canvas.visible().adjusted(-1, -1, 1, 1)); // no clip: all there is to see
-    const qint64 elements = qint64(current.elementCount()) + area.elementCount();
+    if (!m_s.clip) {
+        // No clip is everything: intersecting gives the new area, uniting leaves everything.
+        if (mode == 1)
+            m_s.clip = picture;
+        if (mode == 1 || mode == 2)
+            return;
+    }
+    const QPainterPath current = m_s.clip ? *m_s.clip : rectPath(m_canvas.visible().adjusted(-1, -1, 1, 1));
+    const qint64 elements = qint64(current.elementCount()) + picture.elementCount();
     m_canvas.countDecodedPixels(elements * 4096);
     if (elements > kMaxClipElements)
         return;
     switch (mode) {
-    case 1: m_s.clip = current.intersected(area); break;
-    case 2: if (m_s.clip) m_s.clip = current.united(area); break;
-    case 3: m_s.clip = current.united(area).subtracted(current.intersected(area)); break;
-    case 4: m_s.clip = current.subtracted(area); break;
-    case 5: m_s.clip = area.subtracted(current); break;
+    case 1: m_s.clip = current.intersected(picture); break;
+    case 2: m_s.clip = current.united(picture); break;
+    case 3: m_s.clip = current.united(picture).subtracted(current.intersected(picture)); break;
+    case 4: m_s.clip = current.subtracted(picture); break;
+    case 5: m_s.clip = picture.subtracted(current); break;
     default: break;
     }
+}
+
+QList<QPainterPath> EmfPlusPlayer::clips() const
+{
+    QList<QPainterPath> all = m_s.outerClips;
+    if (m_s.clip)
+        all.append(*m_s.clip);
+    return all;
+}
+
+// A container draws with its own transform, clip and quality settings, starting from identity,
+// no clip of its own (what it draws stays inside the clips around it) and the default quality.
+void EmfPlusPlayer::beginContainer(quint32 index, const QTransform& fit)
+{
+    saveState(index);
+    m_s.container = fit * m_s.world * m_s.container;
+    m_s.world = QTransform();
+    if (m_s.clip && m_s.outerClips.size() < kMaxNestedClips)
+        m_s.outerClips.append(*m_s.clip);
+    m_s.clip.reset();
+    m_s.antialias = false;
+    m_s.smoothImages = true;
 }
 
 void EmfPlusPlayer::saveState(quint32 index)

@@ -76,6 +76,7 @@ private:
         int pageUnit = 2;     // pixels
         double pageScale = 1;
         std::optional<QPainterPath> clip; // picture pixels; none: no limit
+        QList<QPainterPath> outerClips;   // those of the containers around: drawing stays inside
         bool antialias = false;
         bool smoothImages = true;
     };
@@ -95,6 +96,8 @@ private:
     void driverText(quint16 flags, Bytes data);
     void image(int id, const QRectF& source, const std::array<QPointF, 3>& corners);
     void combineClip(const QPainterPath& picture, int mode);
+    QList<QPainterPath> clips() const;
+    void beginContainer(quint32 index, const QTransform& fit);
     void saveState(quint32 index);
     void restoreState(quint32 index);
 

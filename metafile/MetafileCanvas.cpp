@@ -688,37 +688,27 @@ void MetafileCanvas::applyClip()
     if (!m_clipDirty)
         return;
     m_clipDirty = false;
-    m_painter.setTransform(m_base);
-    bool clipped = false;
-    const auto narrow = [&](const QPainterPath& path) {
-        m_painter.setClipPath(path, clipped ? Qt::IntersectClip : Qt::ReplaceClip);
-        clipped = true;
-    };
-    if (m_outerClip)
-        narrow(*m_outerClip);
-    if (m_s.meta)
-        narrow(*m_s.meta);
-    if (m_s.clip)
-        narrow(*m_s.clip);
-    if (!clipped)
-        m_painter.setClipping(false);
+    const auto orNull = [](const std::optional<QPainterPath>& path) { return path ? &*path : nullptr; };
+    clipPainterTo({ orNull(m_outerClip), orNull(m_s.meta), orNull(m_s.clip) });
 }
 
-void MetafileCanvas::applyPlusClip(const std::optional<QPainterPath>& clip)
+void MetafileCanvas::applyPlusClip(const QList<QPainterPath>& clips)
 {
     m_clipDirty = true; // GDI's clip is set again before GDI draws
+    clipPainterTo({ m_outerClip ? &*m_outerClip : nullptr });
+    for (const QPainterPath& clip : clips)
+        m_painter.setClipPath(clip, m_painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+}
+
+// The painter's clip becomes the area inside all of paths (null ones left out).
+void MetafileCanvas::clipPainterTo(std::initializer_list<const QPainterPath*> paths)
+{
     m_painter.setTransform(m_base);
-    bool clipped = false;
-    const auto narrow = [&](const QPainterPath& path) {
-        m_painter.setClipPath(path, clipped ? Qt::IntersectClip : Qt::ReplaceClip);
-        clipped = true;
-    };
-    if (m_outerClip)
-        narrow(*m_outerClip);
-    if (clip)
-        narrow(*clip);
-    if (!clipped)
-        m_painter.setClipping(false);
+    m_painter.setClipping(false);
+    for (const QPainterPath* path : paths) {
+        if (path)
+            m_painter.setClipPath(*path, m_painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+    }
 }
 
 void MetafileCanvas::applyRop2()
@@ -1465,7 +1455,7 @@ void MetafileCanvas::parallelogramBlt(const std::array<QPointF, 3>& corners, con
 // GDI+ ----------------------------------------------------------------------------------------
 
 void MetafileCanvas::plusPath(const QPainterPath& path, const QPen& pen, const QBrush& brush,
-                              const std::optional<QPainterPath>& clip, bool antialias)
+                              const QList<QPainterPath>& clips, bool antialias)
 {
     const bool stroke = pen.style() != Qt::NoPen;
     const bool fill = brush.style() != Qt::NoBrush;
@@ -1478,7 +1468,7 @@ void MetafileCanvas::plusPath(const QPainterPath& path, const QPen& pen, const Q
     work.penPixels = stroke ? std::max(1.0, pen.widthF()) : 0;
     if (!charge(path.controlPointRect(), work))
         return;
-    applyPlusClip(clip);
+    applyPlusClip(clips);
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     m_painter.setRenderHint(QPainter::Antialiasing, antialias);
     m_painter.setPen(pen);
@@ -1488,13 +1478,13 @@ void MetafileCanvas::plusPath(const QPainterPath& path, const QPen& pen, const Q
 }
 
 void MetafileCanvas::plusImage(const QTransform& imageToPicture, const QImage& image, const QRect& part,
-                               const std::optional<QPainterPath>& clip, bool smooth)
+                               const QList<QPainterPath>& clips, bool smooth)
 {
     Work work;
     work.perPixel = 4;
     if (part.isEmpty() || !usable(imageToPicture) || !charge(imageToPicture.mapRect(QRectF(part)), work))
         return;
-    applyPlusClip(clip);
+    applyPlusClip(clips);
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
     m_painter.setTransform(imageToPicture * m_base);
@@ -1502,11 +1492,11 @@ void MetafileCanvas::plusImage(const QTransform& imageToPicture, const QImage& i
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
 }
 
-void MetafileCanvas::plusClear(const QColor& colour, const std::optional<QPainterPath>& clip)
+void MetafileCanvas::plusClear(const QColor& colour, const QList<QPainterPath>& clips)
 {
     if (m_measuring || !charge(m_visible))
         return;
-    applyPlusClip(clip);
+    applyPlusClip(clips);
     // The picture's background is white: a clear or half-clear colour is what it leaves on white.
     const double a = colour.alphaF();
     const auto over = [a](int c) { return int(std::lround(c * a + 255 * (1 - a))); };

@@ -215,15 +215,15 @@ public:
     QRgb rgb(quint32 colourRef) const;
 
     // Drawing for the GDI+ records some pictures carry instead of GDI's. Everything is in picture
-    // pixels already, with Qt's own pens and brushes; clip (picture pixels, none: no limit) takes
-    // the place of GDI's clip. Charged to the budget like the rest.
+    // pixels already, with Qt's own pens and brushes; what is drawn lies inside every one of clips
+    // (picture pixels; none: no limit), which take the place of GDI's clip. Charged to the budget like the rest.
     const QTransform& deviceToPicture() const { return m_deviceToPicture; }
     QRectF visible() const { return m_visible; }
     void plusPath(const QPainterPath& path, const QPen& pen, const QBrush& brush,
-                  const std::optional<QPainterPath>& clip, bool antialias);
+                  const QList<QPainterPath>& clips, bool antialias);
     void plusImage(const QTransform& imageToPicture, const QImage& image, const QRect& part,
-                   const std::optional<QPainterPath>& clip, bool smooth);
-    void plusClear(const QColor& colour, const std::optional<QPainterPath>& clip);
+                   const QList<QPainterPath>& clips, bool smooth);
+    void plusClear(const QColor& colour, const QList<QPainterPath>& clips);
 
 private:
     struct State {
@@ -262,7 +262,8 @@ private:
     bool preparePen(QPen& pen, bool inPicturePixels);
     bool prepareBrush(QBrush& brush);
     void applyClip();
-    void applyPlusClip(const std::optional<QPainterPath>& clip);
+    void applyPlusClip(const QList<QPainterPath>& clips);
+    void clipPainterTo(std::initializer_list<const QPainterPath*> paths);
     void applyRop2();
     bool charge(const QRectF& picturePixels, const Work& work = {});
     void chargeCost(const QRectF& seen, const Work& work);

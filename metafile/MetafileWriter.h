@@ -680,13 +680,17 @@ public:
     EmfPlus& object(int id, int kind, const Bytes& data) { return record(0x4008, quint16(id | kind << 8), data); }
     // An object too large for one record, in pieces: each but the last (or every one, with
     // markLast, as some writers do) flagged as continued and giving the whole size first.
-    EmfPlus& objectInPieces(int id, int kind, const QByteArray& data, int pieces, bool markLast = false)
+    // With padLast, the last piece is padded out to whole 32-bit words as some writers do;
+    // the others are sent unpadded: they join byte for byte.
+    EmfPlus& objectInPieces(int id, int kind, const QByteArray& data, int pieces, bool markLast = false,
+                            bool padLast = false)
     {
         const qsizetype step = (data.size() + pieces - 1) / pieces;
         for (qsizetype at = 0; at < data.size(); at += step) {
             const bool continued = markLast || at + step < data.size();
-            const QByteArray piece = data.mid(at, step);
-            // Pieces are sent unpadded: they join byte for byte.
+            QByteArray piece = data.mid(at, step);
+            if (padLast && at + step >= data.size())
+                piece.append((4 - piece.size() % 4) % 4, '\0');
             Bytes r;
             r.u16(0x4008).u16(id | kind << 8 | (continued ? 0x8000 : 0));
             r.u32(quint32((continued ? 16 : 12) + piece.size()));
@@ -745,6 +749,22 @@ public:
         b.u32(0xDBC01002).u32(1).i32(size.width()).i32(size.height()).i32(0).u32(0x0026200A).u32(1).raw(file);
         return b;
     }
+    // A bitmap of 1, 4 or 8 bits a pixel looked up in palette (ARGB), rows given top first and
+    // padded to whole 32-bit words here; paletteAlpha says the palette's alpha is meant.
+    static Bytes indexedImage(QSize size, int bits, const QList<quint32>& palette, bool paletteAlpha,
+                              const QList<QByteArray>& rows)
+    {
+        const int stride = (size.width() * bits + 31) / 32 * 4;
+        const quint32 format = bits == 1 ? 0x00030101 : bits == 4 ? 0x00030402 : 0x00030803;
+        Bytes b;
+        b.u32(0xDBC01002).u32(1).i32(size.width()).i32(size.height()).i32(stride).u32(format).u32(0);
+        b.u32(paletteAlpha ? 1 : 0).u32(quint32(palette.size()));
+        for (quint32 c : palette)
+            b.u32(c);
+        for (const QByteArray& row : rows)
+            b.raw(row.leftJustified(stride, '\0', true));
+        return b;
+    }
     static Bytes rects(const QList<QRectF>& rs)
     {
         Bytes b;
@@ -776,6 +796,11 @@ public:
     EmfPlus& fillEllipse(quint32 argb, QRectF r)
     {
         return record(0x400E, 0x8000, Bytes().u32(argb).f32(float(r.x())).f32(float(r.y())).f32(float(r.width())).f32(float(r.height())));
+    }
+    // Angles in degrees, clockwise from the x axis.
+    EmfPlus& fillPie(quint32 argb, float start, float sweep, QRectF r)
+    {
+        return record(0x4010, 0x8000, Bytes().u32(argb).f32(start).f32(sweep).f32(float(r.x())).f32(float(r.y())).f32(float(r.width())).f32(float(r.height())));
     }
     EmfPlus& fillClosedCurve(quint32 argb, float tension, const QList<QPointF>& ps)
     {
@@ -820,7 +845,18 @@ public:
     {
         return record(0x4032, quint16(mode << 8), Bytes().f32(float(r.x())).f32(float(r.y())).f32(float(r.width())).f32(float(r.height())));
     }
+    EmfPlus& setClipPath(int mode, int pathId) { return record(0x4033, quint16(pathId | mode << 8), Bytes()); }
     EmfPlus& resetClip() { return record(0x4031, 0, Bytes()); }
+    // The source rectangle, in unit, mapped onto the destination, in world units.
+    EmfPlus& beginContainer(int index, QRectF dest, QRectF source, int unit)
+    {
+        Bytes b;
+        b.f32(float(dest.x())).f32(float(dest.y())).f32(float(dest.width())).f32(float(dest.height()));
+        b.f32(float(source.x())).f32(float(source.y())).f32(float(source.width())).f32(float(source.height()));
+        return record(0x4027, quint16(unit << 8), b.u32(quint32(index)));
+    }
+    EmfPlus& beginContainer(int index) { return record(0x4028, 0, Bytes().u32(quint32(index))); }
+    EmfPlus& endContainer(int index) { return record(0x4029, 0, Bytes().u32(quint32(index))); }
     EmfPlus& save(int index) { return record(0x4025, 0, Bytes().u32(quint32(index))); }
     EmfPlus& restore(int index) { return record(0x4026, 0, Bytes().u32(quint32(index))); }
 

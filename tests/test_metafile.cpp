@@ -978,6 +978,54 @@ TEST(EmfPlusPlayback, clears_text_scale_and_pictures_inside_pictures)
     EXPECT_NEAR(double(large.height()) / small.height(), 2.0, 0.25);
 }
 
+TEST(EmfPlusPlayback, containers_clips_pies_dashes_and_palettes_as_gdi_plus_draws_them)
+{
+    EmfPlus plus;
+    plus.header(false);
+    // A container's own clip stays inside the clip around it.
+    plus.setClipRect(0, QRectF(0, 0, 100, 100)).beginContainer(1);
+    plus.setClipRect(0, QRectF(50, 50, 150, 150)).fillRects(kPlusRed, { QRectF(0, 0, 200, 200) });
+    plus.endContainer(1).resetClip();
+    // Millimetres on the page: the 100-pixel source rectangle (26.46 mm, drawn in the page's
+    // unit) fills the destination, 55 to 75 mm across and 10 to 30 mm down, or 207.9 to 283.5
+    // and 37.8 to 113.4 pixels.
+    plus.save(2).setPageTransform(6, 1).beginContainer(3, QRectF(55, 10, 20, 20), QRectF(0, 0, 100, 100), 2);
+    plus.fillRects(kPlusBlue, { QRectF(0, 0, 26.46f, 26.46f) }).endContainer(3).restore(2);
+    // A clip from a path whose figures overlap leaves the overlap out: paths fill alternately.
+    plus.object(0, 3, EmfPlus::path({ { 120, 0 }, { 170, 0 }, { 170, 50 }, { 120, 50 }, { 140, 20 }, { 190, 20 }, { 190, 70 }, { 140, 70 } },
+                                    { 0, 1, 1, 0x81, 0, 1, 1, 0x81 }));
+    plus.setClipPath(0, 0).fillRects(kPlusGreen, { QRectF(100, 0, 100, 100) }).resetClip();
+    // The pie's angles are those of the points on the ellipse, not on a circle squashed into it.
+    plus.fillPie(kPlusBlack, 30, 30, QRectF(0, 140, 200, 100));
+    // GDI+'s dashes are three pen widths on, one off.
+    plus.object(1, 2, EmfPlus::pen(4, kPlusBlue, 0, 1));
+    plus.drawLines(1, { { 0, 290 }, { 200, 290 } });
+    // A palette with alpha: its first colour is see-through, over the green below.
+    plus.fillRects(kPlusGreen, { QRectF(100, 250, 40, 20) });
+    plus.objectInPieces(2, 5, EmfPlus::indexedImage(QSize(2, 1), 8, { 0x00FF0000, kPlusRed }, true, { QByteArray("\0\1", 2) }).d, 7, false, true);
+    plus.drawImage(2, QRectF(0, 0, 2, 1), QRectF(100, 250, 80, 20));
+    const QImage image = render(plusOnly(plus, 300, 300));
+
+    EXPECT_EQ(px(image, 75, 75), px(kRed));
+    EXPECT_EQ(px(image, 150, 150), kWhitePx) << "outside the clip around the container";
+    EXPECT_EQ(px(image, 210, 40), px(kBlue));
+    EXPECT_EQ(px(image, 281, 111), px(kBlue)) << "the whole destination";
+    EXPECT_EQ(px(image, 205, 40), kWhitePx);
+    EXPECT_EQ(px(image, 287, 117), kWhitePx);
+    EXPECT_EQ(px(image, 130, 10), px(kGreen));
+    EXPECT_EQ(px(image, 180, 60), px(kGreen));
+    EXPECT_EQ(px(image, 155, 35), kWhitePx) << "where the path's figures overlap";
+    // 35 pixels out from the centre, (100, 190), at 25, 45 and 55 degrees.
+    EXPECT_EQ(px(image, 131, 204), kWhitePx) << "25 degrees round the ellipse";
+    EXPECT_EQ(px(image, 124, 214), 0u) << "45 degrees";
+    EXPECT_EQ(px(image, 120, 218), 0u) << "55 degrees";
+    EXPECT_EQ(px(image, 10, 290), px(kBlue));
+    EXPECT_EQ(px(image, 14, 290), kWhitePx) << "the first gap";
+    EXPECT_EQ(px(image, 18, 290), px(kBlue)) << "the second dash";
+    EXPECT_EQ(px(image, 106, 260), px(kGreen)) << "the see-through colour, from pieces padded at the end";
+    EXPECT_EQ(px(image, 174, 260), px(kRed));
+}
+
 TEST(EmfPlusPlayback, a_dual_picture_is_drawn_from_its_gdi_records)
 {
     EmfPlus plus;
