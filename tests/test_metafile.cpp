@@ -1859,6 +1859,20 @@ TEST(MetafileSeeds, the_fuzz_corpus_holds_the_generators_files)
         plus.object(4, 1, EmfPlus::linearGradient(QRectF(0, 0, 120, 10), kPlusRed, kPlusBlue)).fillRectsWith(4, { QRectF(0, 0, 120, 8) });
         seeds.append({ QStringLiteral("gdiplus_only.emf"), plusOnly(plus, 120, 120) });
     }
+    {
+        EmfPlus plus;
+        plus.header(false);
+        plus.setClipRect(0, QRectF(0, 0, 80, 80)).beginContainer(1).setClipRect(0, QRectF(40, 40, 80, 80));
+        plus.fillPie(kPlusRed, 30, 200, QRectF(0, 20, 120, 60)).endContainer(1).resetClip();
+        plus.save(2).setPageTransform(6, 1).beginContainer(3, QRectF(5, 5, 20, 20), QRectF(0, 0, 50, 50), 2);
+        plus.object(0, 3, EmfPlus::path({ { 0, 0 }, { 10, 0 }, { 10, 10 }, { 5, 5 }, { 15, 5 }, { 15, 15 } }, { 0, 1, 0x81, 0, 1, 0x81 }));
+        plus.setClipPath(0, 0).fillRects(kPlusBlue, { QRectF(0, 0, 20, 20) }).endContainer(3).restore(2);
+        plus.object(1, 2, EmfPlus::pen(2, kPlusBlack, 0, 3)).drawLines(1, { { 0, 110 }, { 120, 100 } });
+        plus.objectInPieces(2, 5, EmfPlus::indexedImage(QSize(3, 2), 4, { 0x00FFFFFF, kPlusGreen, kPlusBlue }, true,
+                                                        { QByteArray("\x01\x20", 2), QByteArray("\x12\x00", 2) }).d, 3, false, true);
+        plus.drawImage(2, QRectF(0, 0, 3, 2), QRectF(70, 70, 45, 30));
+        seeds.append({ QStringLiteral("gdiplus_containers.emf"), plusOnly(plus, 120, 120) });
+    }
 
     const QDir corpus(QStringLiteral(KURURIN_METAFILE_CORPUS));
     const bool rewrite = qEnvironmentVariableIntValue("KURURIN_WRITE_METAFILE_SEEDS") == 1;
