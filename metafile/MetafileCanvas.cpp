@@ -1246,6 +1246,14 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, quint32
             offsets.append(width);
             width += a * xScale;
         }
+    } else if (m_s.charExtra != 0) {
+        offsets.reserve(text.starts.size());
+        for (qsizetype i = 0; i < text.starts.size(); ++i) {
+            const qsizetype from = text.starts[i];
+            const qsizetype to = i + 1 < text.starts.size() ? text.starts[i + 1] : text.text.size();
+            offsets.append(width);
+            width += metrics.horizontalAdvance(text.text.sliced(from, to - from)) + m_s.charExtra * xScale;
+        }
     } else {
         width = metrics.horizontalAdvance(text.text);
     }

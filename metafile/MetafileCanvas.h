@@ -114,6 +114,8 @@ public:
     void setBkMode(int mode);
     void setPolyFillMode(int mode);
     void setTextAlign(quint32 align) { m_s.textAlign = align; }
+    // Logical units added after every character of text that gives no advances of its own.
+    void setCharExtra(double extra) { m_s.charExtra = extra; }
     void setRop2(int rop) { m_s.rop2 = rop; }
     void setArcDirection(int direction) { m_s.clockwise = direction == 2; }
     void setMiterLimit(double limit);
@@ -236,6 +238,7 @@ private:
         bool bkOpaque = true;
         bool winding = false;
         quint32 textAlign = 0;
+        double charExtra = 0;
         int rop2 = 13; // R2_COPYPEN
         bool clockwise = false;
         double miterLimit = 10;

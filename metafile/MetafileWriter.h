@@ -155,6 +155,7 @@ public:
     Wmf& setBkMode(int mode) { return words(0x0102, { mode }); }
     Wmf& setPolyFillMode(int mode) { return words(0x0106, { mode }); }
     Wmf& setTextAlign(int align) { return words(0x012E, { align }); }
+    Wmf& setTextCharExtra(int extra) { return words(0x0108, { extra }); }
     Wmf& setTextColor(quint32 c) { return record(0x0209, Bytes().u32(c)); }
     Wmf& setBkColor(quint32 c) { return record(0x0201, Bytes().u32(c)); }
     Wmf& saveDC() { return words(0x001E, {}); }

@@ -30,6 +30,7 @@ enum : quint16 {
     MetaSelectClipRegion = 0x012C,
     MetaSelectObject = 0x012D,
     MetaSetTextAlign = 0x012E,
+    MetaSetTextCharExtra = 0x0108,
     MetaDibCreatePatternBrush = 0x0142,
     MetaDeleteObject = 0x01F0,
     MetaCreatePatternBrush = 0x01F9,
@@ -281,6 +282,10 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
     case MetaSetTextAlign:
         if (p.need(1))
             canvas.setTextAlign(p.u(0));
+        break;
+    case MetaSetTextCharExtra:
+        if (p.need(1))
+            canvas.setCharExtra(p.s(0));
         break;
     case MetaSetRop2:
         if (p.need(1))

@@ -601,6 +601,8 @@ TEST(WmfPlayback, text_follows_alignment_spacing_and_the_opaque_rectangle)
     wmf.setTextAlign(0).createFont(-20, 128, sjis({ 0x82, 0x6C, 0x82, 0x72, 0x20, 0x83, 0x53, 0x83, 0x56, 0x83, 0x62, 0x83, 0x4E })).selectObject(1);
     wmf.extTextOut(10, 40, sjis({ 0x8D, 0x86, 0x8D, 0x86, 0x8D, 0x86, 0x8D, 0x86 }), 0, {}, { 40, 0, 40, 0, 40, 0, 40, 0 });
     wmf.setBkColor(kYellow).extTextOut(0, 80, "", 2, QRect(20, 75, 30, 10)); // ETO_OPAQUE
+    // Four narrow letters, 15 units apart besides their own widths.
+    wmf.selectObject(0).setBkMode(1).setTextCharExtra(15).textOut(60, 78, "IIII").setTextCharExtra(0).textOut(150, 78, "IIII");
     const QImage image = render(placeable(wmf, 200, 100));
 
     const QRect top = inkBox(image.copy(0, 0, 200, 35));
@@ -618,6 +620,10 @@ TEST(WmfPlayback, text_follows_alignment_spacing_and_the_opaque_rectangle)
 
     EXPECT_EQ(px(image, 35, 80), px(kYellow));
     EXPECT_EQ(px(image, 55, 80), kWhitePx);
+
+    const QRect extra = inkBox(image.copy(55, 76, 90, 24));
+    const QRect plain = inkBox(image.copy(145, 76, 55, 24));
+    EXPECT_NEAR(extra.width() - plain.width(), 45, 3) << "three gaps widened by 15";
 }
 
 // EMF drawing ----------------------------------------------------------------------------------
