@@ -77,6 +77,8 @@ constexpr qint64 kMaxPiecePadding = 3;
 constexpr std::size_t kMaxSaved = 256;
 constexpr int kMaxClipElements = 4096;
 constexpr qsizetype kMaxNestedClips = 16;
+constexpr qint64 kCostPerClipElement = 4096; // boolean operations on paths
+constexpr double kClipReach = 1 << 20;       // picture pixels beyond what can be seen
 // Points and rectangles in one record or path: more than any real picture, few enough that the
 // shapes built from them stay small before the drawing budget is charged for them.
 constexpr qint64 kMaxPoints = 1 << 18;
@@ -273,8 +275,9 @@ std::optional<EmfPlusPlayer::Pen> readPen(Bytes b, MetafileCanvas& canvas)
         default: break;
         }
     }
+    quint32 dashCap = 0; // flat
     if (flags & 0x0040)
-        take(4);
+        dashCap = b.u32(take(4));
     if (flags & 0x0080) {
         const double offset = b.f32(take(4));
         if (finite(offset))
@@ -293,6 +296,20 @@ std::optional<EmfPlusPlayer::Pen> readPen(Bytes b, MetafileCanvas& canvas)
             dashes.append(dashes.last());
         if (!dashes.isEmpty())
             pen.pen.setDashPattern(dashes);
+    }
+    if (pen.pen.style() == Qt::CustomDashLine) {
+        // Qt puts the pen's cap on both ends of every dash, where GDI+ gives the dashes a cap of
+        // their own, flat unless the pen says round, and keeps a round one inside the dash.
+        pen.pen.setCapStyle(dashCap == 2 ? Qt::RoundCap : Qt::FlatCap);
+        if (dashCap == 2) {
+            QList<qreal> pattern = pen.pen.dashPattern();
+            for (qsizetype i = 0; i + 1 < pattern.size(); i += 2) {
+                const double shorter = std::max(pattern[i] - 1, 0.001);
+                pattern[i + 1] += pattern[i] - shorter;
+                pattern[i] = shorter;
+            }
+            pen.pen.setDashPattern(pattern);
+        }
     }
     if (flags & 0x0200)
         take(4);
@@ -1133,7 +1150,7 @@ void EmfPlusPlayer::defineObject(int id, int kind, Bytes d)
                 o.path = *area;
             }
         }
-        m_canvas.countDecodedPixels(elements * 4096);
+        m_canvas.countDecodedPixels(elements * kCostPerClipElement);
         break;
     }
     case ObjectKind::Image:
@@ -1413,19 +1430,19 @@ void EmfPlusPlayer::image(int id, const QRectF& source, const std::array<QPointF
 void EmfPlusPlayer::combineClip(const QPainterPath& picture, int mode)
 {
     if (mode == 0) { // replace
-        m_s.clip = picture;
+        m_s.clip = withinReach(picture);
         return;
     }
     if (!m_s.clip) {
         // No clip is everything: intersecting gives the new area, uniting leaves everything.
         if (mode == 1)
-            m_s.clip = picture;
+            m_s.clip = withinReach(picture);
         if (mode == 1 || mode == 2)
             return;
     }
     const QPainterPath current = m_s.clip ? *m_s.clip : rectPath(m_canvas.visible().adjusted(-1, -1, 1, 1));
     const qint64 elements = qint64(current.elementCount()) + picture.elementCount();
-    m_canvas.countDecodedPixels(elements * 4096);
+    m_canvas.countDecodedPixels(elements * kCostPerClipElement);
     if (elements > kMaxClipElements)
         return;
     switch (mode) {
@@ -1436,6 +1453,19 @@ void EmfPlusPlayer::combineClip(const QPainterPath& picture, int mode)
     case 5: m_s.clip = picture.subtracted(current); break;
     default: break;
     }
+}
+
+// A clip reaching far beyond the picture (an infinite region, say, under a large transform) is
+// cut down to what can be seen: Qt's clipping loses such coordinates.
+QPainterPath EmfPlusPlayer::withinReach(const QPainterPath& clip)
+{
+    const QRectF seen = m_canvas.visible().adjusted(-1, -1, 1, 1);
+    if (seen.adjusted(-kClipReach, -kClipReach, kClipReach, kClipReach).contains(clip.controlPointRect()))
+        return clip;
+    m_canvas.countDecodedPixels(qint64(clip.elementCount() + 5) * kCostPerClipElement);
+    if (clip.elementCount() > kMaxClipElements)
+        return QPainterPath(); // nothing that big is a real picture's clip
+    return clip.intersected(rectPath(seen));
 }
 
 QList<QPainterPath> EmfPlusPlayer::clips() const
@@ -1453,8 +1483,17 @@ void EmfPlusPlayer::beginContainer(quint32 index, const QTransform& fit)
     saveState(index);
     m_s.container = fit * m_s.world * m_s.container;
     m_s.world = QTransform();
-    if (m_s.clip && m_s.outerClips.size() < kMaxNestedClips)
-        m_s.outerClips.append(*m_s.clip);
+    if (m_s.clip) {
+        if (m_s.outerClips.size() < kMaxNestedClips) {
+            m_s.outerClips.append(*m_s.clip);
+        } else {
+            // Containers nested this deep fold their clips into the innermost one kept.
+            QPainterPath& last = m_s.outerClips.last();
+            const qint64 elements = qint64(last.elementCount()) + m_s.clip->elementCount();
+            m_canvas.countDecodedPixels(elements * kCostPerClipElement);
+            last = elements > kMaxClipElements ? QPainterPath() : last.intersected(*m_s.clip);
+        }
+    }
     m_s.clip.reset();
     m_s.antialias = false;
     m_s.smoothImages = true;

@@ -96,6 +96,7 @@ private:
     void driverText(quint16 flags, Bytes data);
     void image(int id, const QRectF& source, const std::array<QPointF, 3>& corners);
     void combineClip(const QPainterPath& picture, int mode);
+    QPainterPath withinReach(const QPainterPath& clip);
     QList<QPainterPath> clips() const;
     void beginContainer(quint32 index, const QTransform& fit);
     void saveState(quint32 index);

@@ -695,14 +695,22 @@ void MetafileCanvas::applyClip()
 void MetafileCanvas::applyPlusClip(const QList<QPainterPath>& clips)
 {
     m_clipDirty = true; // GDI's clip is set again before GDI draws
+    // Clipping to a path costs Qt as much as filling it, so the same clips (the same shared
+    // paths, as a run of GDI+ drawings under one clip hands them over) are not set again.
+    if (m_plusClips && *m_plusClips == clips)
+        return;
     clipPainterTo({ m_outerClip ? &*m_outerClip : nullptr });
-    for (const QPainterPath& clip : clips)
+    for (const QPainterPath& clip : clips) {
+        m_budget -= kCostPerClipElement * clip.elementCount();
         m_painter.setClipPath(clip, m_painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+    }
+    m_plusClips = clips;
 }
 
 // The painter's clip becomes the area inside all of paths (null ones left out).
 void MetafileCanvas::clipPainterTo(std::initializer_list<const QPainterPath*> paths)
 {
+    m_plusClips.reset();
     m_painter.setTransform(m_base);
     m_painter.setClipping(false);
     for (const QPainterPath* path : paths) {
@@ -1322,6 +1330,7 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, quint32
         m_painter.setTransform(t * m_base);
         m_painter.setClipRect(rect->normalized(), m_painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
         m_clipDirty = true;
+        m_plusClips.reset();
     }
     m_painter.setTransform(local * m_base);
     if (m_s.bkOpaque)

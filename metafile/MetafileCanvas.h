@@ -307,6 +307,7 @@ private:
     std::vector<CachedFont> m_fonts;
     QHash<QString, double> m_emPerCell;
     std::optional<QPainterPath> m_outerClip; // the painter's own clip, picture pixels
+    std::optional<QList<QPainterPath>> m_plusClips; // GDI+ clips the painter holds now, if any
     bool m_measuring = false;
     QRectF m_measured;
 };

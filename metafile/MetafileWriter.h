@@ -715,12 +715,15 @@ public:
         return b;
     }
     // unit: 0 world, 2 pixels, 3 points.
-    static Bytes pen(float width, quint32 argb, int unit = 0, int lineStyle = -1)
+    // Caps: 0 flat, 1 square, 2 round; -1 leaves them to the default.
+    static Bytes pen(float width, quint32 argb, int unit = 0, int lineStyle = -1, int startCap = -1, int dashCap = -1)
     {
+        const quint32 flags = (startCap >= 0 ? 0x02 : 0) | (lineStyle >= 0 ? 0x20 : 0) | (dashCap >= 0 ? 0x40 : 0);
         Bytes b;
-        b.u32(0xDBC01002).u32(0).u32(lineStyle >= 0 ? 0x20 : 0).u32(quint32(unit)).f32(width);
-        if (lineStyle >= 0)
-            b.u32(quint32(lineStyle));
+        b.u32(0xDBC01002).u32(0).u32(flags).u32(quint32(unit)).f32(width);
+        for (int field : { startCap, lineStyle, dashCap })
+            if (field >= 0)
+                b.u32(quint32(field));
         b.raw(solidBrush(argb).d);
         return b;
     }

@@ -991,7 +991,7 @@ TEST(EmfPlusPlayback, containers_clips_pies_dashes_and_palettes_as_gdi_plus_draw
     // A container's own clip stays inside the clip around it.
     plus.setClipRect(0, QRectF(0, 0, 100, 100)).beginContainer(1);
     plus.setClipRect(0, QRectF(50, 50, 150, 150)).fillRects(kPlusRed, { QRectF(0, 0, 200, 200) });
-    plus.endContainer(1).resetClip();
+    plus.endContainer(1).fillRects(kPlusBlack, { QRectF(0, 90, 200, 20) }).resetClip(); // the clip before it is back
     // Millimetres on the page: the 100-pixel source rectangle (26.46 mm, drawn in the page's
     // unit) fills the destination, 55 to 75 mm across and 10 to 30 mm down, or 207.9 to 283.5
     // and 37.8 to 113.4 pixels.
@@ -1003,9 +1003,15 @@ TEST(EmfPlusPlayback, containers_clips_pies_dashes_and_palettes_as_gdi_plus_draw
     plus.setClipPath(0, 0).fillRects(kPlusGreen, { QRectF(100, 0, 100, 100) }).resetClip();
     // The pie's angles are those of the points on the ellipse, not on a circle squashed into it.
     plus.fillPie(kPlusBlack, 30, 30, QRectF(0, 140, 200, 100));
+    // An infinite region under a large scale still lets everything through.
+    plus.object(4, 4, Bytes().u32(0xDBC01002).u32(0).u32(0x10000003));
+    plus.setWorldTransform(QTransform::fromScale(1000, 1000)).record(0x4034, 4 | 1 << 8, Bytes()).resetWorldTransform();
+    plus.fillRects(kPlusBlue, { QRectF(250, 150, 40, 50) }).resetClip();
     // GDI+'s dashes are three pen widths on, one off.
     plus.object(1, 2, EmfPlus::pen(4, kPlusBlue, 0, 1));
     plus.drawLines(1, { { 0, 290 }, { 200, 290 } });
+    // Dots of a pen whose line starts round: the dashes keep their own cap, flat.
+    plus.object(3, 2, EmfPlus::pen(4, kPlusBlue, 0, 2, 2)).drawLines(3, { { 0, 297 }, { 200, 297 } });
     // A palette with alpha: its first colour is see-through, over the green below.
     plus.fillRects(kPlusGreen, { QRectF(100, 250, 40, 20) });
     plus.objectInPieces(2, 5, EmfPlus::indexedImage(QSize(2, 1), 8, { 0x00FF0000, kPlusRed }, true, { QByteArray("\0\1", 2) }).d, 7, false, true);
@@ -1013,6 +1019,8 @@ TEST(EmfPlusPlayback, containers_clips_pies_dashes_and_palettes_as_gdi_plus_draw
     const QImage image = render(plusOnly(plus, 300, 300));
 
     EXPECT_EQ(px(image, 75, 75), px(kRed));
+    EXPECT_EQ(px(image, 95, 95), 0u);
+    EXPECT_EQ(px(image, 105, 95), kWhitePx) << "outside the clip from before the container";
     EXPECT_EQ(px(image, 150, 150), kWhitePx) << "outside the clip around the container";
     EXPECT_EQ(px(image, 210, 40), px(kBlue));
     EXPECT_EQ(px(image, 281, 111), px(kBlue)) << "the whole destination";
@@ -1028,6 +1036,9 @@ TEST(EmfPlusPlayback, containers_clips_pies_dashes_and_palettes_as_gdi_plus_draw
     EXPECT_EQ(px(image, 10, 290), px(kBlue));
     EXPECT_EQ(px(image, 14, 290), kWhitePx) << "the first gap";
     EXPECT_EQ(px(image, 18, 290), px(kBlue)) << "the second dash";
+    EXPECT_EQ(px(image, 270, 170), px(kBlue)) << "inside the infinite region";
+    EXPECT_EQ(px(image, 2, 297), px(kBlue));
+    EXPECT_EQ(px(image, 6, 297), kWhitePx) << "between the first two dots";
     EXPECT_EQ(px(image, 106, 260), px(kGreen)) << "the see-through colour, from pieces padded at the end";
     EXPECT_EQ(px(image, 174, 260), px(kRed));
 }
@@ -1632,6 +1643,19 @@ TEST(MetafileHostile, edges_strokes_characters_and_clip_operations_count_against
     for (int i = 0; i < 20000; ++i)
         clips.beginPath().ellipse(i % 900, 0, i % 900 + 50, 50).endPath().selectClipPath(i % 4 + 1);
     EXPECT_LT(timed(clips.finish()), 4000) << "clip path combinations";
+
+    // A GDI+ clip of 100,000 points, set once, is paid for again at every fill it limits.
+    QList<QPointF> jagged;
+    QList<int> types;
+    for (int i = 0; i < 100000; ++i) {
+        jagged.append(QPointF((i * 37) % 960, (i * 91) % 960));
+        types.append(i ? 1 : 0);
+    }
+    EmfPlus plus;
+    plus.header(false).object(0, 3, EmfPlus::path(jagged, types)).setClipPath(0, 0);
+    for (int i = 0; i < 20000; ++i)
+        plus.fillRects(kPlusRed, { QRectF(i % 900, i % 900, 2, 2) });
+    EXPECT_LT(timed(plusOnly(plus, 960, 960)), 4000) << "fills under a GDI+ clip of many points";
 }
 
 TEST(MetafileHostile, absurd_transforms_and_coordinates_draw_nothing_rather_than_hang)
