@@ -160,13 +160,6 @@ QPainterPath arcPath(const QRectF& box, double start, double sweep, bool pie)
     return path;
 }
 
-QPainterPath rectPath(const QRectF& r)
-{
-    QPainterPath path;
-    path.addRect(r);
-    return path;
-}
-
 // count rectangles, or the ellipses inside them, from data; empty when data is too short.
 QPainterPath rectsPath(Bytes data, qint64 count, bool compressed, bool ellipses)
 {

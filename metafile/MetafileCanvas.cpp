@@ -77,13 +77,6 @@ bool sane(const QRectF& r)
         && std::abs(r.bottom()) < kFar;
 }
 
-QPainterPath rectPath(const QRectF& r)
-{
-    QPainterPath p;
-    p.addRect(r);
-    return p;
-}
-
 // Whether a path is one rectangle with its sides along the axes, as clip rectangles are after
 // any mapping that only scales and moves.
 bool isAxisRect(const QPainterPath& path, QRectF* rect)
@@ -280,6 +273,13 @@ double averageCharWidth(const QFont& font)
 }
 
 } // namespace
+
+QPainterPath rectPath(const QRectF& r)
+{
+    QPainterPath p;
+    p.addRect(r);
+    return p;
+}
 
 GdiText decodeText(QByteArrayView bytes, quint8 charset, const QList<double>& dx)
 {
@@ -1246,6 +1246,11 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, quint32
     const bool useCp = m_s.textAlign & TaUpdateCp;
     const QPointF origin = t.map(useCp ? m_s.position : reference);
     const double xScale = std::hypot(t.m11(), t.m12());
+    const auto character = [&](qsizetype i) {
+        const qsizetype from = text.starts[i];
+        const qsizetype to = i + 1 < text.starts.size() ? text.starts[i + 1] : text.text.size();
+        return text.text.sliced(from, to - from);
+    };
     QList<double> offsets; // each character's start along the baseline, picture pixels
     double width = 0;
     if (!text.advances.isEmpty()) {
@@ -1257,10 +1262,8 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, quint32
     } else if (m_s.charExtra != 0) {
         offsets.reserve(text.starts.size());
         for (qsizetype i = 0; i < text.starts.size(); ++i) {
-            const qsizetype from = text.starts[i];
-            const qsizetype to = i + 1 < text.starts.size() ? text.starts[i + 1] : text.text.size();
             offsets.append(width);
-            width += metrics.horizontalAdvance(text.text.sliced(from, to - from)) + m_s.charExtra * xScale;
+            width += metrics.horizontalAdvance(character(i)) + m_s.charExtra * xScale;
         }
     } else {
         width = metrics.horizontalAdvance(text.text);
@@ -1299,11 +1302,8 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, quint32
         if (offsets.isEmpty()) {
             glyphs.addText(QPointF(x0, baseline), font, text.text);
         } else {
-            for (qsizetype i = 0; i < text.starts.size(); ++i) {
-                const qsizetype from = text.starts[i];
-                const qsizetype to = i + 1 < text.starts.size() ? text.starts[i + 1] : text.text.size();
-                glyphs.addText(QPointF(x0 + offsets.value(i), baseline), font, text.text.sliced(from, to - from));
-            }
+            for (qsizetype i = 0; i < text.starts.size(); ++i)
+                glyphs.addText(QPointF(x0 + offsets.value(i), baseline), font, character(i));
         }
         return glyphs;
     };
@@ -1348,11 +1348,8 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, quint32
     if (offsets.isEmpty()) {
         m_painter.drawText(QPointF(x0, baseline), text.text);
     } else {
-        for (qsizetype i = 0; i < text.starts.size(); ++i) {
-            const qsizetype from = text.starts[i];
-            const qsizetype to = i + 1 < text.starts.size() ? text.starts[i + 1] : text.text.size();
-            m_painter.drawText(QPointF(x0 + offsets.value(i), baseline), text.text.sliced(from, to - from));
-        }
+        for (qsizetype i = 0; i < text.starts.size(); ++i)
+            m_painter.drawText(QPointF(x0 + offsets.value(i), baseline), character(i));
     }
 }
 

@@ -58,6 +58,8 @@ GdiText decodeText(QByteArrayView bytes, quint8 charset, const QList<double>& dx
 QString decodeFaceName(QByteArrayView bytes, quint8 charset);
 // UTF-16 text with one advance per code unit.
 GdiText utf16Text(QString text, const QList<double>& dx);
+// A path holding just the rectangle r.
+QPainterPath rectPath(const QRectF& r);
 
 // What a drawing call costs Qt, in roughly nanoseconds: pixels filled, path elements rasterized
 // across the rows they span, outline built along a stroke, characters laid out.
