@@ -51,14 +51,21 @@ std::optional<QByteArray> read(const QString& path, qint64 maxBytes)
 
 namespace {
 
-// A save killed between making its new file and renaming it leaves that file behind, named
-// after the target and six random characters. The next save clears such leftovers once they
-// are old enough that no other save can still be writing them.
+// The new file is hidden and named so that no file of the user's (a "name.backup" beside the
+// target, say) can look like one.
+QString temporaryPattern(const QFileInfo& target)
+{
+    return QLatin1Char('.') + target.fileName() + QStringLiteral(".new-");
+}
+
+// A save killed between making its new file and renaming it leaves that file behind. The next
+// save clears such leftovers once they are old enough that no other save can still be writing
+// them.
 void removeLeftovers(const QString& path)
 {
     const QFileInfo target(path);
     const QDir folder = target.absoluteDir();
-    const QStringList names = folder.entryList({ target.fileName() + QStringLiteral(".??????") }, QDir::Files | QDir::Hidden);
+    const QStringList names = folder.entryList({ temporaryPattern(target) + QStringLiteral("??????") }, QDir::Files | QDir::Hidden);
     const QDateTime settled = QDateTime::currentDateTimeUtc().addSecs(-60);
     for (const QString& name : names) {
         const QFileInfo leftover(folder.filePath(name));
@@ -77,8 +84,9 @@ WriteResult writeAtomically(const QString& path, const QByteArray& bytes)
 
     // Every step is checked by hand: a full disk shows up as a short write or a failing close,
     // and only a file that was written whole and synced may replace the old one.
-    const QByteArray target = QFile::encodeName(QFileInfo(path).absoluteFilePath());
-    QByteArray temporary = target + ".XXXXXX";
+    const QFileInfo info(path);
+    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
+    QByteArray temporary = QFile::encodeName(info.absoluteDir().filePath(temporaryPattern(info))) + "XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return { false, Folders::errorText(errno) };

@@ -450,18 +450,27 @@ TEST(SettingsSave, a_save_killed_half_way_leaves_the_old_file_whole)
     EXPECT_EQ(f.readAll(), old);
 
     // The killed save's new file is left over; the next save clears it once it is old enough
-    // that no save can still be writing it.
-    QStringList leftovers = QDir(dir.path()).entryList({ "RX27A0022.ini.*" }, QDir::Files);
+    // that no save can still be writing it. The user's own files beside it are never taken,
+    // however old.
+    QFile backup(dir.filePath("RX27A0022.ini.backup"));
+    ASSERT_TRUE(backup.open(QIODevice::WriteOnly));
+    ASSERT_EQ(backup.write(old), old.size());
+    ASSERT_TRUE(backup.flush());
+    ASSERT_TRUE(backup.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    backup.close();
+    const auto newFiles = [&dir] {
+        return QDir(dir.path()).entryList({ ".RX27A0022.ini.*" }, QDir::Files | QDir::Hidden);
+    };
+    const QStringList leftovers = newFiles();
     ASSERT_EQ(leftovers.size(), 1);
     ASSERT_TRUE(Files::writeAtomically(path, old).ok);
-    EXPECT_EQ(QDir(dir.path()).entryList({ "RX27A0022.ini.*" }, QDir::Files), leftovers) << "too fresh to be taken";
+    EXPECT_EQ(newFiles(), leftovers) << "too fresh to be taken";
     QFile leftover(dir.filePath(leftovers[0]));
     ASSERT_TRUE(leftover.open(QIODevice::ReadWrite));
     ASSERT_TRUE(leftover.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
     leftover.close();
     ASSERT_TRUE(Files::writeAtomically(path, old).ok);
-    EXPECT_TRUE(QDir(dir.path()).entryList({ "RX27A0022.ini.*" }, QDir::Files).isEmpty());
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList { "RX27A0022.ini" });
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList { "RX27A0022.ini", "RX27A0022.ini.backup" }));
 }
 
 } // namespace
