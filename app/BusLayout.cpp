@@ -11,8 +11,6 @@
 namespace {
 
 const QString kFilePattern = QStringLiteral("*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpeg");
-const QColor kFrameFill(224, 224, 224);
-const QColor kFrameBorder(128, 128, 128);
 
 void createDoorPictures(Form1& bus)
 {
@@ -26,14 +24,6 @@ void createDoorPictures(Form1& bus)
     hidden.setVisible(false);
     auto& frontDoor = bus.Image1.add(2, std::make_unique<ImageElement>(&bus, twips::Rect { 390, 795, 1155, 2265 }, true));
     frontDoor.setPicture(BusLayout::resourcePicture("A2", ratio));
-}
-
-void createFrameBars(Form1& bus)
-{
-    auto bar = [&bus](twips::Rect rect) { return std::make_unique<ShapeElement>(&bus, rect, kFrameFill, kFrameBorder); };
-    bus.shpK_Waku.add(0, bar({ 3150, 1530, 75, 495 }));
-    bus.shpK_Waku.add(1, bar({ 4635, 1530, 75, 495 }));
-    bus.shpK_Waku.add(2, bar({ 3150, 1995, 1560, 60 }));
 }
 
 } // namespace
@@ -64,9 +54,7 @@ void BusLayout::createElements(Form1& bus)
 {
     bus.ImgDesiMaku->setPicture(resourcePicture("A4", bus.devicePixelRatioF()));
 
-    bus.PicKanban = new PictureBox(&bus, { 3225, 1545, 1410, 450 });
-    bus.PicKanban->setObjectName("PicKanban");
-    bus.PicKanban->setAutoSize(true);
+    bus.PicKanban = Signboard::makeBoard(bus);
 
     bus.File1.setPattern(kFilePattern);
 
@@ -74,7 +62,7 @@ void BusLayout::createElements(Form1& bus)
     bus.Picture1->setFocus();
 
     createDoorPictures(bus);
-    createFrameBars(bus);
+    Signboard::makeFrame(bus, bus.shpK_Waku);
 }
 
 std::vector<WindowlessElement*> BusLayout::stackingOrder(Form1& bus)

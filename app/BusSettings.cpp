@@ -38,7 +38,7 @@ BusSettings::BusSettings(Form1& bus, Signboard& signboard, SettingsFile& file, P
 
 void BusSettings::load()
 {
-    // The stored values the file did not get to keep what they held; a save writes them back.
+    // Whatever the file does not hold keeps its present value, which a save writes back.
     IniRecord::Values& v = m_file.values();
     v.signFolder = m_bus.sign().folderPath();
     const bool whole = m_file.load();
@@ -98,7 +98,7 @@ void BusSettings::recover()
     m_bus.panel().setLeft(0);
     m_bus.panel().setTop(m_bus.Height());
     placePanelUnderBusOnceFramed();
-    m_bus.MnuKanbanReset_Click();
+    m_signboard.reset();
     m_bus.panel().setSpeeds(10000, 6000);
     m_bus.panel().setMode(0);
 }
@@ -138,12 +138,12 @@ void BusSettings::collect(IniRecord::Values& v)
     v.panelLeft = desk.Left();
     v.panelTop = desk.Top();
     v.signFolder = m_bus.sign().folderPath();
-    v.signboardLeft = m_bus.PicKanban->Left();
-    v.signboardTop = m_bus.PicKanban->Top();
+    v.signboardLeft = m_signboard.left();
+    v.signboardTop = m_signboard.top();
     v.signboardShown = m_bus.MnuViewKanban->Checked();
     v.frameShown = m_bus.MnuViewWaku->Checked();
     v.frontSpeed = desk.frontSpeed();
     v.middleSpeed = desk.middleSpeed();
-    // With no option selected the last one counts, as it always has.
+    // With no option selected the doors move the right leaf alone, as with the third option.
     v.mode = qint16(desk.Mode() < 0 ? 2 : desk.Mode());
 }

@@ -5,7 +5,6 @@
 #include "elements/RepaintBatch.h"
 #include "settings/frmSet.h"
 
-
 namespace {
 
 // Each door step is painted in one go, and before its pause.
@@ -17,16 +16,6 @@ public:
 private:
     RepaintBatch m_batch;
 };
-
-// The desk's options: both leaves, the left one, or (with the third option, or none) the right.
-Doors::LeafChoice chosenLeaves(const frmSet& desk)
-{
-    switch (desk.Mode()) {
-    case 0: return Doors::LeafChoice::Both;
-    case 1: return Doors::LeafChoice::Left;
-    default: return Doors::LeafChoice::Right;
-    }
-}
 
 } // namespace
 
@@ -44,22 +33,22 @@ void DoorDriver::driveFront(frmSet& desk, Doors::Pacer& pacer)
     Doors::ElementLeaf door(m_frontDoor(2));
     const Doors::SpeedSource speed = [&desk] { return desk.frontSpeed(); };
     BatchDisplay display(&m_window);
-    if (frmSet::Value(desk.Check1) == 0)
-        Doors::closeFrontDoor(door, speed, pacer, display);
-    else
+    if (desk.frontDoorOpen())
         Doors::openFrontDoor(door, speed, pacer, display);
+    else
+        Doors::closeFrontDoor(door, speed, pacer, display);
 }
 
 void DoorDriver::driveMiddle(frmSet& desk, Doors::Pacer& pacer)
 {
-    const bool opening = frmSet::Value(desk.Check2) != 0;
+    const bool opening = desk.middleDoorOpen();
     if (opening)
         m_common.PlayResSoundWait(101);
     else
         m_common.PlayResSound(102);
 
     // Read after the sound: the single event pass of the closing clip may have run handlers.
-    const Doors::LeafChoice choice = chosenLeaves(desk);
+    const Doors::LeafChoice choice = desk.leafChoice();
     Doors::ElementLeaf left(m_middleLeaves(0));
     Doors::ElementLeaf right(m_middleLeaves(1));
     const Doors::SpeedSource speed = [&desk] { return desk.middleSpeed(); };

@@ -15,13 +15,6 @@
 #include <QPainter>
 #include <QScrollBar>
 
-namespace {
-
-const QString kSignboardFilter = QStringLiteral("画像ファイル (*.bmp *.jpeg *.jpg *.gif *.wmf *.emf *.png);;"
-                                                "すべてのファイル (*)");
-
-} // namespace
-
 Form1::Form1(Platform& platform)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
@@ -142,12 +135,12 @@ void Form1::Check2_Click()
 
 void Form1::HScroll1_Change()
 {
-    panel().lblMaeSpeed->setText(QString::number(panel().HScroll1->value()));
+    panel().showFrontSpeed();
 }
 
 void Form1::HScroll2_Change()
 {
-    panel().lblNakaSpeed->setText(QString::number(panel().HScroll2->value()));
+    panel().showMiddleSpeed();
 }
 
 void Form1::MnuEditHkPic_Click()
@@ -236,15 +229,10 @@ void Form1::Picture1_KeyDown(int keyCode, int)
 
 void Form1::PicKanban_MouseDown(int button, int, float x, float y)
 {
-    if (button == 1) {
-        // The board follows the mouse until the button is released; the frame stays behind
-        // until the next fit.
-        const QPoint grab(qRound(x / twips::kPerPixel), qRound(y / twips::kPerPixel));
-        m_platform.DragWithMouse(PicKanban, grab);
-        PicKanban->syncFromWidgetGeometry();
-    } else if (button == 2) {
+    if (button == 1)
+        m_signboard->dragFrom(m_platform, QPoint(qRound(x / twips::kPerPixel), qRound(y / twips::kPerPixel)));
+    else if (button == 2)
         m_platform.PopupMenu(MnuTempMenu1, QCursor::pos());
-    }
 }
 
 void Form1::PicKanban_DblClick()
@@ -272,14 +260,8 @@ void Form1::MnuViewWaku_Click()
 void Form1::MnuSetKanban_Click()
 {
     // Every failure here ends the command quietly, with the signboard as it was.
-    const QString name = m_platform.GetOpenFileName(this, kSignboardFilter);
-    if (name.isEmpty())
-        return;
-    PictureLoad load = m_platform.LoadPicture(name, QSize());
-    if (!load.ok())
-        return;
-    m_signboard->setPicture(std::move(load.picture));
-    m_settings.values().signboardPath = name;
+    if (const std::optional<QString> name = m_signboard->choosePicture(m_platform, this))
+        m_settings.values().signboardPath = *name;
 }
 
 void Form1::MnuKanbanReset_Click()

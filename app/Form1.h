@@ -95,7 +95,6 @@ public:
 
     // The full name of the signboard picture chosen last; empty until one is chosen.
     QString SignboardPicturePath() const { return m_settings.values().signboardPath; }
-    void SetSignboardPicturePath(const QString& path) { m_settings.values().signboardPath = path; }
 
     // The bus window's own events.
     void Form_MouseDown(int button, int shift, float x, float y);
@@ -115,7 +114,6 @@ public:
 
     // Door pauses; tests hand in one that does not wait.
     void setPacer(Doors::Pacer& pacer) { m_pacer = &pacer; }
-    Common& common() { return m_common; }
 
     // Windowless elements in stacking order, the top one first.
     const std::vector<WindowlessElement*>& windowlessElements() const { return m_layer.elements(); }

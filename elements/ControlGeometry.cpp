@@ -1,20 +1,11 @@
 #include "elements/ControlGeometry.h"
 
-#include <QIcon>
-#include <QPixmap>
 #include <QRectF>
 #include <QVariant>
 #include <QWidget>
 
 namespace {
 constexpr const char* kTwipsProperty = "kururinTwips";
-}
-
-void clearWindowIcon(QWidget* window)
-{
-    QPixmap blank(16, 16);
-    blank.fill(Qt::transparent);
-    window->setWindowIcon(QIcon(blank));
 }
 
 void placeControl(QWidget* control, twips::Rect rect)

@@ -19,8 +19,3 @@ void MenuItem::setChecked(bool checked)
     m_action->setCheckable(checked);
     m_action->setChecked(checked);
 }
-
-QString MenuItem::Caption() const
-{
-    return m_action->text();
-}

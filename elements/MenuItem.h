@@ -13,7 +13,6 @@ public:
     bool Checked() const { return m_checked; }
     void setChecked(bool checked);
     QAction* action() const { return m_action; }
-    QString Caption() const;
 
 private:
     QAction* m_action;

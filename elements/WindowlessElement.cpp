@@ -34,11 +34,6 @@ void WindowlessElement::setWidth(float v)
     Move({ m_rect.left, {}, v, {} });
 }
 
-void WindowlessElement::setHeight(float v)
-{
-    Move({ m_rect.left, {}, {}, v });
-}
-
 void WindowlessElement::Move(const MoveArgs& args)
 {
     const twips::Rect before = m_rect;

@@ -27,7 +27,6 @@ public:
     void setLeft(float v);
     void setTop(float v);
     void setWidth(float v);
-    void setHeight(float v);
     void Move(const MoveArgs& args);
     void setVisible(bool visible);
 

@@ -95,8 +95,8 @@ bool isAxisRect(const QPainterPath& path, QRectF* rect)
     return true;
 }
 
-// The codec for a font's charset. The program comes from a Japanese desktop, where
-// DEFAULT_CHARSET and OEM_CHARSET text is code page 932 too.
+// The codec for a font's charset. DEFAULT_CHARSET and OEM_CHARSET text is read as code page
+// 932 too: the pictures the program is made for come from Japanese Windows.
 struct Charset {
     const char* codec;
     bool (*lead)(quint8);

@@ -14,7 +14,7 @@ namespace Fonts {
 namespace {
 
 struct Candidates {
-    const QString* design;
+    const QString* name;
     std::vector<const char*> faces;
 };
 
@@ -95,21 +95,21 @@ void installSubstitutions()
         QStringList faces;
         for (const char* face : c.faces)
             faces << QString::fromLatin1(face);
-        QFont::insertSubstitutions(*c.design, faces);
+        QFont::insertSubstitutions(*c.name, faces);
     }
 }
 
-QString installedFace(const QString& designFamily)
+QString installedFace(const QString& family)
 {
     const std::vector<std::string>& faces = installedFaces().get();
     for (size_t i = 0; i < candidates().size(); ++i) {
-        if (*candidates()[i].design == designFamily && !faces[i].empty())
+        if (*candidates()[i].name == family && !faces[i].empty())
             return QString::fromStdString(faces[i]);
     }
-    return designFamily;
+    return family;
 }
 
-QFont designFont(const QString& family, double points, bool bold, bool underline)
+QFont programFont(const QString& family, double points, bool bold, bool underline)
 {
     QFont font(installedFace(family));
     // The layout is fixed in pixels at 96 dpi, so the text must be sized in pixels too, whatever

@@ -34,11 +34,11 @@ void installSubstitutions();
 
 // The installed face that stands in for one of the program's face names (IPAGothic for
 // ＭＳ ゴシック, ...); the name itself when none of its stand-ins is installed.
-QString installedFace(const QString& designFamily);
+QString installedFace(const QString& family);
 
 // A font as the program names it: a face name and a size in points at 96 dots per inch. The
 // font names the installed face directly: asking Qt for a face that does not exist makes it
 // search every font on the system for fallbacks before it tries the substitutes.
-QFont designFont(const QString& family, double points, bool bold = false, bool underline = false);
+QFont programFont(const QString& family, double points, bool bold = false, bool underline = false);
 
 } // namespace Fonts

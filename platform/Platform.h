@@ -37,7 +37,7 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
-    // Pictures: BMP, GIF and JPEG. An empty name gives an empty picture and no error. With a
+    // Pictures: BMP, GIF, JPEG, PNG, WMF and EMF. An empty name gives an empty picture and no error. With a
     // visible size, decoding may stop at the part of that size the picture shows at its top left.
     virtual PictureLoad LoadPicture(const QString& fileName, QSize visibleSize) = 0;
 

@@ -27,7 +27,7 @@ void beforeApplication()
 ApplicationFonts::ApplicationFonts()
 {
     Fonts::installSubstitutions();
-    QApplication::setFont(Fonts::designFont(Fonts::kPGothic, 9));
+    QApplication::setFont(Fonts::programFont(Fonts::kPGothic, 9));
 }
 
 } // namespace Startup

@@ -6,8 +6,9 @@
 #include <optional>
 
 // The settings file's one record: sixteen comma-separated items on one line, in a fixed order,
-// without names. Writer and reader agree item by item; the reader is forgiving where the format
-// always was (a number that is no number reads as 0) and strict where it must be (too few items).
+// without names. Writer and reader agree item by item; the reader is forgiving where files in
+// the wild need it (a number that is no number reads as 0) and strict where it must be (too
+// few items).
 namespace IniRecord {
 
 inline constexpr int kItemCount = 16;
@@ -27,8 +28,8 @@ struct Values {
     float signboardTop { 0 };     // 11
     bool signboardShown { true }; // 12
     bool frameShown { true };     // 13
-    qint32 frontSpeed { 0 };      // 14, narrowed to 16 bits when applied
-    qint32 middleSpeed { 0 };     // 15, narrowed to 16 bits when applied
+    qint32 frontSpeed { 0 };      // 14; a value outside the sliders' range is refused when applied
+    qint32 middleSpeed { 0 };     // 15
     qint16 mode { 0 };            // 16
 };
 

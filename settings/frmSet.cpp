@@ -2,6 +2,7 @@
 
 #include "assets/Assets.h"
 #include "elements/ControlGeometry.h"
+#include "elements/WindowIcon.h"
 #include "geometry/Twips.h"
 #include "platform/Fonts.h"
 #include "settings/Keypad.h"
@@ -102,7 +103,7 @@ frmSet::frmSet(ControlDeskOwner& owner)
     clearWindowIcon(this);
     setWindowTitle(QStringLiteral("設定パネル"));
     setFixedSize(263, 171);
-    setFont(Fonts::designFont(Fonts::kPGothic, 9));
+    setFont(Fonts::programFont(Fonts::kPGothic, 9));
     paint(this, kPanelGrey);
     buildControls();
     setTabOrder();
@@ -114,7 +115,7 @@ void frmSet::buildControls()
     FrameA = makeFrame(this, { 30, 30, 2190, 1965 }, Qt::black);
     Check1 = makeToggle(FrameA, { 75, 165, 735, 510 }, "toggle_front", QStringLiteral("前扉"));
     HScroll1 = makeSpeedSlider(FrameA, { 855, 195, 1260, 240 }, 6000);
-    const QFont labelFont = Fonts::designFont(Fonts::kPGothic, 9);
+    const QFont labelFont = Fonts::programFont(Fonts::kPGothic, 9);
     lblMaeSpeed = makeDisplay(FrameA, { 885, 450, 1215, 240 }, kSpeedText, labelFont);
     lblMaeSpeed->setText(QStringLiteral("0"));
     Check2 = makeToggle(FrameA, { 60, 840, 735, 525 }, "toggle_middle", QStringLiteral("中扉"));
@@ -139,32 +140,17 @@ void frmSet::buildControls()
     Option1(0)->setChecked(true);
 
     Frame1 = makeFrame(this, { 2265, 0, 1620, 2505 }, kPanelGrey);
-    Label1 = makeDisplay(Frame1, { 90, 240, 1455, 315 }, kDisplayText, Fonts::designFont(Fonts::kGothic, 14.25));
+    Label1 = makeDisplay(Frame1, { 90, 240, 1455, 315 }, kDisplayText, Fonts::programFont(Fonts::kGothic, 14.25));
     Label1->setText(QString());
 
-    const QFont digitFont = Fonts::designFont(Fonts::kPGothic, 12);
-    for (int index = 0; index <= 11; ++index) {
-        // Digits sit in a telephone-style grid: 7 8 9 / 4 5 6 / 1 2 3 / 0 C 設定.
-        int column = 0;
-        int row = 3;
-        if (index >= 1 && index <= 9) {
-            column = (index - 1) % 3;
-            row = 2 - (index - 1) / 3;
-        } else if (index == 10) {
-            column = 1;
-        } else if (index == 11) {
-            column = 2;
-        }
-        const twips::Rect rect { 75.0f + 495.0f * column, 600.0f + 390.0f * row, 510, 390 };
-        QString caption = QString::number(index);
-        if (index == 10)
-            caption = QStringLiteral("C");
-        if (index == 11)
-            caption = QStringLiteral("設定");
-        auto* key = new QPushButton(caption, Frame1);
+    const QFont digitFont = Fonts::programFont(Fonts::kPGothic, 12);
+    for (int index = 0; index < Keypad::kKeyCount; ++index) {
+        const Keypad::Cell cell = Keypad::cell(index);
+        const twips::Rect rect { 75.0f + 495.0f * cell.column, 600.0f + 390.0f * cell.row, 510, 390 };
+        auto* key = new QPushButton(Keypad::caption(index), Frame1);
         useDesktopColours(key);
         key->setFocusPolicy(Qt::StrongFocus);
-        if (index <= 9) {
+        if (Keypad::isDigit(index)) {
             key->setFont(digitFont);
         } else {
             // Graphical style: the key is painted in the display's colour.
@@ -190,10 +176,10 @@ void frmSet::buildControls()
 
 void frmSet::setTabOrder()
 {
-    // The panel's tab order: keypad keys 0 to 11, the door mode, the two toggles, then the
-    // sliders and the two command buttons.
+    // The panel's tab order: the keypad's keys, the door mode, the two toggles, then the sliders
+    // and the two command buttons.
     std::vector<QWidget*> order;
-    for (int i = 0; i <= 11; ++i)
+    for (int i = 0; i < Keypad::kKeyCount; ++i)
         order.push_back(Command2(i));
     order.insert(order.end(), { Option1(2), Option1(1), Option1(0), Check1, Check2, HScroll2, HScroll1, Command3, Command1 });
     for (std::size_t i = 1; i < order.size(); ++i)
@@ -245,6 +231,36 @@ bool frmSet::setMode(int mode)
     return true;
 }
 
+bool frmSet::frontDoorOpen() const
+{
+    return Value(Check1) != 0;
+}
+
+bool frmSet::middleDoorOpen() const
+{
+    return Value(Check2) != 0;
+}
+
+Doors::LeafChoice frmSet::leafChoice() const
+{
+    // Both leaves, the left one, or (with the third option, or none) the right.
+    switch (Mode()) {
+    case 0: return Doors::LeafChoice::Both;
+    case 1: return Doors::LeafChoice::Left;
+    default: return Doors::LeafChoice::Right;
+    }
+}
+
+void frmSet::showFrontSpeed()
+{
+    lblMaeSpeed->setText(QString::number(frontSpeed()));
+}
+
+void frmSet::showMiddleSpeed()
+{
+    lblNakaSpeed->setText(QString::number(middleSpeed()));
+}
+
 int frmSet::frontSpeed() const
 {
     return HScroll1->value();
@@ -292,7 +308,7 @@ void frmSet::Command1_Click()
 
 void frmSet::Command2_Click(int index)
 {
-    if (index >= 0 && index <= 9)
+    if (Keypad::isDigit(index))
         Label1->setText(Keypad::appendDigit(Label1->text(), index));
     else if (index == Keypad::Clear)
         Label1->clear();

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "doors/DoorMotion.h"
 #include "elements/CaptionFrame.h"
-#include "elements/ControlArray.h"
+#include "elements/WidgetArray.h"
 
 #include <QWidget>
 
@@ -43,9 +44,16 @@ public:
     // Selects an Option1 element; false, changing nothing, for an index that has none.
     bool setMode(int mode);
 
-    // The door speeds, the sliders' values.
+    // What the toggles ask of the doors, and which leaves of the middle door the options choose.
+    bool frontDoorOpen() const;
+    bool middleDoorOpen() const;
+    Doors::LeafChoice leafChoice() const;
+
+    // The door speeds, the sliders' values, and their display beneath each slider.
     int frontSpeed() const;
     int middleSpeed() const;
+    void showFrontSpeed();
+    void showMiddleSpeed();
     // False, leaving both sliders as they were, when a slider would refuse its value.
     bool setSpeeds(qint32 front, qint32 middle);
 

@@ -2,6 +2,7 @@
 
 #include "assets/Assets.h"
 #include "elements/ControlGeometry.h"
+#include "elements/WindowIcon.h"
 #include "geometry/Twips.h"
 #include "platform/Fonts.h"
 
@@ -62,7 +63,7 @@ frmShowVersion::frmShowVersion(Platform& platform, QWidget* parent)
 
     // Made from the bottom of the stack up, so that the first listed lies on top.
     Label1.add(0, makeLabel(this, { 900, 240, 3840, 330 }, QStringLiteral("くるりん号"), Qt::yellow, kDarkGrey));
-    Label1(0)->setFont(Fonts::designFont(Fonts::kPGothic, 14.25, true));
+    Label1(0)->setFont(Fonts::programFont(Fonts::kPGothic, 14.25, true));
     Label2 = makeLabel(this, { 165, 1035, 3225, 225 }, QStringLiteral("Varsion　1.0.0"), Qt::yellow, kDarkGrey);
     Label3.add(0, makeLabel(this, { 165, 1290, 3225, 240 }, QStringLiteral("製作：ソラミチ工房"), Qt::white, kDarkGrey));
     Label3.add(1, makeLabel(this, { 165, 1545, 3225, 240 }, QStringLiteral("絵・音・プログラム：ソラミチ工房"),
@@ -81,11 +82,11 @@ frmShowVersion::frmShowVersion(Platform& platform, QWidget* parent)
     placeControl(Label4, { 15, 2835, 4965, 60 });
     Label5 = makeLabel(this, { 240, 2985, 3315, 225 }, QStringLiteral("ここをクリックするとソラミチHPが開きます。"),
                        QColor(0, 0, 255), std::nullopt);
-    Label5->setFont(Fonts::designFont(Fonts::kPGothic, 9, false, true));
+    Label5->setFont(Fonts::programFont(Fonts::kPGothic, 9, false, true));
     showForScreenScale();
     Label5->installEventFilter(this);
     Label1.add(1, makeLabel(this, { 165, 720, 4605, 270 }, QString(), Qt::yellow, kDarkGrey));
-    Label1(1)->setFont(Fonts::designFont(Fonts::kPGothic, 9.75, true));
+    Label1(1)->setFont(Fonts::programFont(Fonts::kPGothic, 9.75, true));
     Command1 = new QPushButton(QStringLiteral("OK"), this);
     placeControl(Command1, { 3570, 2940, 1230, 345 });
     Command1->setDefault(true);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "elements/ControlArray.h"
+#include "elements/WidgetArray.h"
 
 #include <QDialog>
 

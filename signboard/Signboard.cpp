@@ -1,5 +1,34 @@
 #include "signboard/Signboard.h"
+
 #include "geometry/Twips.h"
+#include "platform/Platform.h"
+
+#include <memory>
+
+namespace {
+
+const QString kPictureFilter = QStringLiteral("画像ファイル (*.bmp *.jpeg *.jpg *.gif *.wmf *.emf *.png);;"
+                                              "すべてのファイル (*)");
+const QColor kFrameFill(224, 224, 224);
+const QColor kFrameBorder(128, 128, 128);
+
+} // namespace
+
+PictureBox* Signboard::makeBoard(QWidget& bus)
+{
+    auto* board = new PictureBox(&bus, { 3225, 1545, 1410, 450 });
+    board->setObjectName("PicKanban");
+    board->setAutoSize(true);
+    return board;
+}
+
+void Signboard::makeFrame(QWidget& bus, ControlArray<ShapeElement>& frame)
+{
+    auto bar = [&bus](twips::Rect rect) { return std::make_unique<ShapeElement>(&bus, rect, kFrameFill, kFrameBorder); };
+    frame.add(0, bar({ 3150, 1530, SignboardFrame::kPostWidth, 495 }));
+    frame.add(1, bar({ 4635, 1530, SignboardFrame::kPostWidth, 495 }));
+    frame.add(2, bar({ 3150, 1995, 1560, 60 }));
+}
 
 Signboard::Signboard(PictureBox& board, ControlArray<ShapeElement>& frame)
     : m_board(board)
@@ -48,10 +77,28 @@ void Signboard::placeAt(float left, float top)
     m_board.setTop(top);
 }
 
+void Signboard::dragFrom(Platform& platform, QPoint grab)
+{
+    platform.DragWithMouse(&m_board, grab);
+    m_board.syncFromWidgetGeometry();
+}
+
+std::optional<QString> Signboard::choosePicture(Platform& platform, QWidget* owner)
+{
+    const QString name = platform.GetOpenFileName(owner, kPictureFilter);
+    if (name.isEmpty())
+        return std::nullopt;
+    PictureLoad load = platform.LoadPicture(name, QSize());
+    if (!load.ok())
+        return std::nullopt;
+    setPicture(std::move(load.picture));
+    return name;
+}
+
 void Signboard::reset()
 {
     m_board.setPicture(Picture());
-    const twips::Rect home = SignboardFrame::kHome;
-    m_board.Move({ home.left, home.top, home.width, home.height });
+    const twips::Rect place = SignboardFrame::kResetPlace;
+    m_board.Move({ place.left, place.top, place.width, place.height });
     fit();
 }

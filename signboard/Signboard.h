@@ -5,10 +5,24 @@
 #include "elements/ShapeElement.h"
 #include "signboard/SignboardFrame.h"
 
-// The signboard: the user's picture on the bus and the three bars of its frame. The bus window
-// makes the elements; this keeps them in step, fitting the frame after every change.
+#include <QPoint>
+#include <QString>
+
+#include <optional>
+
+class Platform;
+class QWidget;
+
+// The signboard: the user's picture on the bus and the three bars of its frame, kept in step,
+// the frame fitted again after every change.
 class Signboard {
 public:
+    // The board, a child window of the bus at its first place. Child windows stack in the order
+    // they are made, so the bus makes it after the sign box it must lie above.
+    static PictureBox* makeBoard(QWidget& bus);
+    // The frame's three bars, windowless elements on the bus: two posts and a bar beneath.
+    static void makeFrame(QWidget& bus, ControlArray<ShapeElement>& frame);
+
     Signboard(PictureBox& board, ControlArray<ShapeElement>& frame);
 
     // Puts the frame's bars around the board: posts beside it, a bar beneath.
@@ -19,8 +33,19 @@ public:
     void setShown(bool shown);
     void setFrameShown(bool shown);
     void setPicture(Picture picture);
+
+    float left() const { return m_board.Left(); }
+    float top() const { return m_board.Top(); }
     void placeAt(float left, float top);
-    // No picture, back at its home place.
+    // The board follows the mouse until the button is released, from the point it was grabbed
+    // at (in pixels inside the board); the frame stays behind until the next fit.
+    void dragFrom(Platform& platform, QPoint grab);
+
+    // Asks for a picture file and shows it. The file's name, or nothing when no file was chosen
+    // or it could not be read: then the signboard stays as it was.
+    std::optional<QString> choosePicture(Platform& platform, QWidget* owner);
+
+    // No picture, back at the place a reset puts it.
     void reset();
 
 private:

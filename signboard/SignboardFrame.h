@@ -7,7 +7,8 @@
 // beneath it. All sums stay in single precision, as the stored positions are.
 namespace SignboardFrame {
 
-inline constexpr twips::Rect kHome { 3180, 1815, 1410, 450 };
+// Where a reset puts the board; a little lower and to the left of where it starts out.
+inline constexpr twips::Rect kResetPlace { 3180, 1815, 1410, 450 };
 inline constexpr float kPostWidth = 75;
 
 struct Placement {

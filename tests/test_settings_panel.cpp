@@ -234,7 +234,7 @@ TEST(PanelFonts, name_the_installed_face_and_ask_for_no_hinting)
     EXPECT_EQ(Fonts::installedFace(Fonts::kGothic), "IPAGothic");
     EXPECT_EQ(Fonts::installedFace(Fonts::kPGothic), "IPAPGothic");
     EXPECT_EQ(Fonts::installedFace(QStringLiteral("Arial")), "Arial");
-    const QFont font = Fonts::designFont(Fonts::kPGothic, 9, true, true);
+    const QFont font = Fonts::programFont(Fonts::kPGothic, 9, true, true);
     EXPECT_EQ(font.families(), QStringList { "IPAPGothic" });
     EXPECT_EQ(font.pixelSize(), 12);
     EXPECT_TRUE(font.bold());

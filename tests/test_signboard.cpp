@@ -47,7 +47,7 @@ protected:
 
 TEST(SignboardFrameFit, wraps_the_board_at_its_home_and_at_its_first_place)
 {
-    auto p = SignboardFrame::fit(SignboardFrame::kHome, 75, 75);
+    auto p = SignboardFrame::fit(SignboardFrame::kResetPlace, 75, 75);
     EXPECT_EQ(p.leftPost.left, 3105);
     EXPECT_EQ(*p.leftPost.top, 1815);
     EXPECT_EQ(*p.leftPost.width, 75);
@@ -192,7 +192,7 @@ TEST_F(Signboard, reset_moves_the_board_home_without_its_picture_and_keeps_every
     bus.PicKanban->Move({ 6000, 300, {}, {} });
     bus.MnuViewKanban_Click(); // hidden
     bus.MnuKanbanReset_Click();
-    EXPECT_EQ(bus.PicKanban->twipsRect(), SignboardFrame::kHome);
+    EXPECT_EQ(bus.PicKanban->twipsRect(), SignboardFrame::kResetPlace);
     EXPECT_TRUE(bus.PicKanban->picture().isEmpty());
     EXPECT_FALSE(bus.PicKanban->isVisible());
     EXPECT_FALSE(bus.MnuViewKanban->Checked());

@@ -200,8 +200,8 @@ QByteArray encodeIcon16(const QImage& source, int type, QPoint hotSpot = {})
 // Scales
 
 // Every picture is laid out in the pixels of a 1x screen and drawn again for each scale below:
-// the painter keeps working in 1x pixels while the image holds that many times more. A picture
-// at 1x is the picture as it always was.
+// the painter keeps working in 1x pixels while the image holds that many times more. At 1x the
+// painter is not scaled at all.
 struct Scale {
     qreal factor;
     const char* suffix; // put before a file's extension
