@@ -203,7 +203,7 @@ void Form1::SignKeypadEnter(const QString& digits)
 
 void Form1::Form_MouseDown(int button, int, float, float)
 {
-    if (button == 2)
+    if (button == VbButton::Right)
         m_platform.PopupMenu(MnuTempMenu1, QCursor::pos());
 }
 
@@ -229,9 +229,9 @@ void Form1::Picture1_KeyDown(int keyCode, int)
 
 void Form1::PicKanban_MouseDown(int button, int, float x, float y)
 {
-    if (button == 1)
+    if (button == VbButton::Left)
         m_signboard->dragFrom(m_platform, QPoint(qRound(x / twips::kPerPixel), qRound(y / twips::kPerPixel)));
-    else if (button == 2)
+    else if (button == VbButton::Right)
         m_platform.PopupMenu(MnuTempMenu1, QCursor::pos());
 }
 

@@ -72,7 +72,7 @@ int main(int argc, char** argv)
                 goingDown = false;
             else if (!goingDown && destination.index() == 0)
                 goingDown = true;
-            destination.keyDown(goingDown ? DestinationSign::kVkDown : DestinationSign::kVkUp);
+            destination.keyDown(goingDown ? VbKey::Down : VbKey::Up);
             ++steps;
         }
         const long rss = rssKiB();

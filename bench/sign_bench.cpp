@@ -65,7 +65,7 @@ void BM_ArrowStepOntoPhoto(benchmark::State& state)
     sign.pointListAtFolder();
     bool down = true;
     for (auto _ : state) {
-        sign.keyDown(down ? DestinationSign::kVkDown : DestinationSign::kVkUp);
+        sign.keyDown(down ? VbKey::Down : VbKey::Up);
         down = !down;
         benchmark::DoNotOptimize(box.picture.size());
     }

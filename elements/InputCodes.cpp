@@ -5,9 +5,9 @@
 int vbButton(Qt::MouseButton button)
 {
     switch (button) {
-    case Qt::LeftButton: return 1;
-    case Qt::RightButton: return 2;
-    case Qt::MiddleButton: return 4;
+    case Qt::LeftButton: return VbButton::Left;
+    case Qt::RightButton: return VbButton::Right;
+    case Qt::MiddleButton: return VbButton::Middle;
     default: return 0;
     }
 }
@@ -29,9 +29,9 @@ int vbKeyCode(const QKeyEvent* event)
     const int key = event->key();
     switch (key) {
     case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
+    case Qt::Key_Up: return VbKey::Up;
     case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
+    case Qt::Key_Down: return VbKey::Down;
     case Qt::Key_PageUp: return 33;
     case Qt::Key_PageDown: return 34;
     case Qt::Key_End: return 35;

@@ -36,11 +36,11 @@ void DestinationSign::keyDown(int keyCode)
 {
     ensureTrailingSeparator();
     // From here on a failure ends the key's handling without a word.
-    if (keyCode == kVkUp) {
+    if (keyCode == VbKey::Up) {
         if (m_index == 0)
             return;
         --m_index;
-    } else if (keyCode == kVkDown) {
+    } else if (keyCode == VbKey::Down) {
         // The list's count is a 16-bit number. In a folder of more entries than that it wraps
         // round, never equals the index, and the arrows step on through the first 32,768 signs;
         // past those the index climbs but loads nothing: no list entry has that number.

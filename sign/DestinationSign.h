@@ -1,5 +1,6 @@
 #pragma once
 
+#include "elements/InputCodes.h"
 #include "picture/Picture.h"
 #include "platform/Platform.h"
 #include "sign/FileList.h"
@@ -19,9 +20,6 @@ public:
 // and the two ways a sign is chosen (the arrow keys on the sign box and the keypad's number).
 class DestinationSign {
 public:
-    static constexpr int kVkUp = 38;
-    static constexpr int kVkDown = 40;
-
     DestinationSign(Platform& platform, FileList& list, SignFace& face, QSize visibleSize);
 
     QString folderPath() const { return m_folderPath; }

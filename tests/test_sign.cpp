@@ -109,8 +109,8 @@ protected:
         ASSERT_TRUE(bus.picDir());
     }
     void key(int vk) { bus.Picture1_KeyDown(vk, 0); }
-    void down() { key(DestinationSign::kVkDown); }
-    void up() { key(DestinationSign::kVkUp); }
+    void down() { key(VbKey::Down); }
+    void up() { key(VbKey::Up); }
     QColor shown() const { return bus.ImgDesiMaku->picture().image().pixelColor(0, 0); }
     static bool near(QColor a, QColor b) // JPEG is lossy
     {
