@@ -1,8 +1,11 @@
 #include "platform/Fonts.h"
 #include "settings/frmSet.h"
+#include "tests/IconInk.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -59,6 +62,21 @@ TEST_F(SettingsPanel, is_a_fixed_tool_window_without_a_close_button)
     EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
     EXPECT_FALSE(flags & Qt::WindowSystemMenuHint);
     EXPECT_EQ(panel.palette().color(QPalette::Window), QColor(64, 64, 64));
+}
+
+TEST_F(SettingsPanel, shows_no_icon_on_its_title_bar_even_when_the_application_has_one)
+{
+    // The panel has no parent, so without a blank icon of its own it would show the
+    // application's icon, or the toolkit's when the application has none.
+    const QIcon before = QApplication::windowIcon();
+    QPixmap applicationIcon(32, 32);
+    applicationIcon.fill(Qt::red);
+    QApplication::setWindowIcon(QIcon(applicationIcon));
+    const int appInk = inkIn(QApplication::windowIcon());
+    const int panelInk = inkIn(panel.windowIcon());
+    QApplication::setWindowIcon(before);
+    ASSERT_GT(appInk, 0);
+    EXPECT_EQ(panelInk, 0);
 }
 
 TEST_F(SettingsPanel, ignores_a_close_request_from_the_window_manager)
