@@ -362,22 +362,39 @@ TEST_F(Settings, a_read_only_program_folder_sends_the_file_to_the_users_folder)
 }
 
 // Where the file goes, decided without a window.
-TEST(SettingsPlace, beside_a_writable_program_else_the_users_folder_and_never_under_usr)
+TEST(SettingsPlace, beside_a_writable_program_else_the_users_folder)
 {
     FakePlatform platform;
-    const QString user = platform.userConfigFolder + "/RX27A0022.ini";
     SettingsFile file(platform);
     EXPECT_EQ(file.pathForWriting(), platform.programFolder + "/RX27A0022.ini");
     platform.readOnlyFolders << platform.programFolder;
-    EXPECT_EQ(file.pathForWriting(), user);
-    // Root may write into /usr, but the package manager owns it.
-    platform.readOnlyFolders.clear();
-    platform.programFolder = QStringLiteral("/usr/bin");
-    ASSERT_TRUE(platform.IsWritableFolder("/usr/bin") || geteuid() != 0);
-    EXPECT_EQ(file.pathForWriting(), user);
-    EXPECT_EQ(file.pathForReading(), user);
+    EXPECT_EQ(file.pathForWriting(), platform.userConfigFolder + "/RX27A0022.ini");
     platform.exeName = QStringLiteral("renamed");
     EXPECT_EQ(file.pathForWriting(), platform.userConfigFolder + "/renamed.ini");
+}
+
+TEST(SettingsPlace, a_program_under_usr_keeps_its_settings_in_the_users_folder_even_when_usr_is_writable)
+{
+    // Root may write into /usr, but the package manager owns it. The folders are taken as
+    // writable here whoever runs the test; no write reaches them, as every write fails.
+    FakePlatform platform;
+    platform.failWritesWith = QStringLiteral("not written");
+    platform.writableFolders << QStringLiteral("/opt/kururin") << QStringLiteral("/usr/bin")
+                             << QStringLiteral("/usr/local/games");
+    SettingsFile file(platform);
+    const QString user = platform.userConfigFolder + "/RX27A0022.ini";
+
+    platform.programFolder = QStringLiteral("/opt/kururin");
+    EXPECT_EQ(file.pathForWriting(), "/opt/kururin/RX27A0022.ini") << "a writable folder elsewhere takes the file";
+
+    for (const QString& folder : { QStringLiteral("/usr/bin"), QStringLiteral("/usr/local/games") }) {
+        platform.programFolder = folder;
+        platform.writtenFiles.clear();
+        EXPECT_EQ(file.pathForWriting(), user) << folder.toStdString();
+        EXPECT_EQ(file.pathForReading(), user) << folder.toStdString();
+        file.save();
+        EXPECT_EQ(platform.writtenFiles, QStringList { user }) << folder.toStdString();
+    }
 }
 
 TEST_F(Settings, a_file_beside_a_read_only_program_only_seeds_the_users_file)
