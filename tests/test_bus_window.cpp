@@ -1,7 +1,6 @@
 #include "app/Form1.h"
 #include "elements/PictureBox.h"
 #include "geometry/Twips.h"
-#include "platform/DesktopPlatform.h"
 #include "tests/FakePlatform.h"
 
 #include <QLabel>
@@ -33,33 +32,6 @@ protected:
     }
     QPoint pixelCentre(const WindowlessElement& e) const { return e.pixelRect().center().toPoint(); }
 };
-
-// The real desktop's popup menu, as the bus opens it. First in the file: once a test has closed
-// a bus, the application is quitting and a menu's own event loop would end at once.
-TEST(PopupMenu, items_are_chosen_with_the_left_button_only)
-{
-    DesktopPlatform desktop;
-    QMenu menu;
-    int chosen = 0;
-    QAction* item = menu.addAction(QStringLiteral("看板の表示"));
-    QObject::connect(item, &QAction::triggered, [&] { ++chosen; });
-    int chosenAfterRight = -1;
-    bool openAfterRight = false;
-    QTimer::singleShot(100, [&] {
-        const QPoint at = menu.actionGeometry(item).center();
-        QTest::mouseMove(&menu, at);
-        QTest::mouseClick(&menu, Qt::RightButton, {}, at);
-        QTest::mouseClick(&menu, Qt::MiddleButton, {}, at);
-        chosenAfterRight = chosen;
-        openAfterRight = menu.isVisible();
-        QTest::mouseClick(&menu, Qt::LeftButton, {}, at);
-    });
-    desktop.PopupMenu(&menu, QPoint(100, 100));
-    EXPECT_EQ(chosenAfterRight, 0);
-    EXPECT_TRUE(openAfterRight);
-    EXPECT_EQ(chosen, 1);
-    EXPECT_FALSE(menu.isVisible());
-}
 
 TEST_F(BusWindow, client_area_is_fixed_at_807_by_225)
 {

@@ -1,4 +1,3 @@
-#include "platform/Fonts.h"
 #include "settings/frmSet.h"
 #include "tests/IconInk.h"
 
@@ -244,21 +243,3 @@ TEST_F(SettingsPanel, mode_is_the_selected_option)
 }
 
 } // namespace
-
-TEST(PanelFonts, name_the_installed_face_and_ask_for_no_hinting)
-{
-    // The faces the scripts install: asking for them by their own names spares Qt a search of
-    // every installed font for fallbacks to a face that does not exist.
-    EXPECT_EQ(Fonts::installedFace(Fonts::kGothic), "IPAGothic");
-    EXPECT_EQ(Fonts::installedFace(Fonts::kPGothic), "IPAPGothic");
-    EXPECT_EQ(Fonts::installedFace(QStringLiteral("Arial")), "Arial");
-    const QFont font = Fonts::designFont(Fonts::kPGothic, 9, true, true);
-    EXPECT_EQ(font.families(), QStringList { "IPAPGothic" });
-    EXPECT_EQ(font.pixelSize(), 12);
-    EXPECT_TRUE(font.bold());
-    EXPECT_TRUE(font.underline());
-    EXPECT_EQ(font.hintingPreference(), QFont::PreferNoHinting);
-    // What is drawn is that face, Japanese included.
-    EXPECT_EQ(QFontInfo(font).family(), "IPAPGothic");
-    EXPECT_TRUE(QFontMetrics(font).inFont(QChar(u'扉')));
-}
