@@ -730,7 +730,7 @@ TEST(WindowDrag, the_grab_point_stays_inside_the_parent)
 
 // ---- Fonts
 
-TEST(DesignFonts, name_the_installed_face_and_ask_for_no_hinting)
+TEST(InstalledFonts, name_the_installed_face_and_ask_for_no_hinting)
 {
     // The faces the scripts install: asking for them by their own names spares Qt a search of
     // every installed font for fallbacks to a face that does not exist.
