@@ -19,7 +19,7 @@ Form1::Form1(Platform& platform)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , PicKanban(nullptr)
-    , File1(platform, { 3585, 2895, 1395, 270 })
+    , File1(platform)
     , m_platform(platform)
     , m_common(platform)
     , m_doors(*this, m_common, Image1, imgNakaorido)

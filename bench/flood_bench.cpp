@@ -45,7 +45,7 @@ int main(int argc, char** argv)
         QFile::link(first, dir.path() + QStringLiteral("/%1.bmp").arg(i, 5, 10, QChar('0')));
 
     DesktopPlatform platform;
-    FileList list(platform, {});
+    FileList list(platform);
     list.setPattern(QStringLiteral("*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpeg"));
     // The sign box: keeps the picture it is shown.
     struct SignBox final : SignFace {

@@ -53,7 +53,7 @@ void makeManyFiles()
 void BM_ArrowStepOntoPhoto(benchmark::State& state)
 {
     DesktopPlatform platform;
-    FileList list(platform, {});
+    FileList list(platform);
     list.setPattern(QStringLiteral("*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpeg"));
     // The sign box: keeps the picture it is shown.
     struct SignBox final : SignFace {
@@ -86,7 +86,7 @@ void BM_FullDecodeOfPhoto(benchmark::State& state)
 void BM_PicDirOn50000Files(benchmark::State& state)
 {
     DesktopPlatform platform;
-    FileList list(platform, {});
+    FileList list(platform);
     list.setPattern(QStringLiteral("*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpeg"));
     for (auto _ : state) {
         list.setPath(g_many);

@@ -4,9 +4,8 @@
 #include <utility>
 #include <vector>
 
-FileList::FileList(Platform& platform, twips::Rect rect)
+FileList::FileList(Platform& platform)
     : m_platform(platform)
-    , m_rect(rect)
 {
     setPattern(m_pattern);
 }

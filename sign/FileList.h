@@ -1,6 +1,5 @@
 #pragma once
 
-#include "geometry/Twips.h"
 #include "platform/Platform.h"
 
 #include <QString>
@@ -10,10 +9,7 @@
 // sorted by name without regard to case. It is never shown.
 class FileList {
 public:
-    FileList(Platform& platform, twips::Rect rect);
-
-    const twips::Rect& rect() const { return m_rect; }
-    bool Visible() const { return false; }
+    explicit FileList(Platform& platform);
 
     QString Path() const { return m_path; }
     // Re-reads the folder at once. On failure the list keeps its previous folder and entries.
@@ -31,7 +27,6 @@ public:
 
 private:
     Platform& m_platform;
-    twips::Rect m_rect;
     QString m_path;
     QString m_pattern { QStringLiteral("*.*") };
     QStringList m_extensions;

@@ -1,11 +1,9 @@
 #include "app/Form1.h"
 #include "elements/ControlGeometry.h"
 #include "geometry/Twips.h"
-#include "platform/MakerLibrary.h"
 #include "tests/FakePlatform.h"
+#include "tests/IconInk.h"
 
-#include <QIcon>
-#include <QImage>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -112,17 +110,6 @@ TEST_F(AboutBox, ok_closes_it)
     EXPECT_EQ(box->result(), QDialog::Accepted);
 }
 
-// Pixels of a window's icon that would show on its title bar.
-int inkIn(const QIcon& icon)
-{
-    const QImage image = icon.pixmap(32).toImage().convertToFormat(QImage::Format_ARGB32);
-    int ink = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            ink += qAlpha(image.pixel(x, y)) != 0;
-    return ink;
-}
-
 TEST(AboutFromThePanel, the_version_button_opens_the_box_modally_until_ok)
 {
     FakePlatform platform;
@@ -130,12 +117,10 @@ TEST(AboutFromThePanel, the_version_button_opens_the_box_modally_until_ok)
     bus.Form_Load();
     bool seen = false;
     int iconInk = -1;
-    int panelIconInk = -1;
     QTimer::singleShot(0, [&] {
         ASSERT_NE(bus.aboutBox(), nullptr);
         seen = bus.aboutBox()->isVisible();
         iconInk = inkIn(bus.aboutBox()->windowIcon());
-        panelIconInk = inkIn(bus.panel().windowIcon());
         QTest::mouseClick(bus.aboutBox()->Command1, Qt::LeftButton);
     });
     QTest::mouseClick(bus.panel().Command3, Qt::LeftButton);
@@ -143,31 +128,6 @@ TEST(AboutFromThePanel, the_version_button_opens_the_box_modally_until_ok)
     EXPECT_EQ(bus.aboutBox(), nullptr);
     EXPECT_GT(inkIn(bus.windowIcon()), 0) << "the bus has its icon";
     EXPECT_EQ(iconInk, 0) << "the about box has none, not the bus's";
-    EXPECT_EQ(panelIconInk, 0) << "the panel has none, not the toolkit's";
-}
-
-// The real maker's library, and stand-ins for it that fail in each way.
-TEST(MakersLibrary, gives_the_address_of_the_homepage_installed_beside_it)
-{
-    const MakerLibrary::Answer answer = MakerLibrary::homepage(KURURIN_MAKER_LIBRARY);
-    ASSERT_TRUE(answer.ok()) << answer.error.toStdString();
-    const QUrl url(answer.address);
-    EXPECT_EQ(url.scheme(), "file");
-    EXPECT_TRUE(url.toLocalFile().endsWith("/homepage/index.html"));
-    QFile page(url.toLocalFile());
-    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(QString::fromUtf8(page.readAll()).contains("方向幕"));
-}
-
-TEST(MakersLibrary, every_way_of_failing_has_its_own_description)
-{
-    auto error = [](const char* library) { return MakerLibrary::homepage(library).error; };
-    EXPECT_EQ(error("/nonexistent/libKBT7Res.so"), "ファイルが見つかりません。: /nonexistent/libKBT7Res.so");
-    EXPECT_EQ(error(KURURIN_STAND_IN_NO_FUNCTION),
-              QStringLiteral("DLL エントリ ポイント SoramichiHpURL が %1 内に見つかりません。").arg(KURURIN_STAND_IN_NO_FUNCTION));
-    EXPECT_EQ(error(KURURIN_STAND_IN_EMPTY), "ホームページのアドレスを取得できませんでした。");
-    EXPECT_EQ(error(KURURIN_STAND_IN_NULL), "ホームページのアドレスを取得できませんでした。");
-    EXPECT_EQ(error(KURURIN_STAND_IN_GARBAGE), "ホームページのアドレスが正しくありません。");
 }
 
 } // namespace

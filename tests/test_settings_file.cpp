@@ -1,11 +1,9 @@
 #include "app/Form1.h"
 #include "geometry/Twips.h"
-#include "platform/Files.h"
 #include "settings/IniRecord.h"
 #include "settings/SettingsFile.h"
 #include "tests/FakePlatform.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -14,14 +12,8 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
-
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -362,22 +354,39 @@ TEST_F(Settings, a_read_only_program_folder_sends_the_file_to_the_users_folder)
 }
 
 // Where the file goes, decided without a window.
-TEST(SettingsPlace, beside_a_writable_program_else_the_users_folder_and_never_under_usr)
+TEST(SettingsPlace, beside_a_writable_program_else_the_users_folder)
 {
     FakePlatform platform;
-    const QString user = platform.userConfigFolder + "/RX27A0022.ini";
     SettingsFile file(platform);
     EXPECT_EQ(file.pathForWriting(), platform.programFolder + "/RX27A0022.ini");
     platform.readOnlyFolders << platform.programFolder;
-    EXPECT_EQ(file.pathForWriting(), user);
-    // Root may write into /usr, but the package manager owns it.
-    platform.readOnlyFolders.clear();
-    platform.programFolder = QStringLiteral("/usr/bin");
-    ASSERT_TRUE(platform.IsWritableFolder("/usr/bin") || geteuid() != 0);
-    EXPECT_EQ(file.pathForWriting(), user);
-    EXPECT_EQ(file.pathForReading(), user);
+    EXPECT_EQ(file.pathForWriting(), platform.userConfigFolder + "/RX27A0022.ini");
     platform.exeName = QStringLiteral("renamed");
     EXPECT_EQ(file.pathForWriting(), platform.userConfigFolder + "/renamed.ini");
+}
+
+TEST(SettingsPlace, a_program_under_usr_keeps_its_settings_in_the_users_folder_even_when_usr_is_writable)
+{
+    // Root may write into /usr, but the package manager owns it. The folders are taken as
+    // writable here whoever runs the test; no write reaches them, as every write fails.
+    FakePlatform platform;
+    platform.failWritesWith = QStringLiteral("not written");
+    platform.writableFolders << QStringLiteral("/opt/kururin") << QStringLiteral("/usr/bin")
+                             << QStringLiteral("/usr/local/games");
+    SettingsFile file(platform);
+    const QString user = platform.userConfigFolder + "/RX27A0022.ini";
+
+    platform.programFolder = QStringLiteral("/opt/kururin");
+    EXPECT_EQ(file.pathForWriting(), "/opt/kururin/RX27A0022.ini") << "a writable folder elsewhere takes the file";
+
+    for (const QString& folder : { QStringLiteral("/usr/bin"), QStringLiteral("/usr/local/games") }) {
+        platform.programFolder = folder;
+        platform.writtenFiles.clear();
+        EXPECT_EQ(file.pathForWriting(), user) << folder.toStdString();
+        EXPECT_EQ(file.pathForReading(), user) << folder.toStdString();
+        file.save();
+        EXPECT_EQ(platform.writtenFiles, QStringList { user }) << folder.toStdString();
+    }
 }
 
 TEST_F(Settings, a_file_beside_a_read_only_program_only_seeds_the_users_file)
@@ -416,150 +425,4 @@ TEST_F(Settings, a_save_that_fails_tells_the_user_which_file)
     EXPECT_EQ(platform->messages[0].icon, Platform::MsgIcon::Exclamation);
 }
 
-TEST(SettingsSave, a_save_killed_half_way_leaves_the_old_file_whole)
-{
-    QTemporaryDir dir;
-    const QString path = dir.path() + "/RX27A0022.ini";
-    const QByteArray old = "0,0,0,3675,\"\",\"\",0,0,\"\",3180,1815,#TRUE#,#TRUE#,10000,6000,0\r\n";
-    ASSERT_FALSE(Files::writeAtomically(path, old).description.size());
-    const pid_t child = fork();
-    if (child == 0) {
-        // A save far too big to finish before it is killed.
-        Files::writeAtomically(path, QByteArray(512 * 1024 * 1024, 'x'));
-        _exit(0);
-    }
-    // Kill it once it has written a few megabytes of its new file.
-    auto written = [child] {
-        QFile io(QStringLiteral("/proc/%1/io").arg(child));
-        if (!io.open(QIODevice::ReadOnly))
-            return 0LL;
-        for (const QByteArray& line : io.readAll().split('\n')) {
-            if (line.startsWith("wchar:"))
-                return line.mid(6).trimmed().toLongLong();
-        }
-        return 0LL;
-    };
-    for (int i = 0; i < 20000 && written() < 4 * 1024 * 1024; ++i)
-        QThread::usleep(200);
-    kill(child, SIGKILL);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the save finished before it could be killed";
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), old);
-
-    // The killed save's new file is left over; the next save clears it once it is old enough
-    // that no save can still be writing it. The user's own files beside it are never taken,
-    // however old.
-    QFile backup(dir.filePath("RX27A0022.ini.backup"));
-    ASSERT_TRUE(backup.open(QIODevice::WriteOnly));
-    ASSERT_EQ(backup.write(old), old.size());
-    ASSERT_TRUE(backup.flush());
-    ASSERT_TRUE(backup.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
-    backup.close();
-    const auto newFiles = [&dir] {
-        return QDir(dir.path()).entryList({ ".RX27A0022.ini.*" }, QDir::Files | QDir::Hidden);
-    };
-    const QStringList leftovers = newFiles();
-    ASSERT_EQ(leftovers.size(), 1);
-    ASSERT_TRUE(Files::writeAtomically(path, old).ok);
-    EXPECT_EQ(newFiles(), leftovers) << "too fresh to be taken";
-    QFile leftover(dir.filePath(leftovers[0]));
-    ASSERT_TRUE(leftover.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(leftover.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
-    leftover.close();
-    ASSERT_TRUE(Files::writeAtomically(path, old).ok);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList { "RX27A0022.ini", "RX27A0022.ini.backup" }));
-}
-
 } // namespace
-
-namespace {
-
-// A file-size limit makes the disk "full" for one process: its writes fail part way.
-TEST(SettingsSave, a_full_disk_fails_the_save_and_leaves_the_old_file_whole)
-{
-    QTemporaryDir dir;
-    const QString path = dir.path() + "/RX27A0022.ini";
-    const QByteArray old = "0,0,0,3675,\"\",\"\",0,0,\"\",3180,1815,#TRUE#,#TRUE#,10000,6000,0\r\n";
-    ASSERT_TRUE(Files::writeAtomically(path, old).ok);
-    const pid_t child = fork();
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit { 16, 16 };
-        setrlimit(RLIMIT_FSIZE, &limit);
-        const Files::WriteResult result = Files::writeAtomically(path, QByteArray(4096, 'x'));
-        _exit(result.ok ? 0 : 3);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 3) << "the failed write was reported as a success";
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), old);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no half-written file left behind";
-}
-
-// Killed at many different moments of a save, the file is always either the old one or the new
-// one, never a mixture or a stub.
-TEST(SettingsSave, killed_at_any_moment_the_file_is_old_or_new_never_broken)
-{
-    QTemporaryDir dir;
-    const QString path = dir.path() + "/RX27A0022.ini";
-    const QByteArray old(200, 'o');
-    const QByteArray fresh(200, 'n');
-    ASSERT_TRUE(Files::writeAtomically(path, old).ok);
-    int killedMidway = 0;
-    for (int round = 0; round < 40; ++round) {
-        const pid_t child = fork();
-        if (child == 0) {
-            for (;;)
-                Files::writeAtomically(path, fresh);
-        }
-        QThread::usleep(200 + 97 * (round % 23));
-        kill(child, SIGKILL);
-        int status = 0;
-        waitpid(child, &status, 0);
-        killedMidway += WIFSIGNALED(status);
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        const QByteArray now = f.readAll();
-        ASSERT_TRUE(now == old || now == fresh) << "round " << round << ": " << now.size() << " bytes";
-    }
-    EXPECT_EQ(killedMidway, 40);
-}
-
-} // namespace
-
-TEST(SettingsRead, whole_files_up_to_the_limit_and_nothing_past_it)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("RX27A0022.ini"));
-    auto writeBytes = [&](qsizetype n) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QByteArray bytes(n, 'x');
-        for (qsizetype i = 0; i < n; i += 997)
-            bytes[i] = char('0' + i % 10);
-        file.write(bytes);
-    };
-    // Sizes across the 16 KiB pieces the reader takes, and exactly at the limit.
-    for (qsizetype n : { qsizetype(0), qsizetype(1), qsizetype(16384), qsizetype(16385), qsizetype(40000) }) {
-        writeBytes(n);
-        const std::optional<QByteArray> read = Files::read(path, 40000);
-        ASSERT_TRUE(read.has_value()) << n;
-        EXPECT_EQ(read->size(), n);
-        for (qsizetype i = 0; i < n; i += 997)
-            EXPECT_EQ(read->at(i), char('0' + i % 10)) << i;
-    }
-    writeBytes(40001);
-    EXPECT_FALSE(Files::read(path, 40000).has_value());
-    EXPECT_FALSE(Files::read(dir.filePath(QStringLiteral("missing.ini")), 40000).has_value());
-    // A file whose size the system does not know beforehand is read to its end all the same.
-    const std::optional<QByteArray> proc = Files::read(QStringLiteral("/proc/self/status"), 1 << 20);
-    ASSERT_TRUE(proc.has_value());
-    EXPECT_TRUE(proc->startsWith("Name:"));
-}

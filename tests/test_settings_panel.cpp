@@ -1,8 +1,11 @@
-#include "platform/Fonts.h"
 #include "settings/frmSet.h"
+#include "settings/Keypad.h"
+#include "tests/IconInk.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -61,6 +64,21 @@ TEST_F(SettingsPanel, is_a_fixed_tool_window_without_a_close_button)
     EXPECT_EQ(panel.palette().color(QPalette::Window), QColor(64, 64, 64));
 }
 
+TEST_F(SettingsPanel, shows_no_icon_on_its_title_bar_even_when_the_application_has_one)
+{
+    // The panel has no parent, so without a blank icon of its own it would show the
+    // application's icon, or the toolkit's when the application has none.
+    const QIcon before = QApplication::windowIcon();
+    QPixmap applicationIcon(32, 32);
+    applicationIcon.fill(Qt::red);
+    QApplication::setWindowIcon(QIcon(applicationIcon));
+    const int appInk = inkIn(QApplication::windowIcon());
+    const int panelInk = inkIn(panel.windowIcon());
+    QApplication::setWindowIcon(before);
+    ASSERT_GT(appInk, 0);
+    EXPECT_EQ(panelInk, 0);
+}
+
 TEST_F(SettingsPanel, ignores_a_close_request_from_the_window_manager)
 {
     panel.show();
@@ -68,48 +86,88 @@ TEST_F(SettingsPanel, ignores_a_close_request_from_the_window_manager)
     EXPECT_TRUE(panel.isVisible());
 }
 
-TEST_F(SettingsPanel, controls_sit_in_their_frames_at_their_places_on_the_screen)
+// Right and bottom edges just past the rectangle, as the next control along would start.
+int rightOf(const QRect& r)
 {
-    // Where each control shows, in pixels of its container.
-    const std::vector<std::tuple<QWidget*, QWidget*, QRect>> expected = {
-        { panel.FrameA, &panel, QRect(2, 2, 146, 131) },
-        { panel.Check1, panel.FrameA, QRect(5, 11, 49, 34) },
-        { panel.HScroll1, panel.FrameA, QRect(57, 13, 84, 16) },
-        { panel.lblMaeSpeed, panel.FrameA, QRect(59, 30, 81, 16) },
-        { panel.Check2, panel.FrameA, QRect(4, 56, 49, 35) },
-        { panel.HScroll2, panel.FrameA, QRect(56, 56, 82, 16) },
-        { panel.lblNakaSpeed, panel.FrameA, QRect(58, 74, 80, 16) },
-        { panel.Frame2, panel.FrameA, QRect(4, 94, 139, 32) },
-        { panel.Option1(0), panel.Frame2, QRect(4, 12, 49, 18) },
-        { panel.Option1(1), panel.Frame2, QRect(53, 12, 38, 18) },
-        { panel.Option1(2), panel.Frame2, QRect(98, 11, 37, 18) },
-        { panel.Frame1, &panel, QRect(151, 0, 108, 167) },
-        { panel.Label1, panel.Frame1, QRect(6, 16, 97, 21) },
-        { panel.Command1, panel.Frame1, QRect(5, 146, 102, 18) },
-        { panel.Command3, &panel, QRect(48, 143, 101, 24) },
+    return r.x() + r.width();
+}
+int bottomOf(const QRect& r)
+{
+    return r.y() + r.height();
+}
+
+TEST_F(SettingsPanel, every_control_lies_inside_its_frame_and_none_covers_another)
+{
+    struct Control {
+        const char* name;
+        QWidget* widget;
     };
-    for (const auto& [control, container, rect] : expected) {
-        EXPECT_EQ(control->parentWidget(), container) << control->metaObject()->className();
-        EXPECT_EQ(control->geometry(), rect) << control->metaObject()->className();
+    // The frames own their controls: disabling a frame disables what lies in it.
+    const std::vector<std::pair<QWidget*, std::vector<Control>>> containers = {
+        { &panel, { { "FrameA", panel.FrameA }, { "Frame1", panel.Frame1 }, { "Command3", panel.Command3 } } },
+        { panel.FrameA,
+          { { "Check1", panel.Check1 },
+            { "HScroll1", panel.HScroll1 },
+            { "lblMaeSpeed", panel.lblMaeSpeed },
+            { "Check2", panel.Check2 },
+            { "HScroll2", panel.HScroll2 },
+            { "lblNakaSpeed", panel.lblNakaSpeed },
+            { "Frame2", panel.Frame2 } } },
+        { panel.Frame2, { { "Option1(0)", panel.Option1(0) }, { "Option1(1)", panel.Option1(1) }, { "Option1(2)", panel.Option1(2) } } },
+        { panel.Frame1, { { "Label1", panel.Label1 }, { "Command1", panel.Command1 } } },
+    };
+    for (const auto& [container, controls] : containers) {
+        for (std::size_t i = 0; i < controls.size(); ++i) {
+            const auto& [name, control] = controls[i];
+            EXPECT_EQ(control->parentWidget(), container) << name;
+            EXPECT_TRUE(container->rect().contains(control->geometry())) << name;
+            EXPECT_FALSE(control->geometry().isEmpty()) << name;
+            for (std::size_t j = i + 1; j < controls.size(); ++j)
+                EXPECT_FALSE(control->geometry().intersects(controls[j].widget->geometry())) << name << " and " << controls[j].name;
+            // The display and the folder button stay clear of the keypad.
+            if (container == panel.Frame1) {
+                for (const auto& [index, key] : panel.Command2)
+                    EXPECT_FALSE(control->geometry().intersects(key->geometry())) << name << " and key " << index;
+            }
+        }
     }
+    // Each speed shows beneath its slider.
+    EXPECT_GE(panel.lblMaeSpeed->y(), bottomOf(panel.HScroll1->geometry()));
+    EXPECT_GE(panel.lblNakaSpeed->y(), bottomOf(panel.HScroll2->geometry()));
 }
 
 TEST_F(SettingsPanel, keypad_keys_form_a_telephone_grid)
 {
-    const std::map<int, QRect> keys = {
-        { 7, QRect(5, 40, 34, 26) }, { 8, QRect(38, 40, 34, 26) }, { 9, QRect(71, 40, 34, 26) },
-        { 4, QRect(5, 66, 34, 26) }, { 5, QRect(38, 66, 34, 26) }, { 6, QRect(71, 66, 34, 26) },
-        { 1, QRect(5, 92, 34, 26) }, { 2, QRect(38, 92, 34, 26) }, { 3, QRect(71, 92, 34, 26) },
-        { 0, QRect(5, 118, 34, 26) }, { 10, QRect(38, 118, 34, 26) }, { 11, QRect(71, 118, 34, 26) },
-    };
-    ASSERT_EQ(panel.Command2.size(), 12u);
-    for (const auto& [index, place] : keys) {
-        EXPECT_EQ(panel.Command2(index)->geometry(), place) << index;
-        EXPECT_EQ(panel.Command2(index)->parentWidget(), panel.Frame1);
+    // Rows from the top: 7 8 9, 4 5 6, 1 2 3, 0 C 設定.
+    const int grid[4][3] = { { 7, 8, 9 }, { 4, 5, 6 }, { 1, 2, 3 }, { 0, Keypad::Clear, Keypad::Enter } };
+    ASSERT_EQ(panel.Command2.size(), std::size_t(Keypad::kKeyCount));
+    const QSize keySize = panel.Command2(0)->size();
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            const int index = grid[row][column];
+            const QRect key = panel.Command2(index)->geometry();
+            EXPECT_EQ(panel.Command2(index)->parentWidget(), panel.Frame1) << index;
+            EXPECT_TRUE(panel.Frame1->rect().contains(key)) << index;
+            EXPECT_EQ(key.size(), keySize) << index;
+            // Keys lie edge to edge: no gap between neighbours, and at most their one-pixel
+            // edges shared, so no key hides part of another's face.
+            if (column > 0) {
+                const QRect before = panel.Command2(grid[row][column - 1])->geometry();
+                EXPECT_EQ(key.y(), before.y()) << index;
+                EXPECT_LE(key.x(), rightOf(before)) << index;
+                EXPECT_GE(key.x(), rightOf(before) - 1) << index;
+            }
+            if (row > 0) {
+                const QRect above = panel.Command2(grid[row - 1][column])->geometry();
+                EXPECT_EQ(key.x(), above.x()) << index;
+                EXPECT_LE(key.y(), bottomOf(above)) << index;
+                EXPECT_GE(key.y(), bottomOf(above) - 1) << index;
+            }
+        }
     }
     EXPECT_EQ(panel.Command2(7)->text(), "7");
-    EXPECT_EQ(panel.Command2(10)->text(), "C");
-    EXPECT_EQ(panel.Command2(11)->text(), "設定");
+    EXPECT_EQ(panel.Command2(Keypad::Clear)->text(), "C");
+    EXPECT_EQ(panel.Command2(Keypad::Enter)->text(), "設定");
 }
 
 TEST_F(SettingsPanel, captions_colours_and_fonts)
@@ -226,21 +284,3 @@ TEST_F(SettingsPanel, mode_is_the_selected_option)
 }
 
 } // namespace
-
-TEST(PanelFonts, name_the_installed_face_and_ask_for_no_hinting)
-{
-    // The faces the scripts install: asking for them by their own names spares Qt a search of
-    // every installed font for fallbacks to a face that does not exist.
-    EXPECT_EQ(Fonts::installedFace(Fonts::kGothic), "IPAGothic");
-    EXPECT_EQ(Fonts::installedFace(Fonts::kPGothic), "IPAPGothic");
-    EXPECT_EQ(Fonts::installedFace(QStringLiteral("Arial")), "Arial");
-    const QFont font = Fonts::programFont(Fonts::kPGothic, 9, true, true);
-    EXPECT_EQ(font.families(), QStringList { "IPAPGothic" });
-    EXPECT_EQ(font.pixelSize(), 12);
-    EXPECT_TRUE(font.bold());
-    EXPECT_TRUE(font.underline());
-    EXPECT_EQ(font.hintingPreference(), QFont::PreferNoHinting);
-    // What is drawn is that face, Japanese included.
-    EXPECT_EQ(QFontInfo(font).family(), "IPAPGothic");
-    EXPECT_TRUE(QFontMetrics(font).inFont(QChar(u'扉')));
-}

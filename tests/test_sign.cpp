@@ -1,6 +1,6 @@
 #include "app/Form1.h"
-#include "elements/ControlGeometry.h"
 #include "geometry/Twips.h"
+#include "settings/Keypad.h"
 #include "tests/FakePlatform.h"
 
 #include <QApplication>
@@ -118,10 +118,10 @@ protected:
     }
     void typeOnKeypad(const QString& digits)
     {
-        QTest::mouseClick(bus.panel().Command2(10), Qt::LeftButton);
+        QTest::mouseClick(bus.panel().Command2(Keypad::Clear), Qt::LeftButton);
         for (QChar c : digits)
             QTest::mouseClick(bus.panel().Command2(c.digitValue()), Qt::LeftButton);
-        QTest::mouseClick(bus.panel().Command2(11), Qt::LeftButton);
+        QTest::mouseClick(bus.panel().Command2(Keypad::Enter), Qt::LeftButton);
     }
 };
 
@@ -421,6 +421,47 @@ protected:
     }
 };
 
+// The right edge of what a label draws, in its window's pixels.
+int inkRightOf(QLabel* label)
+{
+    const QImage image = label->grab().toImage();
+    const QColor background = image.pixelColor(image.width() - 1, 0);
+    int last = -1;
+    for (int x = 0; x < image.width(); ++x)
+        for (int y = 0; y < image.height(); ++y)
+            if (image.pixelColor(x, y) != background)
+                last = x;
+    return label->x() + last + 1;
+}
+
+// The prompt above, the path and its browse button on one line, OK and キャンセル beneath: all
+// inside the window and none over another, with the caption "位置：" readable before the path.
+void expectLaidOutForReading(frmBrowseDir& w)
+{
+    const QRect window = w.rect();
+    const std::vector<std::pair<const char*, const QWidget*>> controls = {
+        { "prompt", w.Label2 }, { "path", w.Text1 }, { "browse", w.Command1 }, { "OK", w.Command2(0) }, { "cancel", w.Command2(1) },
+    };
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        EXPECT_TRUE(window.contains(controls[i].second->geometry())) << controls[i].first;
+        for (std::size_t j = i + 1; j < controls.size(); ++j)
+            EXPECT_FALSE(controls[i].second->geometry().intersects(controls[j].second->geometry()))
+                << controls[i].first << " and " << controls[j].first;
+    }
+    EXPECT_TRUE(window.contains(w.Label1->geometry()));
+    EXPECT_EQ(w.Command1->y(), w.Text1->y()) << "the browse button sits on the path's line";
+    EXPECT_GT(w.Command1->x(), w.Text1->x());
+    EXPECT_EQ(w.Command2(0)->y(), w.Command2(1)->y());
+    EXPECT_EQ(w.Command2(0)->size(), w.Command2(1)->size());
+    EXPECT_GT(w.Command2(1)->x(), w.Command2(0)->x()) << "OK comes first";
+    // The caption lies on the path's line and ends before it, beneath which its box runs on.
+    const QRect caption = w.Label1->geometry();
+    EXPECT_GE(caption.top(), w.Text1->geometry().top());
+    EXPECT_LE(caption.bottom(), w.Text1->geometry().bottom());
+    EXPECT_LT(caption.left(), w.Text1->x());
+    EXPECT_LE(inkRightOf(w.Label1), w.Text1->x());
+}
+
 TEST_F(FolderWindow, is_laid_out_as_a_small_modal_dialog)
 {
     bus.SetSignFolderPath("/some/where");
@@ -434,8 +475,7 @@ TEST_F(FolderWindow, is_laid_out_as_a_small_modal_dialog)
         EXPECT_EQ(w.Label2->text(), "方向幕のあるフォルダを指定してください");
         EXPECT_EQ(w.Label1->text(), "位置：");
         EXPECT_EQ(w.Command1->text(), "参照(&B)...");
-        EXPECT_EQ(controlRect(w.Text1), (twips::Rect { 555, 405, 5070, 300 }));
-        EXPECT_EQ(controlRect(w.Command2(0)), (twips::Rect { 4200, 825, 1230, 345 }));
+        expectLaidOutForReading(w);
         EXPECT_EQ(w.Text1->nextInFocusChain(), w.Command1);
         EXPECT_EQ(w.Command1->nextInFocusChain(), w.Command2(0));
         EXPECT_EQ(w.Command2(0)->nextInFocusChain(), w.Command2(1));

@@ -1,6 +1,5 @@
 #include "app/Form1.h"
 #include "geometry/Twips.h"
-#include "platform/WindowDrag.h"
 #include "signboard/SignboardFrame.h"
 #include "tests/CpuClock.h"
 #include "tests/FakePlatform.h"
@@ -65,14 +64,6 @@ TEST(SignboardFrameFit, wraps_the_board_at_its_home_and_at_its_first_place)
     EXPECT_EQ(*p.rightPost.width, 80) << "each post passes its own width back";
     EXPECT_EQ(*p.rightPost.top, 1545);
     EXPECT_EQ(*p.bottomBar.top, 1995);
-}
-
-TEST(SignboardDrag, the_grab_point_stays_inside_the_bus)
-{
-    const QRect area(0, 0, 807, 225);
-    EXPECT_EQ(WindowDrag::position({ 300, 100 }, area, { 10, 5 }), QPoint(290, 95));
-    EXPECT_EQ(WindowDrag::position({ 2000, -50 }, area, { 10, 5 }), QPoint(806 - 10, -5));
-    EXPECT_EQ(WindowDrag::position({ -300, 500 }, area, { 90, 25 }), QPoint(-90, 224 - 25));
 }
 
 TEST_F(Signboard, a_chosen_picture_resizes_the_board_at_its_place_and_the_frame_follows)

@@ -9,7 +9,7 @@
 namespace {
 
 // Two pictures overlapping in their middle, and a bar lying across both of them.
-class WindowlessLayerTest : public ::testing::Test {
+class WindowlessElements : public ::testing::Test {
 protected:
     QWidget host;
     ImageElement back { &host, { 0, 0, 1500, 1500 }, true };
@@ -25,7 +25,7 @@ protected:
     QPointF overlap() const { return QPointF(75, 10); }
 };
 
-TEST_F(WindowlessLayerTest, the_topmost_visible_element_is_hit)
+TEST_F(WindowlessElements, the_topmost_visible_element_is_hit)
 {
     EXPECT_EQ(layer.elementAt(overlap()), &front);
     EXPECT_EQ(layer.elementAt(onlyBack()), &back);
@@ -36,7 +36,7 @@ TEST_F(WindowlessLayerTest, the_topmost_visible_element_is_hit)
     EXPECT_EQ(layer.elementAt(overlap()), &back);
 }
 
-TEST_F(WindowlessLayerTest, a_press_on_a_shape_goes_to_the_window_even_over_a_picture)
+TEST_F(WindowlessElements, a_press_on_a_shape_goes_to_the_window_even_over_a_picture)
 {
     EXPECT_EQ(layer.press(centre(bar), Qt::LeftButton), nullptr);
     EXPECT_EQ(layer.press(QPointF(200, 200), Qt::LeftButton), nullptr);
@@ -45,7 +45,7 @@ TEST_F(WindowlessLayerTest, a_press_on_a_shape_goes_to_the_window_even_over_a_pi
     EXPECT_EQ(layer.press(overlap(), Qt::RightButton), &front);
 }
 
-TEST_F(WindowlessLayerTest, a_click_is_a_left_press_and_release_over_the_same_element)
+TEST_F(WindowlessElements, a_click_is_a_left_press_and_release_over_the_same_element)
 {
     layer.press(overlap(), Qt::LeftButton);
     EXPECT_EQ(layer.release(overlap(), Qt::LeftButton), &front);
@@ -56,7 +56,7 @@ TEST_F(WindowlessLayerTest, a_click_is_a_left_press_and_release_over_the_same_el
     EXPECT_EQ(layer.release(overlap(), Qt::LeftButton), nullptr);
 }
 
-TEST_F(WindowlessLayerTest, other_buttons_neither_click_nor_cancel_a_left_press)
+TEST_F(WindowlessElements, other_buttons_neither_click_nor_cancel_a_left_press)
 {
     layer.press(overlap(), Qt::RightButton);
     EXPECT_EQ(layer.release(overlap(), Qt::RightButton), nullptr);
@@ -67,7 +67,7 @@ TEST_F(WindowlessLayerTest, other_buttons_neither_click_nor_cancel_a_left_press)
     EXPECT_EQ(layer.release(onlyBack(), Qt::LeftButton), &back);
 }
 
-TEST_F(WindowlessLayerTest, a_press_elsewhere_cancels_the_pending_click)
+TEST_F(WindowlessElements, a_press_elsewhere_cancels_the_pending_click)
 {
     layer.press(onlyBack(), Qt::LeftButton);
     layer.press(centre(bar), Qt::LeftButton);

@@ -1,13 +1,29 @@
+#include "platform/DesktopPlatform.h"
+#include "platform/Files.h"
+#include "platform/Fonts.h"
+#include "platform/MakerLibrary.h"
 #include "platform/SdlSound.h"
 #include "platform/WaveFile.h"
+#include "platform/WindowDrag.h"
 #include "tests/CommittedClips.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QMenu>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +41,37 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 namespace {
+
+// ---- The desktop's popup menu
+
+// The real desktop's popup menu, as the bus opens it. First in the file: once a test has closed
+// a window, the application is quitting and a menu's own event loop would end at once.
+TEST(PopupMenu, items_are_chosen_with_the_left_button_only)
+{
+    DesktopPlatform desktop;
+    QMenu menu;
+    int chosen = 0;
+    QAction* item = menu.addAction(QStringLiteral("看板の表示"));
+    QObject::connect(item, &QAction::triggered, [&] { ++chosen; });
+    int chosenAfterRight = -1;
+    bool openAfterRight = false;
+    QTimer::singleShot(100, [&] {
+        const QPoint at = menu.actionGeometry(item).center();
+        QTest::mouseMove(&menu, at);
+        QTest::mouseClick(&menu, Qt::RightButton, {}, at);
+        QTest::mouseClick(&menu, Qt::MiddleButton, {}, at);
+        chosenAfterRight = chosen;
+        openAfterRight = menu.isVisible();
+        QTest::mouseClick(&menu, Qt::LeftButton, {}, at);
+    });
+    desktop.PopupMenu(&menu, QPoint(100, 100));
+    EXPECT_EQ(chosenAfterRight, 0);
+    EXPECT_TRUE(openAfterRight);
+    EXPECT_EQ(chosen, 1);
+    EXPECT_FALSE(menu.isVisible());
+}
+
+// ---- Sound: the wave reader and SDL playing clips
 
 QByteArray readFile(const QString& path)
 {
@@ -533,3 +580,207 @@ TEST(SdlSoundDeviceLost, a_waiting_play_returns_when_the_device_fails_mid_clip)
     }
     EXPECT_LE(seconds(took), 2 * 2.5 + 1.5) << "the stall guard let the wait run on";
 }
+
+namespace {
+
+// ---- Files: saves that survive being cut short, and bounded reads
+
+TEST(AtomicWrite, a_save_killed_half_way_leaves_the_old_file_whole)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/RX27A0022.ini";
+    const QByteArray old = "0,0,0,3675,\"\",\"\",0,0,\"\",3180,1815,#TRUE#,#TRUE#,10000,6000,0\r\n";
+    ASSERT_FALSE(Files::writeAtomically(path, old).description.size());
+    const pid_t child = fork();
+    if (child == 0) {
+        // A save far too big to finish before it is killed.
+        Files::writeAtomically(path, QByteArray(512 * 1024 * 1024, 'x'));
+        _exit(0);
+    }
+    // Kill it once it has written a few megabytes of its new file.
+    auto written = [child] {
+        QFile io(QStringLiteral("/proc/%1/io").arg(child));
+        if (!io.open(QIODevice::ReadOnly))
+            return 0LL;
+        for (const QByteArray& line : io.readAll().split('\n')) {
+            if (line.startsWith("wchar:"))
+                return line.mid(6).trimmed().toLongLong();
+        }
+        return 0LL;
+    };
+    for (int i = 0; i < 20000 && written() < 4 * 1024 * 1024; ++i)
+        QThread::usleep(200);
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the save finished before it could be killed";
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), old);
+
+    // The killed save's new file is left over; the next save clears it once it is old enough
+    // that no save can still be writing it. The user's own files beside it are never taken,
+    // however old.
+    QFile backup(dir.filePath("RX27A0022.ini.backup"));
+    ASSERT_TRUE(backup.open(QIODevice::WriteOnly));
+    ASSERT_EQ(backup.write(old), old.size());
+    ASSERT_TRUE(backup.flush());
+    ASSERT_TRUE(backup.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    backup.close();
+    const auto newFiles = [&dir] {
+        return QDir(dir.path()).entryList({ ".RX27A0022.ini.*" }, QDir::Files | QDir::Hidden);
+    };
+    const QStringList leftovers = newFiles();
+    ASSERT_EQ(leftovers.size(), 1);
+    ASSERT_TRUE(Files::writeAtomically(path, old).ok);
+    EXPECT_EQ(newFiles(), leftovers) << "too fresh to be taken";
+    QFile leftover(dir.filePath(leftovers[0]));
+    ASSERT_TRUE(leftover.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(leftover.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    leftover.close();
+    ASSERT_TRUE(Files::writeAtomically(path, old).ok);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList { "RX27A0022.ini", "RX27A0022.ini.backup" }));
+}
+
+// A file-size limit makes the disk "full" for one process: its writes fail part way.
+TEST(AtomicWrite, a_full_disk_fails_the_save_and_leaves_the_old_file_whole)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/RX27A0022.ini";
+    const QByteArray old = "0,0,0,3675,\"\",\"\",0,0,\"\",3180,1815,#TRUE#,#TRUE#,10000,6000,0\r\n";
+    ASSERT_TRUE(Files::writeAtomically(path, old).ok);
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit { 16, 16 };
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const Files::WriteResult result = Files::writeAtomically(path, QByteArray(4096, 'x'));
+        _exit(result.ok ? 0 : 3);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3) << "the failed write was reported as a success";
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no half-written file left behind";
+}
+
+// Killed at many different moments of a save, the file is always either the old one or the new
+// one, never a mixture or a stub.
+TEST(AtomicWrite, killed_at_any_moment_the_file_is_old_or_new_never_broken)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/RX27A0022.ini";
+    const QByteArray old(200, 'o');
+    const QByteArray fresh(200, 'n');
+    ASSERT_TRUE(Files::writeAtomically(path, old).ok);
+    int killedMidway = 0;
+    for (int round = 0; round < 40; ++round) {
+        const pid_t child = fork();
+        if (child == 0) {
+            for (;;)
+                Files::writeAtomically(path, fresh);
+        }
+        QThread::usleep(200 + 97 * (round % 23));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        killedMidway += WIFSIGNALED(status);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray now = f.readAll();
+        ASSERT_TRUE(now == old || now == fresh) << "round " << round << ": " << now.size() << " bytes";
+    }
+    EXPECT_EQ(killedMidway, 40);
+}
+
+TEST(FileRead, whole_files_up_to_the_limit_and_nothing_past_it)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("RX27A0022.ini"));
+    auto writeBytes = [&](qsizetype n) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QByteArray bytes(n, 'x');
+        for (qsizetype i = 0; i < n; i += 997)
+            bytes[i] = char('0' + i % 10);
+        file.write(bytes);
+    };
+    // Sizes across the 16 KiB pieces the reader takes, and exactly at the limit.
+    for (qsizetype n : { qsizetype(0), qsizetype(1), qsizetype(16384), qsizetype(16385), qsizetype(40000) }) {
+        writeBytes(n);
+        const std::optional<QByteArray> read = Files::read(path, 40000);
+        ASSERT_TRUE(read.has_value()) << n;
+        EXPECT_EQ(read->size(), n);
+        for (qsizetype i = 0; i < n; i += 997)
+            EXPECT_EQ(read->at(i), char('0' + i % 10)) << i;
+    }
+    writeBytes(40001);
+    EXPECT_FALSE(Files::read(path, 40000).has_value());
+    EXPECT_FALSE(Files::read(dir.filePath(QStringLiteral("missing.ini")), 40000).has_value());
+    // A file whose size the system does not know beforehand is read to its end all the same.
+    const std::optional<QByteArray> proc = Files::read(QStringLiteral("/proc/self/status"), 1 << 20);
+    ASSERT_TRUE(proc.has_value());
+    EXPECT_TRUE(proc->startsWith("Name:"));
+}
+
+// ---- Dragging a child window
+
+TEST(WindowDrag, the_grab_point_stays_inside_the_parent)
+{
+    const QRect area(0, 0, 807, 225);
+    EXPECT_EQ(WindowDrag::position({ 300, 100 }, area, { 10, 5 }), QPoint(290, 95));
+    EXPECT_EQ(WindowDrag::position({ 2000, -50 }, area, { 10, 5 }), QPoint(806 - 10, -5));
+    EXPECT_EQ(WindowDrag::position({ -300, 500 }, area, { 90, 25 }), QPoint(-90, 224 - 25));
+}
+
+// ---- Fonts
+
+TEST(InstalledFonts, name_the_installed_face_and_ask_for_no_hinting)
+{
+    // The faces the scripts install: asking for them by their own names spares Qt a search of
+    // every installed font for fallbacks to a face that does not exist.
+    EXPECT_EQ(Fonts::installedFace(Fonts::kGothic), "IPAGothic");
+    EXPECT_EQ(Fonts::installedFace(Fonts::kPGothic), "IPAPGothic");
+    EXPECT_EQ(Fonts::installedFace(QStringLiteral("Arial")), "Arial");
+    const QFont font = Fonts::programFont(Fonts::kPGothic, 9, true, true);
+    EXPECT_EQ(font.families(), QStringList { "IPAPGothic" });
+    EXPECT_EQ(font.pixelSize(), 12);
+    EXPECT_TRUE(font.bold());
+    EXPECT_TRUE(font.underline());
+    EXPECT_EQ(font.hintingPreference(), QFont::PreferNoHinting);
+    // What is drawn is that face, Japanese included.
+    EXPECT_EQ(QFontInfo(font).family(), "IPAPGothic");
+    EXPECT_TRUE(QFontMetrics(font).inFont(QChar(u'扉')));
+}
+
+// ---- The maker's library
+
+// The real maker's library, and stand-ins for it that fail in each way.
+TEST(MakersLibrary, gives_the_address_of_the_homepage_installed_beside_it)
+{
+    const MakerLibrary::Answer answer = MakerLibrary::homepage(KURURIN_MAKER_LIBRARY);
+    ASSERT_TRUE(answer.ok()) << answer.error.toStdString();
+    const QUrl url(answer.address);
+    EXPECT_EQ(url.scheme(), "file");
+    EXPECT_TRUE(url.toLocalFile().endsWith("/homepage/index.html"));
+    QFile page(url.toLocalFile());
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(page.readAll()).contains("方向幕"));
+}
+
+TEST(MakersLibrary, every_way_of_failing_has_its_own_description)
+{
+    auto error = [](const char* library) { return MakerLibrary::homepage(library).error; };
+    EXPECT_EQ(error("/nonexistent/libKBT7Res.so"), "ファイルが見つかりません。: /nonexistent/libKBT7Res.so");
+    EXPECT_EQ(error(KURURIN_STAND_IN_NO_FUNCTION),
+              QStringLiteral("DLL エントリ ポイント SoramichiHpURL が %1 内に見つかりません。").arg(KURURIN_STAND_IN_NO_FUNCTION));
+    EXPECT_EQ(error(KURURIN_STAND_IN_EMPTY), "ホームページのアドレスを取得できませんでした。");
+    EXPECT_EQ(error(KURURIN_STAND_IN_NULL), "ホームページのアドレスを取得できませんでした。");
+    EXPECT_EQ(error(KURURIN_STAND_IN_GARBAGE), "ホームページのアドレスが正しくありません。");
+}
+
+} // namespace
