@@ -1,6 +1,6 @@
 #include "platform/Files.h"
 
-#include "platform/Folders.h"
+#include "platform/SystemErrors.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -80,7 +80,7 @@ WriteResult writeAtomically(const QString& path, const QByteArray& bytes)
 {
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
-        return { false, Folders::errorText(errno ? errno : EACCES) };
+        return { false, SystemErrors::text(errno ? errno : EACCES) };
 
     // Every step is checked by hand: a full disk shows up as a short write or a failing close,
     // and only a file that was written whole and synced may replace the old one.
@@ -89,11 +89,11 @@ WriteResult writeAtomically(const QString& path, const QByteArray& bytes)
     QByteArray temporary = QFile::encodeName(info.absoluteDir().filePath(temporaryPattern(info))) + "XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
-        return { false, Folders::errorText(errno) };
+        return { false, SystemErrors::text(errno) };
     auto fail = [&](int err) {
         ::close(fd);
         ::unlink(temporary.constData());
-        return WriteResult { false, Folders::errorText(err) };
+        return WriteResult { false, SystemErrors::text(err) };
     };
     qsizetype done = 0;
     while (done < bytes.size()) {
@@ -109,12 +109,12 @@ WriteResult writeAtomically(const QString& path, const QByteArray& bytes)
     if (::close(fd) != 0) {
         const int err = errno;
         ::unlink(temporary.constData());
-        return { false, Folders::errorText(err) };
+        return { false, SystemErrors::text(err) };
     }
     if (::rename(temporary.constData(), target.constData()) != 0) {
         const int err = errno;
         ::unlink(temporary.constData());
-        return { false, Folders::errorText(err) };
+        return { false, SystemErrors::text(err) };
     }
     removeLeftovers(path);
     // The rename itself must reach the disk too.

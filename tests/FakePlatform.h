@@ -3,6 +3,7 @@
 #include "picture/PictureLoader.h"
 #include "platform/Files.h"
 #include "platform/Folders.h"
+#include "platform/SystemErrors.h"
 #include "platform/Platform.h"
 
 #include <QMenu>
@@ -53,7 +54,7 @@ public:
         ++listCount;
         // Tests run as root, whom permissions do not stop: an unreadable folder is simulated.
         if (unreadableFolders.contains(path))
-            return { {}, FolderError::PermissionDenied, Folders::errorText(EACCES) };
+            return { {}, FolderError::PermissionDenied, SystemErrors::text(EACCES) };
         return Folders::list(path);
     }
     PictureLoad LoadPicture(const QString& fileName, QSize visibleSize) override
