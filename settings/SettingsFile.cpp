@@ -19,7 +19,7 @@ QString SettingsFile::pathForWriting() const
     // Folders under /usr belong to the package manager even when the system would let root
     // write there.
     const QString program = m_platform.ProgramFolder();
-    const bool systemFolder = program.startsWith(QStringLiteral("/usr/"));
+    const bool systemFolder = program == QStringLiteral("/usr") || program.startsWith(QStringLiteral("/usr/"));
     if (!systemFolder && m_platform.IsWritableFolder(program))
         return besideProgram();
     return m_platform.UserConfigFolder() + u'/' + m_platform.ExeName() + QStringLiteral(".ini");

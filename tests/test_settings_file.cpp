@@ -371,7 +371,7 @@ TEST(SettingsPlace, a_program_under_usr_keeps_its_settings_in_the_users_folder_e
     // writable here whoever runs the test; no write reaches them, as every write fails.
     FakePlatform platform;
     platform.failWritesWith = QStringLiteral("not written");
-    platform.writableFolders << QStringLiteral("/opt/kururin") << QStringLiteral("/usr/bin")
+    platform.writableFolders << QStringLiteral("/opt/kururin") << QStringLiteral("/usr") << QStringLiteral("/usr/bin")
                              << QStringLiteral("/usr/local/games");
     SettingsFile file(platform);
     const QString user = platform.userConfigFolder + "/RX27A0022.ini";
@@ -379,7 +379,7 @@ TEST(SettingsPlace, a_program_under_usr_keeps_its_settings_in_the_users_folder_e
     platform.programFolder = QStringLiteral("/opt/kururin");
     EXPECT_EQ(file.pathForWriting(), "/opt/kururin/RX27A0022.ini") << "a writable folder elsewhere takes the file";
 
-    for (const QString& folder : { QStringLiteral("/usr/bin"), QStringLiteral("/usr/local/games") }) {
+    for (const QString& folder : { QStringLiteral("/usr"), QStringLiteral("/usr/bin"), QStringLiteral("/usr/local/games") }) {
         platform.programFolder = folder;
         platform.writtenFiles.clear();
         EXPECT_EQ(file.pathForWriting(), user) << folder.toStdString();
