@@ -1,5 +1,7 @@
 #pragma once
 
+#include "doors/LeafChoice.h"
+
 #include <chrono>
 #include <functional>
 
@@ -67,8 +69,6 @@ public:
 
 // The door's speed, read afresh at every step.
 using SpeedSource = std::function<int()>;
-
-enum class LeafChoice { Both, Left, Right };
 
 // The start width of an opening: the current width to the nearest whole twip, halves to even.
 int startWidth(float width);

@@ -53,7 +53,7 @@ namespace {
 
 // The new file is hidden and named so that no file of the user's (a "name.backup" beside the
 // target, say) can look like one.
-QString temporaryPattern(const QFileInfo& target)
+QString temporaryPrefix(const QFileInfo& target)
 {
     return QLatin1Char('.') + target.fileName() + QStringLiteral(".new-");
 }
@@ -65,9 +65,13 @@ void removeLeftovers(const QString& path)
 {
     const QFileInfo target(path);
     const QDir folder = target.absoluteDir();
-    const QStringList names = folder.entryList({ temporaryPattern(target) + QStringLiteral("??????") }, QDir::Files | QDir::Hidden);
+    const QString prefix = temporaryPrefix(target);
     const QDateTime settled = QDateTime::currentDateTimeUtc().addSecs(-60);
-    for (const QString& name : names) {
+    // Compared by hand: the target's name may hold characters that a name filter takes as
+    // wildcards.
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden)) {
+        if (!name.startsWith(prefix) || name.size() != prefix.size() + 6)
+            continue;
         const QFileInfo leftover(folder.filePath(name));
         if (leftover.lastModified().toUTC() < settled)
             QFile::remove(leftover.filePath());
@@ -86,7 +90,7 @@ WriteResult writeAtomically(const QString& path, const QByteArray& bytes)
     // and only a file that was written whole and synced may replace the old one.
     const QFileInfo info(path);
     const QByteArray target = QFile::encodeName(info.absoluteFilePath());
-    QByteArray temporary = QFile::encodeName(info.absoluteDir().filePath(temporaryPattern(info))) + "XXXXXX";
+    QByteArray temporary = QFile::encodeName(info.absoluteDir().filePath(temporaryPrefix(info))) + "XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return { false, SystemErrors::text(errno) };

@@ -8,7 +8,7 @@ inline constexpr int kMaxDigits = 6;
 
 // The panel's twelve keys: the digits 0 to 9 by their own numbers, then these two.
 enum Key { Clear = 10, Enter = 11 };
-inline constexpr int kKeyCount = 12;
+inline constexpr int kKeyCount = Enter + 1;
 
 inline constexpr bool isDigit(int key) { return key >= 0 && key <= 9; }
 

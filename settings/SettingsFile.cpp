@@ -16,8 +16,8 @@ QString SettingsFile::besideProgram() const
 
 QString SettingsFile::pathForWriting() const
 {
-    // Folders under /usr belong to the package manager even when the system would let root
-    // write there.
+    // Folders under /usr, /usr/local included, are shared by all users and managed by the
+    // package manager or the administrator, even when the system would let root write there.
     const QString program = m_platform.ProgramFolder();
     const bool systemFolder = program == QStringLiteral("/usr") || program.startsWith(QStringLiteral("/usr/"));
     if (!systemFolder && m_platform.IsWritableFolder(program))

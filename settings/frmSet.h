@@ -1,6 +1,6 @@
 #pragma once
 
-#include "doors/DoorMotion.h"
+#include "doors/LeafChoice.h"
 #include "elements/CaptionFrame.h"
 #include "elements/WidgetArray.h"
 

@@ -4,12 +4,10 @@
 #include "tests/FakePlatform.h"
 #include "tests/IconInk.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 

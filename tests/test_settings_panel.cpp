@@ -131,9 +131,20 @@ TEST_F(SettingsPanel, every_control_lies_inside_its_frame_and_none_covers_anothe
             }
         }
     }
-    // Each speed shows beneath its slider.
-    EXPECT_GE(panel.lblMaeSpeed->y(), bottomOf(panel.HScroll1->geometry()));
-    EXPECT_GE(panel.lblNakaSpeed->y(), bottomOf(panel.HScroll2->geometry()));
+    // Each speed shows right beneath its slider, under it.
+    for (const auto& [slider, speed] : { std::pair { panel.HScroll1, panel.lblMaeSpeed }, std::pair { panel.HScroll2, panel.lblNakaSpeed } }) {
+        const QRect bar = slider->geometry();
+        const QRect label = speed->geometry();
+        EXPECT_GE(label.y(), bottomOf(bar));
+        EXPECT_LE(label.y(), bottomOf(bar) + 2);
+        EXPECT_GE(label.x(), bar.x());
+        EXPECT_LE(label.x() + label.width(), bar.x() + bar.width());
+    }
+    // Front door above middle door, as on the bus; the options read left to right.
+    EXPECT_LT(bottomOf(panel.Check1->geometry()), panel.Check2->y());
+    EXPECT_LT(bottomOf(panel.HScroll1->geometry()), panel.HScroll2->y());
+    EXPECT_LT(panel.Option1(0)->x(), panel.Option1(1)->x());
+    EXPECT_LT(panel.Option1(1)->x(), panel.Option1(2)->x());
 }
 
 TEST_F(SettingsPanel, keypad_keys_form_a_telephone_grid)

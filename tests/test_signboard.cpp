@@ -44,7 +44,7 @@ protected:
     twips::Rect post(int i) { return bus.shpK_Waku(i).twipsRect(); }
 };
 
-TEST(SignboardFrameFit, wraps_the_board_at_its_home_and_at_its_first_place)
+TEST(SignboardFrameFit, wraps_the_board_at_its_reset_place_and_at_its_first_place)
 {
     auto p = SignboardFrame::fit(SignboardFrame::kResetPlace, 75, 75);
     EXPECT_EQ(p.leftPost.left, 3105);
@@ -176,7 +176,7 @@ TEST_F(Signboard, hiding_the_board_leaves_its_frame_standing)
         EXPECT_TRUE(bus.shpK_Waku(i).Visible());
 }
 
-TEST_F(Signboard, reset_moves_the_board_home_without_its_picture_and_keeps_everything_else)
+TEST_F(Signboard, reset_moves_the_board_to_its_reset_place_without_its_picture_and_keeps_everything_else)
 {
     const QString path = picture("c.bmp", { 120, 40 });
     choose(path);
@@ -212,7 +212,7 @@ TEST_F(Signboard, the_frame_item_hides_and_shows_all_three_bars_and_fits_them)
 
 TEST_F(Signboard, left_drags_with_any_modifier_right_opens_the_menu_middle_does_nothing)
 {
-    platform.dragTo = QPoint(255, 103); // 40 pixels (600 twips) right of home
+    platform.dragTo = QPoint(255, 103); // 40 pixels (600 twips) right of where the board starts out, at 3225 twips
     QTest::mousePress(bus.PicKanban, Qt::LeftButton, Qt::ShiftModifier, QPoint(7, 9));
     QTest::mouseRelease(bus.PicKanban, Qt::LeftButton, Qt::ShiftModifier, QPoint(7, 9));
     ASSERT_EQ(platform.drags.size(), 1u);
