@@ -8,7 +8,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -145,13 +144,13 @@ void Form1::MnuEditHkPic_Click()
 {
     if (m_browseDir) {
         // Already open (a path that was not found): it stays in use, holding the path again.
-        m_browseDir->Text1->setText(SignFolderPath());
+        m_browseDir->showPath(SignFolderPath());
         return;
     }
     // No owner: the window manager places it, as it would any new window.
     frmBrowseDir window(*this, nullptr);
     m_browseDir = &window;
-    window.Text1->setText(SignFolderPath());
+    window.showPath(SignFolderPath());
     window.exec();
     m_browseDir = nullptr;
 }

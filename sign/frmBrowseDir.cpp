@@ -50,6 +50,11 @@ frmBrowseDir::frmBrowseDir(FolderWindowOwner& owner, QWidget* parent)
     connect(cancel, &QPushButton::clicked, this, [this] { Command2_Click(1); });
 }
 
+void frmBrowseDir::showPath(const QString& path)
+{
+    Text1->setText(path);
+}
+
 void frmBrowseDir::Command1_Click()
 {
     // The browsed path is kept exactly as the picker gives it: on a case-sensitive file system

@@ -33,6 +33,9 @@ public:
     QPushButton* Command1;
     WidgetArray<QPushButton> Command2;
 
+    // Puts a path into the field, as if typed.
+    void showPath(const QString& path);
+
     void Command1_Click();
     void Command2_Click(int index);
 
