@@ -17,7 +17,7 @@
 #include <optional>
 #include <vector>
 
-// Stands in for the desktop: records what the program asked for instead of showing dialogs,
+// Stands in for the desktop: records what the program asked for instead of showing dialogs.
 // Folders and pictures come from the real file system, which tests fill in temporary folders.
 class FakePlatform : public Platform {
 public:

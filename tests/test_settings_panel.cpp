@@ -131,7 +131,7 @@ TEST_F(SettingsPanel, every_control_lies_inside_its_frame_and_none_covers_anothe
             }
         }
     }
-    // Each speed shows right beneath its slider, under it.
+    // Each speed shows right beneath its slider.
     for (const auto& [slider, speed] : { std::pair { panel.HScroll1, panel.lblMaeSpeed }, std::pair { panel.HScroll2, panel.lblNakaSpeed } }) {
         const QRect bar = slider->geometry();
         const QRect label = speed->geometry();
@@ -206,7 +206,7 @@ TEST_F(SettingsPanel, captions_colours_and_fonts)
     EXPECT_EQ(panel.Command2(5)->font().pixelSize(), 16);
     // The Windows face names resolve to installed Japanese fonts, so no text shows as boxes.
     EXPECT_TRUE(QFontInfo(panel.Label1->font()).family().startsWith("IPA")) << QFontInfo(panel.Label1->font()).family().toStdString();
-    EXPECT_TRUE(QFontMetrics(panel.Command2(11)->font()).inFont(QChar(u'設')));
+    EXPECT_TRUE(QFontMetrics(panel.Command2(Keypad::Enter)->font()).inFont(QChar(u'設')));
 }
 
 TEST_F(SettingsPanel, toggles_carry_their_pictures_and_start_released)
@@ -242,7 +242,7 @@ TEST_F(SettingsPanel, sliders_span_1_to_30000_in_steps_of_1_and_labels_show_0_un
 TEST_F(SettingsPanel, tab_order_runs_through_the_keypad_then_mode_toggles_sliders_and_buttons)
 {
     std::vector<QWidget*> expected;
-    for (int i = 0; i <= 11; ++i)
+    for (int i = 0; i < Keypad::kKeyCount; ++i)
         expected.push_back(panel.Command2(i));
     expected.insert(expected.end(), { panel.Option1(2), panel.Option1(1), panel.Option1(0), panel.Check1, panel.Check2,
                                       panel.HScroll2, panel.HScroll1, panel.Command3, panel.Command1 });
@@ -280,10 +280,10 @@ TEST_F(SettingsPanel, keypad_appends_up_to_six_digits_and_c_clears)
     for (int digit : { 0, 0, 7, 1, 2, 3, 9 })
         QTest::mouseClick(panel.Command2(digit), Qt::LeftButton);
     EXPECT_EQ(panel.Label1->text(), "007123");
-    QTest::mouseClick(panel.Command2(11), Qt::LeftButton);
+    QTest::mouseClick(panel.Command2(Keypad::Enter), Qt::LeftButton);
     EXPECT_EQ(owner.keypadDigits, "007123");
     EXPECT_EQ(panel.Label1->text(), "007123") << "enter keeps the display";
-    QTest::mouseClick(panel.Command2(10), Qt::LeftButton);
+    QTest::mouseClick(panel.Command2(Keypad::Clear), Qt::LeftButton);
     EXPECT_EQ(panel.Label1->text(), "");
 }
 
