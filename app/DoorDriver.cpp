@@ -2,22 +2,7 @@
 
 #include "app/ElementAdapters.h"
 #include "doors/Common.h"
-#include "elements/RepaintBatch.h"
 #include "settings/frmSet.h"
-
-namespace {
-
-// Each door step is painted in one go, and before its pause.
-class BatchDisplay final : public Doors::StepDisplay {
-public:
-    explicit BatchDisplay(QWidget* window) : m_batch(window) { }
-    void showStep() override { m_batch.flush(); }
-
-private:
-    RepaintBatch m_batch;
-};
-
-} // namespace
 
 DoorDriver::DoorDriver(QWidget& window, Common& common, ControlArray<ImageElement>& frontDoor,
                        ControlArray<ImageElement>& middleLeaves)
@@ -32,7 +17,7 @@ void DoorDriver::driveFront(frmSet& desk, Doors::Pacer& pacer)
 {
     Doors::ElementLeaf door(m_frontDoor(2));
     const Doors::SpeedSource speed = [&desk] { return desk.frontSpeed(); };
-    BatchDisplay display(&m_window);
+    Doors::BatchDisplay display(&m_window);
     if (desk.frontDoorOpen())
         Doors::openFrontDoor(door, speed, pacer, display);
     else
@@ -52,7 +37,7 @@ void DoorDriver::driveMiddle(frmSet& desk, Doors::Pacer& pacer)
     Doors::ElementLeaf left(m_middleLeaves(0));
     Doors::ElementLeaf right(m_middleLeaves(1));
     const Doors::SpeedSource speed = [&desk] { return desk.middleSpeed(); };
-    BatchDisplay display(&m_window);
+    Doors::BatchDisplay display(&m_window);
     if (opening)
         Doors::openMiddleDoor(left, right, choice, speed, pacer, display);
     else

@@ -2,6 +2,7 @@
 
 #include "doors/DoorMotion.h"
 #include "elements/ImageElement.h"
+#include "elements/RepaintBatch.h"
 #include "picture/Picture.h"
 #include "sign/DestinationSign.h"
 
@@ -22,6 +23,18 @@ public:
 
 private:
     ImageElement& m_element;
+};
+
+// Each door step is painted in one go, before its pause; the pause also waits out the window
+// system taking it.
+class BatchDisplay final : public StepDisplay {
+public:
+    explicit BatchDisplay(QWidget* window) : m_batch(window) { }
+    void showStep() override { m_batch.flush(); }
+    void settle() override { m_batch.settle(); }
+
+private:
+    RepaintBatch m_batch;
 };
 
 } // namespace Doors

@@ -18,7 +18,9 @@ void endStep(StepDisplay& display, const SpeedSource& speed, Pacer& pacer)
     display.showStep();
     const int counts = speed();
     if (counts >= 1)
-        pacer.pause(counts);
+        pacer.pauseWith(counts, [&display] { display.settle(); });
+    else
+        display.settle();
 }
 
 void cpuRelax()
@@ -47,10 +49,17 @@ ClockPacer::ClockPacer()
 
 void ClockPacer::pause(int counts)
 {
+    pauseWith(counts, {});
+}
+
+void ClockPacer::pauseWith(int counts, const std::function<void()>& work)
+{
     using std::chrono::nanoseconds;
+    const auto start = m_clock.now();
+    if (work)
+        work();
     if (counts < 1)
         return;
-    const auto start = m_clock.now();
     // An overrun only carries over between the steps of one movement, and never more than a
     // couple of milliseconds of it.
     constexpr auto kNewMovement = std::chrono::milliseconds(50);

@@ -30,6 +30,13 @@ class Pacer {
 public:
     virtual ~Pacer() = default;
     virtual void pause(int counts) = 0;
+    // A pause with work done inside it: the time the work takes counts against the pause
+    // instead of adding to it.
+    virtual void pauseWith(int counts, const std::function<void()>& work)
+    {
+        work();
+        pause(counts);
+    }
 };
 
 // The time a pacer keeps: the monotonic clock, or a test's own.
@@ -53,6 +60,7 @@ public:
     ClockPacer();
     explicit ClockPacer(PauseClock& clock) : m_clock(clock) { }
     void pause(int counts) override;
+    void pauseWith(int counts, const std::function<void()>& work) override;
 
 private:
     PauseClock& m_clock;
@@ -65,6 +73,9 @@ class StepDisplay {
 public:
     virtual ~StepDisplay() = default;
     virtual void showStep() = 0;
+    // Waits, where the screen needs it, until the step shown has been taken, so the next step
+    // can be drawn at once. Runs inside the step's pause.
+    virtual void settle() { }
 };
 
 // The door's speed, read afresh at every step.

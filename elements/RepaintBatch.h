@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QRegion>
 
 class QWidget;
@@ -15,6 +16,9 @@ public:
 
     // Paints what was held back, now.
     void flush();
+    // Waits until the window system has taken what flush painted, so that the next paint does
+    // not have to wait for it.
+    void settle();
 
     // The batch open on this window, if any.
     static RepaintBatch* openOn(const QWidget* host);
@@ -23,5 +27,6 @@ public:
 private:
     QWidget* m_host;
     QRegion m_region;
+    QRect m_painted;
     RepaintBatch* m_outer;
 };

@@ -255,6 +255,73 @@ TEST(Pacer, an_overrun_is_made_up_by_the_next_pauses_of_the_same_movement_only)
     EXPECT_LT(clock.t - before, milliseconds(8) + microseconds(1)) << "10 ms less the 2 ms carried";
 }
 
+TEST(Pacer, work_done_inside_a_pause_counts_against_it)
+{
+    using namespace std::chrono;
+    FakeClock clock;
+    ClockPacer pacer(clock);
+    auto before = clock.t;
+    pacer.pauseWith(8000, [&] { clock.t += microseconds(300); }); // 2 ms, the work taking 0.3 of it
+    EXPECT_GE(clock.t - before, milliseconds(2));
+    EXPECT_LT(clock.t - before, milliseconds(2) + microseconds(1));
+    EXPECT_EQ(clock.slept, microseconds(1300)) << "the rest asleep, but for the spin's stretch";
+
+    // Work longer than its pause ends the pause at once, and the next pause makes up the overrun.
+    before = clock.t;
+    pacer.pauseWith(400, [&] { clock.t += microseconds(250); }); // 100 us
+    EXPECT_EQ(clock.t - before, microseconds(250));
+    before = clock.t;
+    pacer.pause(4000);
+    EXPECT_GT(clock.t - before, microseconds(849));
+    EXPECT_LT(clock.t - before, microseconds(851)) << "1 ms less the 0.15 ms overrun";
+
+    // A step with no pause still settles its display.
+    int settled = 0;
+    pacer.pauseWith(0, [&] { ++settled; });
+    EXPECT_EQ(settled, 1);
+}
+
+// The display is settled after each step is shown, inside the pause that follows it.
+TEST(DoorSteps, each_step_is_shown_then_settled_within_its_pause)
+{
+    struct Settling : RecordingDisplay {
+        using RecordingDisplay::RecordingDisplay;
+        void settle() override { journal->add("settle"); }
+        Journal* journal { nullptr };
+    };
+    struct WorkPacer : RecordingPacer {
+        using RecordingPacer::RecordingPacer;
+        void pauseWith(int counts, const std::function<void()>& work) override
+        {
+            journal->add("pause begins");
+            work();
+            pause(counts);
+        }
+        Journal* journal { nullptr };
+    };
+    Journal j;
+    RecordingLeaf door(j, "F", 390, 1155);
+    WorkPacer pacer(&j);
+    pacer.journal = &j;
+    Settling display(&j);
+    display.journal = &j;
+    openFrontDoor(door, speed10, pacer, display);
+    ASSERT_EQ(j.entries.size(), 5 * 1086u);
+    EXPECT_EQ(std::vector<std::string>(j.entries.begin() + 1, j.entries.begin() + 5),
+              std::vector<std::string>({ "show", "pause begins", "settle", "pause 10" }));
+
+    // With no pause to hide it in, the display is settled all the same.
+    Journal fast;
+    RecordingLeaf again(fast, "F", 390, 70);
+    WorkPacer unused(&fast);
+    unused.journal = &fast;
+    Settling shown(&fast);
+    shown.journal = &fast;
+    closeFrontDoor(again, [] { return 0; }, unused, shown);
+    EXPECT_EQ(std::count(fast.entries.begin(), fast.entries.end(), "settle"), 1086);
+    EXPECT_EQ(std::count(fast.entries.begin(), fast.entries.end(), "pause begins"), 0);
+}
+
 struct MiddleDoorCase : ::testing::Test {
     Journal j;
     RecordingLeaf left { j, "L", 5475, 855 };

@@ -1,7 +1,10 @@
 #include "elements/ImageElement.h"
+#include "elements/RepaintBatch.h"
 #include "elements/ShapeElement.h"
 #include "elements/WindowlessLayer.h"
 
+#include <QPaintEvent>
+#include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -76,6 +79,47 @@ TEST_F(WindowlessElements, a_press_elsewhere_cancels_the_pending_click)
     layer.press(onlyBack(), Qt::LeftButton);
     layer.press(onlyBack(), Qt::MiddleButton);
     EXPECT_EQ(layer.release(onlyBack(), Qt::LeftButton), nullptr);
+}
+
+// A window that keeps the areas it was asked to paint.
+class PaintLog : public QWidget {
+public:
+    std::vector<QRegion> painted;
+
+protected:
+    void paintEvent(QPaintEvent* event) override { painted.push_back(event->region()); }
+};
+
+TEST(RepaintBatch, changes_held_in_a_batch_are_painted_once_as_one_rectangle)
+{
+    PaintLog host;
+    host.resize(300, 100);
+    // Two leaves apart, as a half-open middle door's are.
+    ImageElement left(&host, { 150, 150, 600, 900 }, true);
+    ImageElement right(&host, { 3000, 150, 600, 900 }, true);
+    host.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+    host.painted.clear();
+    {
+        RepaintBatch batch(&host);
+        left.setWidth(450);
+        right.setWidth(450);
+        right.setLeft(3150);
+        EXPECT_TRUE(host.painted.empty()) << "held until the batch is flushed";
+        batch.flush();
+        ASSERT_EQ(host.painted.size(), 1u);
+        // A clip of one rectangle lets Qt copy pictures straight in.
+        EXPECT_EQ(host.painted[0].rectCount(), 1);
+        EXPECT_EQ(host.painted[0].boundingRect(), QRect(10, 10, 230, 60));
+        batch.settle();
+        EXPECT_EQ(host.painted.size(), 1u) << "settling paints nothing";
+    }
+    EXPECT_EQ(host.painted.size(), 1u) << "nothing was left to paint when the batch closed";
+
+    // Outside a batch, each change is painted at once.
+    left.setWidth(300);
+    ASSERT_EQ(host.painted.size(), 2u);
+    EXPECT_EQ(host.painted[1].boundingRect(), QRect(10, 10, 30, 60));
 }
 
 } // namespace
