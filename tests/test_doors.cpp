@@ -285,26 +285,24 @@ TEST(Pacer, work_done_inside_a_pause_counts_against_it)
 TEST(DoorSteps, each_step_is_shown_then_settled_within_its_pause)
 {
     struct Settling : RecordingDisplay {
-        using RecordingDisplay::RecordingDisplay;
-        void settle() override { journal->add("settle"); }
-        Journal* journal { nullptr };
+        explicit Settling(Journal& j) : RecordingDisplay(&j), journal(j) { }
+        void settle() override { journal.add("settle"); }
+        Journal& journal;
     };
     struct WorkPacer : RecordingPacer {
-        using RecordingPacer::RecordingPacer;
+        explicit WorkPacer(Journal& j) : RecordingPacer(&j), journal(j) { }
         void pauseWith(int counts, const std::function<void()>& work) override
         {
-            journal->add("pause begins");
+            journal.add("pause begins");
             work();
             pause(counts);
         }
-        Journal* journal { nullptr };
+        Journal& journal;
     };
     Journal j;
     RecordingLeaf door(j, "F", 390, 1155);
-    WorkPacer pacer(&j);
-    pacer.journal = &j;
-    Settling display(&j);
-    display.journal = &j;
+    WorkPacer pacer(j);
+    Settling display(j);
     openFrontDoor(door, speed10, pacer, display);
     ASSERT_EQ(j.entries.size(), 5 * 1086u);
     EXPECT_EQ(std::vector<std::string>(j.entries.begin() + 1, j.entries.begin() + 5),
@@ -313,10 +311,8 @@ TEST(DoorSteps, each_step_is_shown_then_settled_within_its_pause)
     // With no pause to hide it in, the display is settled all the same.
     Journal fast;
     RecordingLeaf again(fast, "F", 390, 70);
-    WorkPacer unused(&fast);
-    unused.journal = &fast;
-    Settling shown(&fast);
-    shown.journal = &fast;
+    WorkPacer unused(fast);
+    Settling shown(fast);
     closeFrontDoor(again, [] { return 0; }, unused, shown);
     EXPECT_EQ(std::count(fast.entries.begin(), fast.entries.end(), "settle"), 1086);
     EXPECT_EQ(std::count(fast.entries.begin(), fast.entries.end(), "pause begins"), 0);
