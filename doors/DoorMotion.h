@@ -30,8 +30,8 @@ class Pacer {
 public:
     virtual ~Pacer() = default;
     virtual void pause(int counts) = 0;
-    // A pause with work done inside it: the time the work takes counts against the pause
-    // instead of adding to it.
+    // A pause with work done inside it. A pacer that keeps time counts the work against the
+    // pause instead of adding it; this one does the work first, then pauses.
     virtual void pauseWith(int counts, const std::function<void()>& work)
     {
         work();
@@ -73,8 +73,8 @@ class StepDisplay {
 public:
     virtual ~StepDisplay() = default;
     virtual void showStep() = 0;
-    // Waits, where the screen needs it, until the step shown has been taken, so the next step
-    // can be drawn at once. Runs inside the step's pause.
+    // Waits, where the window system needs it, until it has taken the step shown, so the next
+    // step can be drawn at once. Runs inside the step's pause.
     virtual void settle() { }
 };
 

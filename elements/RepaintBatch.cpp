@@ -1,6 +1,7 @@
 #include "elements/RepaintBatch.h"
 
 #include <QBackingStore>
+#include <QGuiApplication>
 #include <QWidget>
 
 namespace {
@@ -38,16 +39,18 @@ void RepaintBatch::flush()
 
 void RepaintBatch::settle()
 {
-    if (m_painted.isEmpty() || !m_host->isVisible())
+    // Only X makes a paint wait for the server: before drawing over an area it last sent through
+    // shared memory, Qt's backing store makes a round trip to be sure the server has read it.
+    // Other backing stores may clear what they hand out, so they are left alone.
+    if (m_painted.isEmpty() || !m_host->isVisible() || QGuiApplication::platformName() != QLatin1String("xcb"))
         return;
     QWidget* window = m_host->window();
     QBackingStore* store = window->backingStore();
-    // A see-through window's backing store clears what it hands out; ours are opaque.
+    // X's backing store clears what it hands out only for a see-through window; ours are opaque.
     if (!store || window->testAttribute(Qt::WA_TranslucentBackground))
         return;
-    // Handing out an area the window system is still reading from waits until it is done (on
-    // X, a round trip to the server). Asked for and given back unpainted now, the next step's
-    // paint finds it free.
+    // Asked for and given back unpainted now, in the step's pause, the area costs the next
+    // step's paint no wait.
     store->beginPaint(QRegion(QRect(m_host->mapTo(window, m_painted.topLeft()), m_painted.size())));
     store->endPaint();
     m_painted = QRect();

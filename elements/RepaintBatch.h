@@ -16,8 +16,8 @@ public:
 
     // Paints what was held back, now.
     void flush();
-    // Waits until the window system has taken what flush painted, so that the next paint does
-    // not have to wait for it.
+    // On X, waits until the server has read what flush painted, so that the next paint does
+    // not have to wait for it; elsewhere nothing needs waiting for.
     void settle();
 
     // The batch open on this window, if any.
