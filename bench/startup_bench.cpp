@@ -200,9 +200,7 @@ int main(int argc, char** argv)
             s.rss.push_back(double(sample.rssKiB));
         }
     }
-    // The baseline is the plainest program that shows what the bus shows at start: a window of
-    // its size beside a small window of Japanese text. The one-colour window alone is shown too,
-    // for what a Qt window costs at all.
+    // The one-colour window alone is shown too, for what a Qt window costs at all.
     const Series& b = series[0];
     const Series& plain = series[1];
     const Series& a = series[2];
