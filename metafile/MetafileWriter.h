@@ -5,6 +5,8 @@
 // bounds rectangles GDI would write are left zero.
 
 #include <QByteArray>
+#include <QCryptographicHash>
+#include <QFile>
 #include <QImage>
 #include <QList>
 #include <QPoint>
@@ -15,6 +17,20 @@
 #include <initializer_list>
 
 namespace mfw {
+
+// With KURURIN_WRITER_DUMP_DIR set, every file written is also saved there under its content's
+// hash, so a change to the players can be checked against the pictures the tests make.
+inline QByteArray keptForComparison(const QByteArray& file, const char* suffix)
+{
+    const QByteArray dir = qgetenv("KURURIN_WRITER_DUMP_DIR");
+    if (!dir.isEmpty()) {
+        const QByteArray hash = QCryptographicHash::hash(file, QCryptographicHash::Sha1).toHex();
+        QFile out(QString::fromLocal8Bit(dir + '/' + hash + suffix));
+        if (out.open(QIODevice::WriteOnly))
+            out.write(file);
+    }
+    return file;
+}
 
 class Bytes {
 public:
@@ -305,7 +321,7 @@ public:
         Bytes h;
         h.u16(1).u16(9).u16(0x0300).u32(quint32((18 + body.size()) / 2));
         h.u16(objects < 0 ? m_objects : objects).u32(quint32(std::max<qsizetype>(m_maxRecord, 3))).u16(0);
-        return h.d + body;
+        return keptForComparison(h.d + body, ".wmf");
     }
     QByteArray placeable(int left, int top, int right, int bottom, int inch, int objects = -1) const
     {
@@ -315,7 +331,7 @@ public:
         for (int i = 0; i < 20; i += 2)
             sum ^= quint16(quint8(p.d[i]) | quint8(p.d[i + 1]) << 8);
         p.u16(sum);
-        return p.d + standard(objects);
+        return keptForComparison(p.d + standard(objects), ".wmf");
     }
 
 private:
@@ -611,7 +627,7 @@ public:
             h.u32(0).u32(0).u32(0).u32(quint32(m_mm.width() * 1000)).u32(quint32(m_mm.height() * 1000));
         else
             h.raw(text.d);
-        return h.d + body;
+        return keptForComparison(h.d + body, ".emf");
     }
 
 private:
