@@ -4,9 +4,9 @@
 //
 //   metafile_bench   (QT_QPA_PLATFORM=offscreen is enough)
 #include "metafile/Metafile.h"
-#include "metafile/MetafileWriter.h"
 #include "picture/PictureLoader.h"
 #include "platform/Fonts.h"
+#include "tests/support/MetafileWriter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "metafile/Metafile.h"
-#include "metafile/MetafileWriter.h"
+#include "tests/support/MetafileWriter.h"
 #include "picture/PictureLoader.h"
 #include "tests/CpuClock.h"
 

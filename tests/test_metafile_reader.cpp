@@ -1,6 +1,6 @@
 // Metafiles read through a plain QImageReader, as the program and other Qt programs read them.
-#include "metafile/MetafileWriter.h"
 #include "picture/PictureLoader.h"
+#include "tests/support/MetafileWriter.h"
 
 #include <QBuffer>
 #include <QFile>
