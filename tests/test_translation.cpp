@@ -95,9 +95,22 @@ QString describe(const QWidget* w)
     return w->window()->objectName() + u'/' + w->metaObject()->className() + u' ' + w->objectName();
 }
 
+// How far a left-aligned caption can run before a control stacked above it covers it.
+int uncoveredWidth(const QWidget* w)
+{
+    int right = w->geometry().right() + 1;
+    const QObjectList& siblings = w->parentWidget()->children();
+    for (qsizetype i = siblings.indexOf(w) + 1; i < siblings.size(); ++i) {
+        const auto* above = qobject_cast<const QWidget*>(siblings[i]);
+        if (above && !above->isHidden() && above->geometry().intersects(w->geometry()) && above->x() > w->x())
+            right = std::min(right, above->x());
+    }
+    return right - w->x();
+}
+
 // Every caption of a window measured with its own font. A button's text has the room the style
 // leaves inside its frame, an option's text the room right of its dot, a label's text its
-// contents, a frame's caption the top edge between its corners.
+// contents up to any control lying over it, a frame's caption the top edge between its corners.
 std::vector<Caption> captionsOf(QWidget* window)
 {
     std::vector<Caption> captions;
@@ -120,9 +133,13 @@ std::vector<Caption> captionsOf(QWidget* window)
             const QRect room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &opt, button);
             captions.push_back({ describe(w), opt.text, fm.size(Qt::TextShowMnemonic, opt.text), room.size() });
         } else if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty()) {
-            const QRect room = label->contentsRect().marginsRemoved(QMargins(label->margin(), label->margin(),
-                                                                            label->margin(), label->margin()));
-            captions.push_back({ describe(w), label->text(), fm.size(0, label->text()), room.size() });
+            QRect room = label->contentsRect().marginsRemoved(QMargins(label->margin(), label->margin(),
+                                                                      label->margin(), label->margin()));
+            room.setRight(std::min(room.right(), uncoveredWidth(label) - 1));
+            // Left-aligned, so what must stay clear is the ink: a full-width colon's blank half may
+            // run under the next control.
+            const QSize ink(fm.tightBoundingRect(label->text()).right() + 1, fm.height());
+            captions.push_back({ describe(w), label->text(), ink, room.size() });
         } else if (auto* frame = dynamic_cast<CaptionFrame*>(w)) {
             // The caption is painted from 6 pixels in, padded by 2 on each side, and must leave the
             // border's right corner showing.

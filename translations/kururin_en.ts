@@ -135,7 +135,7 @@
     </message>
     <message>
         <source>位置：</source>
-        <translation>Folder:</translation>
+        <translation>Path:</translation>
     </message>
     <message>
         <source>方向幕のあるフォルダを指定してください</source>
