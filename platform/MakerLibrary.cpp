@@ -23,7 +23,8 @@ Answer homepage(const QByteArray& library, const QStringList& folders)
     if (!handle)
         handle = ::dlopen(library.constData(), RTLD_NOW | RTLD_LOCAL);
     if (!handle)
-        return { {}, QCoreApplication::translate("MakerLibrary", "ファイルが見つかりません。: %1").arg(QString::fromLocal8Bit(library)) };
+        return { {}, QCoreApplication::translate("MakerLibrary", "ファイルが見つかりません。: %1")
+                         .arg(QString::fromLocal8Bit(library)) };
 
     using HomepageFunction = const char* (*)();
     auto function = reinterpret_cast<HomepageFunction>(::dlsym(handle, kFunction));

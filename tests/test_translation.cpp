@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -290,6 +291,25 @@ TEST(EnglishTexts, messages_and_error_descriptions_are_english)
     EXPECT_EQ(SystemErrors::text(ENOTDIR), "The path is not a folder.");
     EXPECT_EQ(SystemErrors::text(12345), "File system error (12345).");
     EXPECT_EQ(Form1::programTitle(), "Kururin-go");
+}
+
+TEST(EnglishTexts, leave_the_settings_file_as_the_japanese_program_writes_it)
+{
+    QByteArray written[2];
+    int i = 0;
+    for (const char* ui : { "ja-JP", "en-US" }) {
+        Windows windows({ ui });
+        // A sign folder with a name in Japanese, which the file keeps in its own encoding.
+        const QString folder = windows.platform.scratch.path() + QStringLiteral("/方向幕");
+        ASSERT_TRUE(QDir().mkpath(folder));
+        windows.bus.SetSignFolderPath(folder);
+        windows.bus.SaveIni();
+        QFile file(windows.platform.programFolder + QStringLiteral("/RX27A0022.ini"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << ui;
+        written[i++] = file.readAll().replace(QFile::encodeName(windows.platform.scratch.path()), "SCRATCH");
+    }
+    EXPECT_FALSE(written[0].isEmpty());
+    EXPECT_EQ(written[0], written[1]);
 }
 
 TEST(JapaneseTexts, stay_the_programs_own_where_english_is_not_asked_for_first)
