@@ -37,7 +37,7 @@ Picture BusLayout::resourcePicture(const char* name, qreal devicePixelRatio)
 void BusLayout::dressWindow(Form1& bus)
 {
     bus.setObjectName("Form1");
-    bus.setWindowTitle(QStringLiteral("くるりん号　-　RX27A0022"));
+    bus.setWindowTitle(Form1::tr("くるりん号　-　RX27A0022"));
     bus.setWindowIcon(Assets::programIcon());
     bus.setFixedSize(twips::toPixel(12105), twips::toPixel(3375));
 }
@@ -88,11 +88,11 @@ void BusLayout::createMenu(Form1& bus)
     Form1* b = &bus;
     b->MnuTempMenu1 = new QMenu(QStringLiteral("MnuTempMenu1"), b);
     b->MnuTempMenu1->setObjectName("MnuTempMenu1");
-    b->MnuViewKanban = std::make_unique<MenuItem>(b->MnuTempMenu1, QStringLiteral("看板の表示"), true);
-    b->MnuViewWaku = std::make_unique<MenuItem>(b->MnuTempMenu1, QStringLiteral("枠の表示"), true);
-    b->MnuSetKanban = std::make_unique<MenuItem>(b->MnuTempMenu1, QStringLiteral("看板の画像を設定..."), false);
+    b->MnuViewKanban = std::make_unique<MenuItem>(b->MnuTempMenu1, Form1::tr("看板の表示"), true);
+    b->MnuViewWaku = std::make_unique<MenuItem>(b->MnuTempMenu1, Form1::tr("枠の表示"), true);
+    b->MnuSetKanban = std::make_unique<MenuItem>(b->MnuTempMenu1, Form1::tr("看板の画像を設定..."), false);
     b->MnuBdr1 = b->MnuTempMenu1->addSeparator();
-    b->MnuKanbanReset = std::make_unique<MenuItem>(b->MnuTempMenu1, QStringLiteral("看板のリセット"), false);
+    b->MnuKanbanReset = std::make_unique<MenuItem>(b->MnuTempMenu1, Form1::tr("看板のリセット"), false);
 
     QObject::connect(b->MnuViewKanban->action(), &QAction::triggered, b, [b] { b->MnuViewKanban_Click(); });
     QObject::connect(b->MnuViewWaku->action(), &QAction::triggered, b, [b] { b->MnuViewWaku_Click(); });

@@ -125,7 +125,7 @@ void BusSettings::save()
 {
     collect(m_file.values());
     if (const std::optional<QString> failure = m_file.save()) {
-        m_platform.MsgBox(&m_bus, QStringLiteral("設定を保存できませんでした。\n%1\n\n%2").arg(m_file.pathForWriting(), *failure),
+        m_platform.MsgBox(&m_bus, Form1::tr("設定を保存できませんでした。\n%1\n\n%2").arg(m_file.pathForWriting(), *failure),
                           Form1::programTitle(), Platform::MsgIcon::Exclamation);
     }
 }

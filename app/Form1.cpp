@@ -40,7 +40,7 @@ Form1::~Form1() = default;
 
 QString Form1::programTitle()
 {
-    return QStringLiteral("くるりん号");
+    return tr("くるりん号");
 }
 
 frmSet& Form1::panel()
@@ -88,7 +88,7 @@ void Form1::Form_Load()
     // instead of raising it a moment later.
     m_platform.SetTopmost(&desk);
     desk.show();
-    setWindowTitle(QStringLiteral("くるりん号　-　") + m_platform.ExeName());
+    setWindowTitle(tr("くるりん号　-　") + m_platform.ExeName());
 }
 
 void Form1::LoadIni()
@@ -162,7 +162,7 @@ bool Form1::picDir()
     case DestinationSign::FolderResult::Listed:
         return true;
     case DestinationSign::FolderResult::NotFound:
-        m_platform.MsgBox(activeModalOwner(), QStringLiteral("指定したパスが見つかりません。再度指定しなおしてください。"),
+        m_platform.MsgBox(activeModalOwner(), tr("指定したパスが見つかりません。再度指定しなおしてください。"),
                           programTitle(), Platform::MsgIcon::None);
         MnuEditHkPic_Click();
         return false;

@@ -9,6 +9,7 @@ int main(int argc, char** argv)
     Startup::beforeApplication();
     QApplication app(argc, argv);
     const Startup::ApplicationFonts fonts;
+    const Startup::ApplicationLanguage language;
 
     DesktopPlatform platform;
     Form1 bus(platform);

@@ -1,5 +1,6 @@
 #include "platform/MakerLibrary.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
@@ -22,13 +23,14 @@ Answer homepage(const QByteArray& library, const QStringList& folders)
     if (!handle)
         handle = ::dlopen(library.constData(), RTLD_NOW | RTLD_LOCAL);
     if (!handle)
-        return { {}, QStringLiteral("ファイルが見つかりません。: %1").arg(QString::fromLocal8Bit(library)) };
+        return { {}, QCoreApplication::translate("MakerLibrary", "ファイルが見つかりません。: %1")
+                         .arg(QString::fromLocal8Bit(library)) };
 
     using HomepageFunction = const char* (*)();
     auto function = reinterpret_cast<HomepageFunction>(::dlsym(handle, kFunction));
     if (!function) {
         ::dlclose(handle);
-        return { {}, QStringLiteral("DLL エントリ ポイント %1 が %2 内に見つかりません。")
+        return { {}, QCoreApplication::translate("MakerLibrary", "DLL エントリ ポイント %1 が %2 内に見つかりません。")
                          .arg(QLatin1String(kFunction), QString::fromLocal8Bit(library)) };
     }
     const char* text = function();
@@ -38,13 +40,13 @@ Answer homepage(const QByteArray& library, const QStringList& folders)
     ::dlclose(handle);
 
     if (address.trimmed().isEmpty())
-        return { {}, QStringLiteral("ホームページのアドレスを取得できませんでした。") };
+        return { {}, QCoreApplication::translate("MakerLibrary", "ホームページのアドレスを取得できませんでした。") };
     const QUrl url(address, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     if (address.size() > qsizetype(kLongest) || !url.isValid()
         || (scheme != QLatin1String("http") && scheme != QLatin1String("https") && scheme != QLatin1String("file"))
         || (scheme != QLatin1String("file") && url.host().isEmpty()))
-        return { {}, QStringLiteral("ホームページのアドレスが正しくありません。") };
+        return { {}, QCoreApplication::translate("MakerLibrary", "ホームページのアドレスが正しくありません。") };
     return { address, {} };
 }
 

@@ -1,6 +1,7 @@
 #include "platform/Startup.h"
 
 #include <QApplication>
+#include <QLocale>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -28,6 +29,34 @@ ApplicationFonts::ApplicationFonts()
 {
     Fonts::installSubstitutions();
     QApplication::setFont(Fonts::programFont(Fonts::kPGothic, 9));
+}
+
+ApplicationLanguage::ApplicationLanguage()
+    : ApplicationLanguage(QLocale::system().uiLanguages(), Translation::folders(QCoreApplication::applicationDirPath()))
+{
+}
+
+ApplicationLanguage::ApplicationLanguage(const QStringList& uiLanguages, const QStringList& folders)
+{
+    const Translation::Language wanted = Translation::choose(uiLanguages);
+    if (wanted != Translation::Language::Japanese) {
+        for (const QString& folder : folders) {
+            if (m_translator.load(Translation::fileName(wanted), folder)) {
+                QCoreApplication::installTranslator(&m_translator);
+                m_language = wanted;
+                break;
+            }
+        }
+    }
+    // The default locale picks the built-in pictures that carry lettering (the door toggles);
+    // it must follow the texts, not the locale the formats come from.
+    QLocale::setDefault(m_language == Translation::Language::English ? QLocale(QLocale::English)
+                                                                      : QLocale(QLocale::Japanese, QLocale::Japan));
+}
+
+ApplicationLanguage::~ApplicationLanguage()
+{
+    QCoreApplication::removeTranslator(&m_translator);
 }
 
 } // namespace Startup

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "platform/Fonts.h"
+#include "platform/Translation.h"
+
+#include <QTranslator>
 
 // What the process sets up around the application object, in the order start-up needs it.
 namespace Startup {
@@ -17,6 +20,25 @@ public:
 
 private:
     Fonts::DatabaseWarmUp m_database;
+};
+
+// Once the application object exists: the texts in the language the user's desktop asks for,
+// looked for in the given folders (by default the user's UI languages and the program's
+// translation folders). Keep it for as long as the application object lives.
+class ApplicationLanguage {
+public:
+    ApplicationLanguage();
+    ApplicationLanguage(const QStringList& uiLanguages, const QStringList& folders);
+    ~ApplicationLanguage();
+    ApplicationLanguage(const ApplicationLanguage&) = delete;
+    ApplicationLanguage& operator=(const ApplicationLanguage&) = delete;
+
+    // The language the texts are in: English only when its translation was found.
+    Translation::Language language() const { return m_language; }
+
+private:
+    QTranslator m_translator;
+    Translation::Language m_language { Translation::Language::Japanese };
 };
 
 } // namespace Startup

@@ -1,5 +1,7 @@
 #include "platform/SystemErrors.h"
 
+#include <QCoreApplication>
+
 #include <cerrno>
 
 namespace SystemErrors {
@@ -7,21 +9,21 @@ namespace SystemErrors {
 QString text(int err)
 {
     switch (err) {
-    case ENOENT: return QStringLiteral("指定したパスが見つかりません。");
-    case ENOTDIR: return QStringLiteral("指定したパスはフォルダーではありません。");
+    case ENOENT: return QCoreApplication::translate("SystemErrors", "指定したパスが見つかりません。");
+    case ENOTDIR: return QCoreApplication::translate("SystemErrors", "指定したパスはフォルダーではありません。");
     case EACCES:
-    case EPERM: return QStringLiteral("アクセスが拒否されました。");
-    case EIO: return QStringLiteral("デバイスの入出力エラーです。");
-    case ENOSPC: return QStringLiteral("ディスクの空き容量が不足しています。");
-    case EFBIG: return QStringLiteral("ファイルが大きすぎます。");
-    case EDQUOT: return QStringLiteral("ディスクの使用量の上限を超えています。");
-    case EROFS: return QStringLiteral("読み取り専用のファイルシステムです。");
-    case ENAMETOOLONG: return QStringLiteral("パスが長すぎます。");
-    case ELOOP: return QStringLiteral("シンボリックリンクの階層が深すぎます。");
+    case EPERM: return QCoreApplication::translate("SystemErrors", "アクセスが拒否されました。");
+    case EIO: return QCoreApplication::translate("SystemErrors", "デバイスの入出力エラーです。");
+    case ENOSPC: return QCoreApplication::translate("SystemErrors", "ディスクの空き容量が不足しています。");
+    case EFBIG: return QCoreApplication::translate("SystemErrors", "ファイルが大きすぎます。");
+    case EDQUOT: return QCoreApplication::translate("SystemErrors", "ディスクの使用量の上限を超えています。");
+    case EROFS: return QCoreApplication::translate("SystemErrors", "読み取り専用のファイルシステムです。");
+    case ENAMETOOLONG: return QCoreApplication::translate("SystemErrors", "パスが長すぎます。");
+    case ELOOP: return QCoreApplication::translate("SystemErrors", "シンボリックリンクの階層が深すぎます。");
     case EMFILE:
-    case ENFILE: return QStringLiteral("開いているファイルが多すぎます。");
-    case ENOMEM: return QStringLiteral("メモリが不足しています。");
-    default: return QStringLiteral("ファイルシステムのエラーです (%1)。").arg(err);
+    case ENFILE: return QCoreApplication::translate("SystemErrors", "開いているファイルが多すぎます。");
+    case ENOMEM: return QCoreApplication::translate("SystemErrors", "メモリが不足しています。");
+    default: return QCoreApplication::translate("SystemErrors", "ファイルシステムのエラーです (%1)。").arg(err);
     }
 }
 

@@ -1,12 +1,14 @@
 #include "settings/Keypad.h"
 
+#include <QCoreApplication>
+
 namespace Keypad {
 
 QString caption(int key)
 {
     switch (key) {
     case Clear: return QStringLiteral("C");
-    case Enter: return QStringLiteral("設定");
+    case Enter: return QCoreApplication::translate("frmSet", "設定");
     default: return QString::number(key);
     }
 }

@@ -101,7 +101,7 @@ frmSet::frmSet(ControlDeskOwner& owner)
     Assets::init();
     setObjectName("frmSet");
     clearWindowIcon(this);
-    setWindowTitle(QStringLiteral("設定パネル"));
+    setWindowTitle(tr("設定パネル"));
     setFixedSize(263, 171);
     setFont(Fonts::programFont(Fonts::kPGothic, 9));
     paint(this, kPanelGrey);
@@ -113,26 +113,26 @@ frmSet::frmSet(ControlDeskOwner& owner)
 void frmSet::buildControls()
 {
     FrameA = makeFrame(this, { 30, 30, 2190, 1965 }, Qt::black);
-    Check1 = makeToggle(FrameA, { 75, 165, 735, 510 }, "toggle_front", QStringLiteral("前扉"));
+    Check1 = makeToggle(FrameA, { 75, 165, 735, 510 }, "toggle_front", tr("前扉"));
     HScroll1 = makeSpeedSlider(FrameA, { 855, 195, 1260, 240 }, 6000);
     const QFont labelFont = Fonts::programFont(Fonts::kPGothic, 9);
     lblMaeSpeed = makeDisplay(FrameA, { 885, 450, 1215, 240 }, kSpeedText, labelFont);
     lblMaeSpeed->setText(QStringLiteral("0"));
-    Check2 = makeToggle(FrameA, { 60, 840, 735, 525 }, "toggle_middle", QStringLiteral("中扉"));
+    Check2 = makeToggle(FrameA, { 60, 840, 735, 525 }, "toggle_middle", tr("中扉"));
     HScroll2 = makeSpeedSlider(FrameA, { 840, 840, 1230, 240 }, 10000);
     lblNakaSpeed = makeDisplay(FrameA, { 870, 1110, 1200, 240 }, kSpeedText, labelFont);
     lblNakaSpeed->setText(QStringLiteral("0"));
 
-    Frame2 = new CaptionFrame(QStringLiteral("中扉動作"), FrameA);
+    Frame2 = new CaptionFrame(tr("中扉動作"), FrameA);
     paint(Frame2, kLightGrey, Qt::black);
     placeControl(Frame2, { 60, 1410, 2085, 480 });
     const std::pair<const char*, twips::Rect> options[] = {
-        { "両方", { 60, 180, 735, 270 } },
-        { "左", { 795, 180, 570, 270 } },
-        { "右", { 1470, 165, 555, 270 } },
+        { QT_TR_NOOP("両方"), { 60, 180, 735, 270 } },
+        { QT_TR_NOOP("左"), { 795, 180, 570, 270 } },
+        { QT_TR_NOOP("右"), { 1470, 165, 555, 270 } },
     };
     for (int i = 0; i < 3; ++i) {
-        auto* option = new QRadioButton(QString::fromUtf8(options[i].first), Frame2);
+        auto* option = new QRadioButton(tr(options[i].first), Frame2);
         paint(option, kLightGrey, Qt::black);
         placeControl(option, options[i].second);
         Option1.add(i, option);
@@ -163,9 +163,9 @@ void frmSet::buildControls()
         Command2.add(index, key);
     }
 
-    Command1 = new QPushButton(QStringLiteral("方向幕フォルダー"), Frame1);
+    Command1 = new QPushButton(tr("方向幕フォルダー"), Frame1);
     placeControl(Command1, { 75, 2190, 1530, 270 });
-    Command3 = new QPushButton(QStringLiteral("バージョン情報"), this);
+    Command3 = new QPushButton(tr("バージョン情報"), this);
     placeControl(Command3, { 720, 2145, 1515, 360 });
     for (QPushButton* b : { Command1, Command3 }) {
         useDesktopColours(b);

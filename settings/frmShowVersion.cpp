@@ -53,7 +53,7 @@ frmShowVersion::frmShowVersion(Platform& platform, QWidget* parent)
     Assets::init();
     setObjectName("frmShowVersion");
     clearWindowIcon(this);
-    setWindowTitle(QStringLiteral("くるりん号のバージョン情報"));
+    setWindowTitle(tr("くるりん号のバージョン情報"));
     setModal(true);
     setFixedSize(333, 223);
     QPalette pal = palette();
@@ -62,11 +62,11 @@ frmShowVersion::frmShowVersion(Platform& platform, QWidget* parent)
     setAutoFillBackground(true);
 
     // Made from the bottom of the stack up, so that the first listed lies on top.
-    Label1.add(0, makeLabel(this, { 900, 240, 3840, 330 }, QStringLiteral("くるりん号"), Qt::yellow, kDarkGrey));
+    Label1.add(0, makeLabel(this, { 900, 240, 3840, 330 }, tr("くるりん号"), Qt::yellow, kDarkGrey));
     Label1(0)->setFont(Fonts::programFont(Fonts::kPGothic, 14.25, true));
-    Label2 = makeLabel(this, { 165, 1035, 3225, 225 }, QStringLiteral("Varsion　1.0.0"), Qt::yellow, kDarkGrey);
-    Label3.add(0, makeLabel(this, { 165, 1290, 3225, 240 }, QStringLiteral("製作：ソラミチ工房"), Qt::white, kDarkGrey));
-    Label3.add(1, makeLabel(this, { 165, 1545, 3225, 240 }, QStringLiteral("絵・音・プログラム：ソラミチ工房"),
+    Label2 = makeLabel(this, { 165, 1035, 3225, 225 }, tr("Varsion　1.0.0"), Qt::yellow, kDarkGrey);
+    Label3.add(0, makeLabel(this, { 165, 1290, 3225, 240 }, tr("製作：ソラミチ工房"), Qt::white, kDarkGrey));
+    Label3.add(1, makeLabel(this, { 165, 1545, 3225, 240 }, tr("絵・音・プログラム：ソラミチ工房"),
                             Qt::white, kDarkGrey));
     Label3.add(2, makeLabel(this, { 165, 1800, 3225, 240 }, QString(), Qt::white, kDarkGrey));
     Label3(2)->hide();
@@ -80,14 +80,14 @@ frmShowVersion::frmShowVersion(Platform& platform, QWidget* parent)
     Label4->setPalette(bar);
     Label4->setAutoFillBackground(true);
     placeControl(Label4, { 15, 2835, 4965, 60 });
-    Label5 = makeLabel(this, { 240, 2985, 3315, 225 }, QStringLiteral("ここをクリックするとソラミチHPが開きます。"),
+    Label5 = makeLabel(this, { 240, 2985, 3315, 225 }, tr("ここをクリックするとソラミチHPが開きます。"),
                        QColor(0, 0, 255), std::nullopt);
     Label5->setFont(Fonts::programFont(Fonts::kPGothic, 9, false, true));
     showForScreenScale();
     Label5->installEventFilter(this);
     Label1.add(1, makeLabel(this, { 165, 720, 4605, 270 }, QString(), Qt::yellow, kDarkGrey));
     Label1(1)->setFont(Fonts::programFont(Fonts::kPGothic, 9.75, true));
-    Command1 = new QPushButton(QStringLiteral("OK"), this);
+    Command1 = new QPushButton(tr("OK"), this);
     placeControl(Command1, { 3570, 2940, 1230, 345 });
     Command1->setDefault(true);
     Command1->setFocus();
@@ -100,15 +100,15 @@ frmShowVersion::frmShowVersion(Platform& platform, QWidget* parent)
 
 void frmShowVersion::Form_Load()
 {
-    Label1(1)->setText(QStringLiteral("型番・製造番号：") + m_platform.ExeName());
+    Label1(1)->setText(tr("型番・製造番号：") + m_platform.ExeName());
 }
 
 void frmShowVersion::Label5_Click()
 {
     const Platform::MakerAnswer answer = m_platform.MakerHomepage();
     if (!answer.error.isEmpty()) {
-        m_platform.MsgBox(this, answer.error + QStringLiteral("\r\n\r\n 上記内容をソラミチHP関係者まで報告してください。"),
-                          QStringLiteral("Sorhpurl.dllのエラー"), Platform::MsgIcon::Critical);
+        m_platform.MsgBox(this, answer.error + QStringLiteral("\r\n\r\n") + tr(" 上記内容をソラミチHP関係者まで報告してください。"),
+                          tr("Sorhpurl.dllのエラー"), Platform::MsgIcon::Critical);
         return;
     }
     m_platform.OpenUrl(this, answer.address);

@@ -14,22 +14,22 @@ frmBrowseDir::frmBrowseDir(FolderWindowOwner& owner, QWidget* parent)
     , m_owner(owner)
 {
     setObjectName("frmBrowseDir");
-    setWindowTitle(QStringLiteral("画像の位置"));
+    setWindowTitle(tr("画像の位置"));
     setModal(true);
     setFixedSize(460, 81);
 
     // Created bottom of the stack first, so the first listed lies on top.
-    Label1 = new QLabel(QStringLiteral("位置："), this);
+    Label1 = new QLabel(tr("位置："), this);
     placeControl(Label1, { 75, 465, 885, 210 });
-    Label2 = new QLabel(QStringLiteral("方向幕のあるフォルダを指定してください"), this);
+    Label2 = new QLabel(tr("方向幕のあるフォルダを指定してください"), this);
     placeControl(Label2, { 135, 60, 3945, 225 });
     Text1 = new QLineEdit(this);
     placeControl(Text1, { 555, 405, 5070, 300 });
-    Command1 = new QPushButton(QStringLiteral("参照(&B)..."), this);
+    Command1 = new QPushButton(tr("参照(&B)..."), this);
     placeControl(Command1, { 5655, 405, 1020, 345 });
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(tr("OK"), this);
     placeControl(ok, { 4200, 825, 1230, 345 });
-    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    auto* cancel = new QPushButton(tr("キャンセル"), this);
     placeControl(cancel, { 5520, 825, 1230, 345 });
     Command2.add(0, ok);
     Command2.add(1, cancel);
@@ -59,7 +59,7 @@ void frmBrowseDir::Command1_Click()
 {
     // The browsed path is kept exactly as the picker gives it: on a case-sensitive file system
     // a lower-cased path would name another folder, or none.
-    const QString chosen = m_owner.BrowseForFolder(QStringLiteral("方向幕のあるフォルダを選択してください"));
+    const QString chosen = m_owner.BrowseForFolder(tr("方向幕のあるフォルダを選択してください"));
     if (chosen.isEmpty())
         return;
     Text1->setText(chosen);

@@ -3,12 +3,14 @@
 #include "geometry/Twips.h"
 #include "platform/Platform.h"
 
+#include <QCoreApplication>
+
 #include <memory>
 
 namespace {
 
-const QString kPictureFilter = QStringLiteral("画像ファイル (*.bmp *.jpeg *.jpg *.gif *.wmf *.emf *.png);;"
-                                              "すべてのファイル (*)");
+const char* const kPictureFilter
+    = QT_TRANSLATE_NOOP("Signboard", "画像ファイル (*.bmp *.jpeg *.jpg *.gif *.wmf *.emf *.png);;すべてのファイル (*)");
 const QColor kFrameFill(224, 224, 224);
 const QColor kFrameBorder(128, 128, 128);
 
@@ -85,7 +87,7 @@ void Signboard::dragFrom(Platform& platform, QPoint grab)
 
 std::optional<QString> Signboard::choosePicture(Platform& platform, QWidget* owner)
 {
-    const QString name = platform.GetOpenFileName(owner, kPictureFilter);
+    const QString name = platform.GetOpenFileName(owner, QCoreApplication::translate("Signboard", kPictureFilter));
     if (name.isEmpty())
         return std::nullopt;
     PictureLoad load = platform.LoadPicture(name, QSize());

@@ -120,6 +120,8 @@ const BitmapCase kBitmaps[] = {
     { "sign_default.bmp", 52, 32 },
     { "toggle_front.bmp", 50, 20 },
     { "toggle_middle.bmp", 50, 20 },
+    { "toggle_front_en.bmp", 50, 20 },
+    { "toggle_middle_en.bmp", 50, 20 },
 };
 
 // The icon and the cursor share a layout: a 6-byte directory, one 16-byte entry, then the
@@ -413,6 +415,31 @@ TEST(ArtworkCursor, hot_spot_is_the_top_of_the_fingertip_at_every_scale)
 }
 
 #include "assets/Assets.h"
+
+// The toggles' lettering follows the default locale, which start-up sets to the language of the
+// texts: English pictures for English, the Japanese ones for any other locale.
+TEST(ArtworkLoading, toggles_take_the_lettering_of_the_default_locale_at_every_scale)
+{
+    const QLocale before;
+    for (const qreal scale : Assets::kScales) {
+        SCOPED_TRACE(scale);
+        for (const QString& stem : { QStringLiteral("toggle_front"), QStringLiteral("toggle_middle") }) {
+            const QString suffix = Assets::scaledName(QString(), scale);
+            const QImage english = QImage(QStringLiteral(KURURIN_ASSETS_DIR "/") + stem + "_en" + suffix + ".bmp")
+                                       .convertToFormat(QImage::Format_RGB32);
+            const QImage japanese = QImage(QStringLiteral(KURURIN_ASSETS_DIR "/") + stem + suffix + ".bmp")
+                                        .convertToFormat(QImage::Format_RGB32);
+            ASSERT_FALSE(english.isNull() || japanese.isNull()) << qPrintable(stem);
+            QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+            EXPECT_TRUE(Assets::bitmap(stem, scale) == english) << qPrintable(stem);
+            QLocale::setDefault(QLocale(QLocale::German));
+            EXPECT_TRUE(Assets::bitmap(stem, scale) == japanese) << qPrintable(stem);
+            QLocale::setDefault(QLocale(QLocale::Japanese));
+            EXPECT_TRUE(Assets::bitmap(stem, scale) == japanese) << qPrintable(stem);
+        }
+    }
+    QLocale::setDefault(before);
+}
 
 // The program decodes its own bitmaps and icon on a fast path at start-up; it must see exactly
 // what Qt's own readers see in the same files, at every scale, and know which scale it read.

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFont>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -789,9 +790,15 @@ QImage drawToggle(const QString& text, qreal scale)
     {
         QPainter p(&ink);
         QFont font(QStringLiteral("IPAPGothic"));
-        font.setPixelSize(qRound(16 * scale));
         font.setStyleStrategy(QFont::NoAntialias);
         font.setHintingPreference(QFont::PreferFullHinting);
+        // Two kanji take 16 pixels; a longer English word is set smaller until it fits, with a
+        // pixel of yellow left at each side.
+        for (int size = 16; size >= 9; --size) {
+            font.setPixelSize(qRound(size * scale));
+            if (QFontMetrics(font).horizontalAdvance(text) + std::floor(scale) <= 47 * scale)
+                break;
+        }
         p.setFont(font);
         p.setPen(Qt::black);
         const QSizeF box(49 * scale, 20 * scale);
@@ -1001,6 +1008,8 @@ int main(int argc, char** argv)
             { "bus", "ico", encodeIcon16(drawIcon(s), 1) },
             { "toggle_front", "bmp", encodeBmp24(drawToggle(QStringLiteral("前扉"), s)) },
             { "toggle_middle", "bmp", encodeBmp24(drawToggle(QStringLiteral("中扉"), s)) },
+            { "toggle_front_en", "bmp", encodeBmp24(drawToggle(QStringLiteral("Front"), s)) },
+            { "toggle_middle_en", "bmp", encodeBmp24(drawToggle(QStringLiteral("Middle"), s)) },
             { "hand", "cur", encodeIcon16(hand, 2, handHotSpot(hand, s)) },
         };
         for (const auto& file : files) {

@@ -11,7 +11,7 @@ cmake --install "$BUILD_DIR" --prefix "$prefix" >/dev/null || fail "cmake --inst
 chmod -R a+rX "$prefix"
 for f in bin/RX27A0022 share/applications/kururin-go.desktop share/kururin/homepage/index.html \
          share/icons/hicolor/256x256/apps/kururin-go.png share/metainfo/io.github.kururingo.KururinGo.metainfo.xml \
-         share/man/man6/RX27A0022.6 share/man/ja/man6/RX27A0022.6; do
+         share/man/man6/RX27A0022.6 share/man/ja/man6/RX27A0022.6 share/kururin/translations/kururin_en.qm; do
     [[ -e "$prefix/$f" ]] || fail "$f was not installed"
 done
 (($(ls "$prefix/share/kururin/samples" | wc -l) >= 12)) || fail "fewer than twelve sample signs installed"

@@ -73,6 +73,7 @@ start_display() {
 }
 
 # start_bus [NAME]: copies the program into a scratch folder (under NAME) and starts it there.
+# BUS_TITLE and PANEL_TITLE name its windows in another language than Japanese.
 start_bus() {
     local name=${1:-RX27A0022}
     BUS_DIR="$E2E_TMP/bin"
@@ -81,15 +82,18 @@ start_bus() {
     local lib
     for lib in "$(dirname "$BUS_EXE")"/lib*.so; do [[ -e "$lib" ]] && cp "$lib" "$BUS_DIR/"; done
     [[ -d "$(dirname "$BUS_EXE")/homepage" ]] && cp -r "$(dirname "$BUS_EXE")/homepage" "$BUS_DIR/"
-    PATH="${BUS_PATH:-$PATH}" QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}" XDG_RUNTIME_DIR="$E2E_TMP" \
+    [[ -d "$(dirname "$BUS_EXE")/translations" ]] && cp -r "$(dirname "$BUS_EXE")/translations" "$BUS_DIR/"
+    # BUS_ENV: words for env that change only the program's environment ("-u LC_ALL LANG=...").
+    # shellcheck disable=SC2086
+    env ${BUS_ENV:-} PATH="${BUS_PATH:-$PATH}" QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}" XDG_RUNTIME_DIR="$E2E_TMP" \
         "$BUS_DIR/$name" >"$E2E_TMP/bus.log" 2>&1 {E2E_DISPLAY_LOCK}>&- &
     BUS_PID=$!
     E2E_PIDS+=($BUS_PID)
-    local caption="くるりん号　-　${name%.*}"
+    local caption="${BUS_TITLE:-くるりん号　-　}${name%.*}" panel="${PANEL_TITLE:-設定パネル}"
     wait_until 20 xdotool search --name "^$caption\$" || fail "bus window '$caption' did not appear"
     BUS_WIN=$(xdotool search --name "^$caption\$" | head -n1)
-    wait_until 20 xdotool search --name '^設定パネル$' || fail "panel did not appear"
-    PANEL_WIN=$(xdotool search --name '^設定パネル$' | head -n1)
+    wait_until 20 xdotool search --name "^$panel\$" || fail "panel '$panel' did not appear"
+    PANEL_WIN=$(xdotool search --name "^$panel\$" | head -n1)
     wait_until 10 is_viewable "$BUS_WIN" || fail "bus window not mapped"
 }
 
