@@ -187,7 +187,8 @@ QString Form1::BrowseForFolder(const QString& title)
 
 void Form1::MnuHelpVer_Click()
 {
-    frmShowVersion box(m_platform, this);
+    // No owner, like the folder window: the window manager places it.
+    frmShowVersion box(m_platform, nullptr);
     m_aboutBox = &box;
     box.exec();
     m_aboutBox = nullptr;
