@@ -87,6 +87,7 @@ private:
     void buildControls();
     void setTabOrder();
     void connectHandlers();
+    void raiseChangeWhenSettled(QScrollBar* bar, void (frmSet::*change)());
 
     ControlDeskOwner& m_owner;
 };
