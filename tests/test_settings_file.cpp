@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -340,6 +341,16 @@ TEST_F(Settings, a_window_saved_on_a_monitor_since_unplugged_comes_back_onto_the
     EXPECT_EQ(bus->panel().HScroll1->value(), 1234);
 }
 
+TEST_F(Settings, a_click_on_the_signboard_writes_its_place_back_unchanged)
+{
+    writeIni(record("0,0,0,0", "", "", "3187,1822,#TRUE#,#TRUE#,6000,10000,0"));
+    start();
+    QTest::mouseClick(bus->PicKanban, Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_EQ(platform->drags.size(), 1u);
+    stop();
+    EXPECT_TRUE(readIni().contains(",3187,1822,")) << readIni().toStdString();
+}
+
 TEST_F(Settings, a_read_only_program_folder_sends_the_file_to_the_users_folder)
 {
     platform->readOnlyFolders << platform->programFolder;
@@ -363,6 +374,18 @@ TEST(SettingsPlace, beside_a_writable_program_else_the_users_folder)
     EXPECT_EQ(file.pathForWriting(), platform.userConfigFolder + "/RX27A0022.ini");
     platform.exeName = QStringLiteral("renamed");
     EXPECT_EQ(file.pathForWriting(), platform.userConfigFolder + "/renamed.ini");
+}
+
+TEST(SettingsPlace, a_program_in_the_root_folder_puts_one_separator_before_the_name)
+{
+    FakePlatform platform;
+    platform.failWritesWith = QStringLiteral("not written");
+    platform.programFolder = QStringLiteral("/");
+    platform.writableFolders << QStringLiteral("/");
+    SettingsFile file(platform);
+    EXPECT_EQ(file.pathForWriting(), "/RX27A0022.ini");
+    file.save();
+    EXPECT_EQ(platform.writtenFiles, QStringList { "/RX27A0022.ini" });
 }
 
 TEST(SettingsPlace, a_program_under_usr_keeps_its_settings_in_the_users_folder_even_when_usr_is_writable)
