@@ -2,7 +2,6 @@
 
 #include "app/ElementAdapters.h"
 #include "doors/Common.h"
-#include "settings/frmSet.h"
 
 DoorDriver::DoorDriver(QWidget& window, Common& common, ControlArray<ImageElement>& frontDoor,
                        ControlArray<ImageElement>& middleLeaves)
@@ -13,7 +12,7 @@ DoorDriver::DoorDriver(QWidget& window, Common& common, ControlArray<ImageElemen
 {
 }
 
-void DoorDriver::driveFront(frmSet& desk, Doors::Pacer& pacer)
+void DoorDriver::driveFront(const Doors::DoorRequests& desk, Doors::Pacer& pacer)
 {
     Doors::ElementLeaf door(m_frontDoor(2));
     const Doors::SpeedSource speed = [&desk] { return desk.frontSpeed(); };
@@ -24,7 +23,7 @@ void DoorDriver::driveFront(frmSet& desk, Doors::Pacer& pacer)
         Doors::closeFrontDoor(door, speed, pacer, display);
 }
 
-void DoorDriver::driveMiddle(frmSet& desk, Doors::Pacer& pacer)
+void DoorDriver::driveMiddle(const Doors::DoorRequests& desk, Doors::Pacer& pacer)
 {
     const bool opening = desk.middleDoorOpen();
     if (opening)

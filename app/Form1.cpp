@@ -1,6 +1,5 @@
 #include "app/Form1.h"
 
-#include "app/BusLayout.h"
 #include "assets/Assets.h"
 #include "elements/InputCodes.h"
 #include "geometry/Twips.h"
@@ -20,19 +19,17 @@ Form1::Form1(Platform& platform)
     , m_platform(platform)
     , m_common(platform)
     , m_doors(*this, m_common, Image1, imgNakaorido)
-    , m_signFace(BusLayout::createSignBox(*this))
+    , m_signFace(createSignBox())
     , m_sign(platform, File1, m_signFace, QSize(50, 30))
     , m_settings(platform)
 {
     Assets::init();
-    BusLayout::dressWindow(*this);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    m_body = BusLayout::resourcePicture("A1", devicePixelRatioF());
-    BusLayout::createElements(*this);
+    dressWindow();
+    createElements();
     m_signboard = std::make_unique<Signboard>(*PicKanban, shpK_Waku);
-    m_layer.setElements(BusLayout::stackingOrder(*this));
-    BusLayout::connectElements(*this);
-    BusLayout::createMenu(*this);
+    m_layer.setElements(stackingOrder());
+    connectElements();
+    createMenu();
     m_busSettings = std::make_unique<BusSettings>(*this, *m_signboard, m_settings, m_platform);
 }
 
@@ -187,7 +184,8 @@ QString Form1::BrowseForFolder(const QString& title)
 
 void Form1::MnuHelpVer_Click()
 {
-    frmShowVersion box(m_platform, this);
+    // No owner, like the folder window: the window manager places it.
+    frmShowVersion box(m_platform, nullptr);
     m_aboutBox = &box;
     box.exec();
     m_aboutBox = nullptr;

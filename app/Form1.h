@@ -126,6 +126,24 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The window's construction, in BusLayout.cpp, in the order the constructor runs it: the
+    // order decides stacking and tab order.
+
+    // The bus window's name, its title until the program is loaded, its icon, fixed size and body.
+    void dressWindow();
+    // The sign box and its picture. Made first of all child windows, so that every later one lies
+    // above it; the sign logic needs the sign's picture element from the start.
+    ImageElement& createSignBox();
+    // The signboard's picture box, the door pictures and the frame bars, in that order.
+    void createElements();
+    void createDoorPictures();
+    // The windowless elements in stacking order, the top one first.
+    std::vector<WindowlessElement*> stackingOrder();
+    // Hands the child windows' events to the handlers.
+    void connectElements();
+    // The popup menu of the bus and its signboard.
+    void createMenu();
+
     QWidget* activeModalOwner();
 
     Platform& m_platform;

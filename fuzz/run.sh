@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang if needed and runs one for a bounded time:
+# Builds the fuzz targets (the "fuzz" preset, with clang) if needed and runs one for a bounded time:
 #   fuzz/run.sh TARGET SECONDS
 # Crashes land in build/fuzz/artifacts; the corpus grows in a copy under build/fuzz, so the
 # repository's seed corpus stays as committed.
@@ -13,7 +13,7 @@ mkdir -p "$build"
 exec 9>"$build/.lock"
 flock 9
 if [[ ! -f "$build/build.ninja" ]]; then
-    CXX=clang++ cmake -S fuzz -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --preset fuzz -B "$build" >/dev/null
 fi
 cmake --build "$build" --target "fuzz_$target" >/dev/null
 flock -u 9

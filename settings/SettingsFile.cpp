@@ -4,6 +4,18 @@
 
 #include <QFileInfo>
 
+namespace {
+
+// The program's own name with ".ini", in folder; a folder that ends in a separator (the root)
+// takes no second one.
+QString iniIn(const QString& folder, const QString& exeName)
+{
+    const QString separator = folder.endsWith(u'/') ? QString() : QStringLiteral("/");
+    return folder + separator + exeName + QStringLiteral(".ini");
+}
+
+} // namespace
+
 SettingsFile::SettingsFile(Platform& platform)
     : m_platform(platform)
 {
@@ -11,7 +23,7 @@ SettingsFile::SettingsFile(Platform& platform)
 
 QString SettingsFile::besideProgram() const
 {
-    return m_platform.ProgramFolder() + u'/' + m_platform.ExeName() + QStringLiteral(".ini");
+    return iniIn(m_platform.ProgramFolder(), m_platform.ExeName());
 }
 
 QString SettingsFile::pathForWriting() const
@@ -22,7 +34,7 @@ QString SettingsFile::pathForWriting() const
     const bool systemFolder = program == QStringLiteral("/usr") || program.startsWith(QStringLiteral("/usr/"));
     if (!systemFolder && m_platform.IsWritableFolder(program))
         return besideProgram();
-    return m_platform.UserConfigFolder() + u'/' + m_platform.ExeName() + QStringLiteral(".ini");
+    return iniIn(m_platform.UserConfigFolder(), m_platform.ExeName());
 }
 
 QString SettingsFile::pathForReading() const

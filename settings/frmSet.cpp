@@ -15,6 +15,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 
+#include <memory>
+
 namespace {
 
 const QColor kPanelGrey(64, 64, 64);
@@ -194,8 +196,25 @@ void frmSet::connectHandlers()
     connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
     for (const auto& [index, key] : Command2)
         connect(key, &QPushButton::clicked, this, [this, index = index] { Command2_Click(index); });
-    connect(HScroll1, &QScrollBar::valueChanged, this, [this] { HScroll1_Change(); });
-    connect(HScroll2, &QScrollBar::valueChanged, this, [this] { HScroll2_Change(); });
+    raiseChangeWhenSettled(HScroll1, &frmSet::HScroll1_Change);
+    raiseChangeWhenSettled(HScroll2, &frmSet::HScroll2_Change);
+}
+
+void frmSet::raiseChangeWhenSettled(QScrollBar* bar, void (frmSet::*change)())
+{
+    // While the thumb is dragged the value follows it, so a moving door already takes the new
+    // pace, but the change handler waits until the thumb is let go somewhere new. Arrow and page
+    // clicks, keys and values set by the program raise it at once.
+    auto valueAtPress = std::make_shared<int>(bar->value());
+    connect(bar, &QScrollBar::sliderPressed, this, [bar, valueAtPress] { *valueAtPress = bar->value(); });
+    connect(bar, &QScrollBar::valueChanged, this, [this, bar, change] {
+        if (!bar->isSliderDown())
+            (this->*change)();
+    });
+    connect(bar, &QScrollBar::sliderReleased, this, [this, bar, change, valueAtPress] {
+        if (bar->value() != *valueAtPress)
+            (this->*change)();
+    });
 }
 
 float frmSet::Left() const

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "doors/LeafChoice.h"
+#include "doors/DoorRequests.h"
 #include "elements/CaptionFrame.h"
 #include "elements/WidgetArray.h"
 
@@ -28,7 +28,7 @@ public:
 };
 
 // The settings panel: the driver's control desk beside the bus, kept above every window.
-class frmSet : public QWidget {
+class frmSet : public QWidget, public Doors::DoorRequests {
     Q_OBJECT
 public:
     explicit frmSet(ControlDeskOwner& owner);
@@ -45,13 +45,13 @@ public:
     bool setMode(int mode);
 
     // What the toggles ask of the doors, and which leaves of the middle door the options choose.
-    bool frontDoorOpen() const;
-    bool middleDoorOpen() const;
-    Doors::LeafChoice leafChoice() const;
+    bool frontDoorOpen() const override;
+    bool middleDoorOpen() const override;
+    Doors::LeafChoice leafChoice() const override;
 
     // The door speeds, the sliders' values, and their display beneath each slider.
-    int frontSpeed() const;
-    int middleSpeed() const;
+    int frontSpeed() const override;
+    int middleSpeed() const override;
     void showFrontSpeed();
     void showMiddleSpeed();
     // False, leaving both sliders as they were, when a slider would refuse its value.
@@ -87,6 +87,7 @@ private:
     void buildControls();
     void setTabOrder();
     void connectHandlers();
+    void raiseChangeWhenSettled(QScrollBar* bar, void (frmSet::*change)());
 
     ControlDeskOwner& m_owner;
 };

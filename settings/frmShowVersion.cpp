@@ -146,6 +146,12 @@ bool frmShowVersion::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
+void frmShowVersion::showEvent(QShowEvent* event)
+{
+    // QDialog would centre the box itself; it stands where the window manager puts it.
+    QWidget::showEvent(event);
+}
+
 void frmShowVersion::closeEvent(QCloseEvent* event)
 {
     // No close box: only OK, or Escape, closes the box.

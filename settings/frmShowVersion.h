@@ -29,6 +29,7 @@ public:
     void Command1_Click();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -1,6 +1,7 @@
 #include "sign/frmBrowseDir.h"
 
 #include "elements/ControlGeometry.h"
+#include "elements/WindowIcon.h"
 #include "geometry/Twips.h"
 
 #include <QCloseEvent>
@@ -14,6 +15,7 @@ frmBrowseDir::frmBrowseDir(FolderWindowOwner& owner, QWidget* parent)
     , m_owner(owner)
 {
     setObjectName("frmBrowseDir");
+    clearWindowIcon(this);
     setWindowTitle(tr("画像の位置"));
     setModal(true);
     setFixedSize(460, 81);
@@ -89,6 +91,12 @@ void frmBrowseDir::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void frmBrowseDir::showEvent(QShowEvent* event)
+{
+    // QDialog would centre the window itself; it stands where the window manager puts it.
+    QWidget::showEvent(event);
 }
 
 void frmBrowseDir::closeEvent(QCloseEvent* event)

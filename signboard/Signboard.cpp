@@ -81,8 +81,12 @@ void Signboard::placeAt(float left, float top)
 
 void Signboard::dragFrom(Platform& platform, QPoint grab)
 {
+    const QPoint before = m_board.pos();
     platform.DragWithMouse(&m_board, grab);
-    m_board.syncFromWidgetGeometry();
+    // A press that moved nothing keeps the twips as they were: read back from whole pixels, a
+    // place such as 3187 would become 3180.
+    if (m_board.pos() != before)
+        m_board.syncFromWidgetGeometry();
 }
 
 std::optional<QString> Signboard::choosePicture(Platform& platform, QWidget* owner)

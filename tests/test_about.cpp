@@ -114,15 +114,18 @@ TEST(AboutFromThePanel, the_version_button_opens_the_box_modally_until_ok)
     Form1 bus(platform);
     bus.Form_Load();
     bool seen = false;
+    bool owned = true;
     int iconInk = -1;
     QTimer::singleShot(0, [&] {
         ASSERT_NE(bus.aboutBox(), nullptr);
         seen = bus.aboutBox()->isVisible();
+        owned = bus.aboutBox()->parentWidget() != nullptr;
         iconInk = inkIn(bus.aboutBox()->windowIcon());
         QTest::mouseClick(bus.aboutBox()->Command1, Qt::LeftButton);
     });
     QTest::mouseClick(bus.panel().Command3, Qt::LeftButton);
     EXPECT_TRUE(seen);
+    EXPECT_FALSE(owned) << "no owner window: the window manager places it";
     EXPECT_EQ(bus.aboutBox(), nullptr);
     EXPECT_GT(inkIn(bus.windowIcon()), 0) << "the bus has its icon";
     EXPECT_EQ(iconInk, 0) << "the about box has none, not the bus's";

@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -237,6 +239,55 @@ TEST_F(SettingsPanel, sliders_span_1_to_30000_in_steps_of_1_and_labels_show_0_un
     panel.HScroll1->setValue(1);
     panel.HScroll2->setValue(30000);
     EXPECT_EQ(owner.calls, QStringList({ "HScroll1_Change", "HScroll2_Change" }));
+}
+
+// Where a part of a scroll bar (its thumb, an arrow, a page area) lies, in its own pixels.
+QPoint centreOf(const QScrollBar* bar, QStyle::SubControl part)
+{
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.subControls = QStyle::SC_All;
+    option.orientation = bar->orientation();
+    option.state |= QStyle::State_Horizontal;
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar).center();
+}
+
+TEST_F(SettingsPanel, a_speed_changes_when_the_thumb_is_let_go_not_while_it_is_dragged)
+{
+    panel.show();
+    for (const auto& [bar, change] : { std::pair { panel.HScroll1, "HScroll1_Change" }, std::pair { panel.HScroll2, "HScroll2_Change" } }) {
+        owner.calls.clear();
+        const int before = bar->value();
+        const QPoint thumb = centreOf(bar, QStyle::SC_ScrollBarSlider);
+        QTest::mousePress(bar, Qt::LeftButton, {}, thumb);
+        QTest::mouseMove(bar, thumb + QPoint(8, 0));
+        const int partWay = bar->value();
+        EXPECT_GT(partWay, before) << change << ": the value follows the thumb, so a moving door takes the pace at once";
+        QTest::mouseMove(bar, thumb + QPoint(16, 0));
+        EXPECT_GT(bar->value(), partWay) << change;
+        EXPECT_TRUE(owner.calls.isEmpty()) << change << ": nothing while the thumb is dragged";
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, thumb + QPoint(16, 0));
+        EXPECT_EQ(owner.calls, QStringList { change }) << "once, when it is let go";
+
+        owner.calls.clear();
+        const QPoint grabbed = centreOf(bar, QStyle::SC_ScrollBarSlider);
+        QTest::mousePress(bar, Qt::LeftButton, {}, grabbed);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, grabbed);
+        EXPECT_TRUE(owner.calls.isEmpty()) << change << ": let go where it was taken, nothing changed";
+
+        const int atThumb = bar->value();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, centreOf(bar, QStyle::SC_ScrollBarAddLine));
+        EXPECT_EQ(bar->value(), atThumb + 1);
+        EXPECT_EQ(owner.calls, QStringList { change }) << "an arrow click changes it at once";
+        QTest::mouseClick(bar, Qt::LeftButton, {}, centreOf(bar, QStyle::SC_ScrollBarSubPage));
+        EXPECT_EQ(owner.calls, QStringList({ change, change })) << "so does a page click";
+    }
 }
 
 TEST_F(SettingsPanel, tab_order_runs_through_the_keypad_then_mode_toggles_sliders_and_buttons)

@@ -2,6 +2,7 @@
 #include "geometry/Twips.h"
 #include "settings/Keypad.h"
 #include "tests/FakePlatform.h"
+#include "tests/IconInk.h"
 
 #include <QApplication>
 #include <QDir>
@@ -480,6 +481,15 @@ TEST_F(FolderWindow, is_laid_out_as_a_small_modal_dialog)
         EXPECT_EQ(w.Command1->nextInFocusChain(), w.Command2(0));
         EXPECT_EQ(w.Command2(0)->nextInFocusChain(), w.Command2(1));
         EXPECT_FALSE(w.close()) << "no close box";
+
+        // Without a blank icon of its own it would show the application's, or the toolkit's.
+        const QIcon before = QApplication::windowIcon();
+        QPixmap applicationIcon(32, 32);
+        applicationIcon.fill(Qt::red);
+        QApplication::setWindowIcon(QIcon(applicationIcon));
+        const int windowInk = inkIn(w.windowIcon());
+        QApplication::setWindowIcon(before);
+        EXPECT_EQ(windowInk, 0) << "no icon on its title bar";
     });
 }
 

@@ -233,6 +233,21 @@ TEST_F(Signboard, left_drags_with_any_modifier_right_opens_the_menu_middle_does_
     EXPECT_EQ(platform.popups[0].menu, bus.MnuTempMenu1);
 }
 
+TEST_F(Signboard, a_left_press_that_moves_nothing_keeps_its_place_to_the_twip)
+{
+    // 3187 twips lies inside pixel 212; read back from whole pixels it would be 3180.
+    bus.PicKanban->Move({ 3187, 1822, {}, {} });
+    QTest::mouseClick(bus.PicKanban, Qt::LeftButton, {}, QPoint(7, 9));
+    ASSERT_EQ(platform.drags.size(), 1u);
+    EXPECT_EQ(bus.PicKanban->Left(), 3187);
+    EXPECT_EQ(bus.PicKanban->Top(), 1822);
+
+    platform.dragTo = QPoint(252, 130);
+    QTest::mouseClick(bus.PicKanban, Qt::LeftButton, {}, QPoint(7, 9));
+    EXPECT_EQ(bus.PicKanban->Left(), 3780) << "a real move takes its place from where the board stands";
+    EXPECT_EQ(bus.PicKanban->Top(), 1950);
+}
+
 TEST_F(Signboard, a_double_click_fits_the_frame)
 {
     bus.PicKanban->Move({ 4000, 600, {}, {} });

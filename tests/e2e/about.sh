@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The about box from the panel's button: it opens, its link hands the homepage's address (from
-# the maker's library beside the program) to the desktop, and OK closes it.
+# The about box from the panel's button: it opens without an owner or a title-bar icon where the
+# window manager puts it, its link hands the homepage's address (from the maker's library beside
+# the program) to the desktop, and OK closes it.
 source "$(dirname "$0")/lib.sh"
 
 # A stand-in for the desktop's opener that writes down what it was given.
@@ -19,6 +20,8 @@ click_client "$PANEL_WIN" 98 155
 wait_until 10 xdotool search --name '^くるりん号のバージョン情報$' || fail "about box did not open"
 ABOUT_WIN=$(xdotool search --name '^くるりん号のバージョン情報$' | head -n1)
 wait_until 5 is_viewable "$ABOUT_WIN" || fail "about box not shown"
+placed_by_window_manager "$ABOUT_WIN" || fail "the about box has an owner or a place of the program's choosing: $(xprop -id "$ABOUT_WIN" WM_TRANSIENT_FOR WM_NORMAL_HINTS)"
+[[ $(icon_ink "$ABOUT_WIN") == 0 ]] || fail "the about box shows an icon on its title bar ($(icon_ink "$ABOUT_WIN") pixels)"
 sleep 0.3
 shot "$E2E_TMP/about.png"
 [[ -n "${E2E_ARTIFACTS:-}" ]] && mkdir -p "$E2E_ARTIFACTS" && cp "$E2E_TMP/about.png" "$E2E_ARTIFACTS/about.png"

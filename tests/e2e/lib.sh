@@ -116,6 +116,33 @@ frame_rect() {
     echo $((x - l)) $((y - t)) $((w + l + r)) $((h + t + b))
 }
 
+# icon_ink WIN: how many pixels of the window's title-bar icon would show; "none" when the
+# window gives the window manager no icon, which then draws its own.
+icon_ink() {
+    xprop -id "$1" -f _NET_WM_ICON 32c '=$0+\n' _NET_WM_ICON | awk -F'[=,]' '
+        !/=/ { print "none"; exit }
+        {
+            n = 0
+            for (i = 2; i <= NF; i++) v[++n] = $i + 0
+            ink = 0
+            for (i = 1; i + 1 <= n; i += 2 + v[i] * v[i + 1])
+                for (j = 0; j < v[i] * v[i + 1]; j++)
+                    if (v[i + 2 + j] >= 16777216) ink++
+            print ink
+        }'
+}
+
+# placed_by_window_manager WIN: the window names no owner among ours (BUS_WIN, PANEL_WIN) and
+# asks for no place of its own, so the window manager chose where it stands.
+placed_by_window_manager() {
+    local owner w
+    owner=$(xprop -id "$1" WM_TRANSIENT_FOR | sed -n 's/.*# //p')
+    for w in "$BUS_WIN" "$PANEL_WIN"; do
+        [[ -n "$owner" && $((owner)) -eq $w ]] && return 1
+    done
+    ! xprop -id "$1" WM_NORMAL_HINTS | grep -q "specified location"
+}
+
 shot() {
     import -window root "$1"
     cp "$1" "$E2E_TMP/last.png"

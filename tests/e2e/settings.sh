@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The user's arrangement survives a restart: window places, the signboard's place, both speeds
-# and the middle door's mode go into the settings file at exit and come back at the next start.
+# and the middle door's mode go into the settings file at exit and come back at the next start;
+# a click on the signboard that moves nothing leaves its place as it was read.
 source "$(dirname "$0")/lib.sh"
 
 start_display
@@ -49,4 +50,14 @@ expect_pixel "$E2E_TMP/bus.png" 249 130 "224,224,224" "frame fitted round it"
 wmctrl -i -c "$BUS_WIN"
 wait_until 10 sh -c "! kill -0 $BUS_PID" || fail "program did not end"
 cmp -s "$ini" "$E2E_TMP/first.ini" || fail "the second run wrote back something else: $(cat "$ini")"
+
+# A signboard place between whole pixels (3187 twips lies in pixel 212) survives a plain click.
+printf '0,0,0,3690,"","",0,0,"",3187,1822,#TRUE#,#TRUE#,10000,6000,0\r\n' >"$ini"
+start_bus
+click_client "$BUS_WIN" 232 131
+sleep 0.3
+wmctrl -i -c "$BUS_WIN"
+wait_until 10 sh -c "! kill -0 $BUS_PID" || fail "program did not end"
+IFS=, read -r -a items < <(tr -d '\r' <"$ini")
+[[ ${items[9]} == 3187 && ${items[10]} == 1822 ]] || fail "a click moved the signboard's saved place: $(cat "$ini")"
 pass

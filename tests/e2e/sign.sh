@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Choosing the sign folder by typing it into the folder window, then stepping through the signs
+# Choosing the sign folder by typing it into the folder window (no owner, no title-bar icon, placed
+# by the window manager), then stepping through the signs
 # with the arrow keys and picking one on the keypad, judged by the sign's pixels on the screen.
 source "$(dirname "$0")/lib.sh"
 
@@ -23,6 +24,8 @@ default_sign=$(sign_colour)
 
 # 方向幕フォルダー on the panel opens the folder window; type the path and press OK.
 open_folder_window
+placed_by_window_manager "$FOLDER_WIN" || fail "the folder window has an owner or a place of the program's choosing: $(xprop -id "$FOLDER_WIN" WM_TRANSIENT_FOR WM_NORMAL_HINTS)"
+[[ $(icon_ink "$FOLDER_WIN") == 0 ]] || fail "the folder window shows an icon on its title bar ($(icon_ink "$FOLDER_WIN") pixels)"
 type_folder "$signs"
 xdotool key Return Escape   # neither closes the window
 sleep 0.3
