@@ -1,6 +1,7 @@
 #pragma once
 
 #include "metafile/Gdi.h"
+#include "metafile/GdiText.h"
 
 #include <QColor>
 #include <QFont>
@@ -45,36 +46,8 @@ struct GdiFont {
     QString face;
 };
 
-// Text decoded from a record's bytes, one entry per character, with the logical advance the
-// record gave for it (the bytes' Dx values summed), or none when the record gave none.
-struct GdiText {
-    QString text;
-    QList<int> starts;    // where each character starts in text
-    QList<double> advances;
-};
-
-// 8-bit text in a font's charset, Shift_JIS for SHIFTJIS_CHARSET and so on. dx, when present,
-// holds one advance per byte, as both WMF and EMF records carry them.
-GdiText decodeText(QByteArrayView bytes, gdi::Charset charset, const QList<double>& dx);
-// A face name as a LOGFONTA stores it.
-QString decodeFaceName(QByteArrayView bytes, gdi::Charset charset);
-// UTF-16 text with one advance per code unit.
-GdiText utf16Text(QString text, const QList<double>& dx);
 // A path holding just the rectangle r.
 QPainterPath rectPath(const QRectF& r);
-
-// What a drawing call costs Qt, in roughly nanoseconds: pixels filled, path elements rasterized
-// across the rows they span, outline built along a stroke, characters laid out.
-struct Work {
-    qint64 elements = 0;
-    bool fill = false;
-    bool stroke = false;
-    double length = 0; // of the outline, picture pixels
-    double rows = 0;   // scanlines the outline's edges cross, counted once per edge
-    double penPixels = 0;
-    qint64 characters = 0;
-    double perPixel = 1;
-};
 
 // The device context that WMF and EMF records drive, drawing onto a QPainter. "Device" pixels
 // are the reference device's; deviceToPicture maps them onto the picture's pixels, whose top
@@ -232,6 +205,20 @@ public:
     void plusClear(const QColor& colour, const QList<QPainterPath>& clips);
 
 private:
+    // What a drawing call costs Qt, in roughly nanoseconds: pixels filled, path elements rasterized
+    // across the rows they span, outline built along a stroke, characters laid out.
+    struct Work {
+        qint64 elements = 0;
+        bool fill = false;
+        bool stroke = false;
+        double length = 0; // of the outline, picture pixels
+        double rows = 0;   // scanlines the outline's edges cross, counted once per edge
+        double penPixels = 0;
+        qint64 characters = 0;
+        double perPixel = 1;
+    };
+    struct TextLayout;
+
     struct State {
         GdiPen pen;
         GdiBrush brush;
@@ -257,32 +244,50 @@ private:
         std::optional<QPainterPath> meta; // the meta region, picture pixels; none: no limit
     };
 
+    // State and mapping, MetafileCanvas.cpp.
     const QTransform& full();
-    // Part of an image through a transform onto the picture, clipped and charged to the budget.
-    // False when nothing was drawn (the transform is unusable or the budget spent).
-    bool drawImagePart(const QTransform& toPicture, const QImage& image, const QRect& part,
-                       QPainter::CompositionMode mode);
     void changed() { m_fullValid = false; }
     QTransform pageToDevice() const;
     double lengthScale();
-
     bool preparePen(QPen& pen, bool inPicturePixels);
     bool prepareBrush(QBrush& brush);
-    void applyClip();
-    void applyPlusClip(const QList<QPainterPath>& clips);
-    void clipPainterTo(std::initializer_list<const QPainterPath*> paths);
-    void applyRop2();
-    bool charge(const QRectF& picturePixels, const Work& work = {});
-    void chargeCost(const QRectF& seen, const Work& work);
-    static void measure(const QPainterPath& path, const QTransform& t, Work& work);
+
+    // Shapes and paths, MetafileCanvasShapes.cpp.
     void draw(const QPainterPath& logical, bool fill, bool stroke);
     void addToPath(const QPainterPath& logical, bool continueFigure);
     bool pathTooLong() const;
     void overflowPath();
+    // The finished path, taken out of the bracket, with the fill rule it fills and clips with;
+    // none while no path is finished.
+    std::optional<QPainterPath> takeFinishedPath();
     QPainterPath arcPath(const QRectF& box, QPointF start, QPointF end, ArcKind kind, bool* ok);
+
+    // Text, MetafileCanvasText.cpp.
+    bool qtFont(QFont& font);
+    void fillTextBox(const QRectF& logical);
+    std::optional<TextLayout> layOutText(QPointF reference, const GdiText& text);
+    void addTextToPath(const TextLayout& layout);
+    void drawTextLayout(const TextLayout& layout, const std::optional<QRectF>& clipRect);
+
+    // Bitmaps and raster operations, MetafileCanvasBitmaps.cpp.
+    // Part of an image through a transform onto the picture, clipped and charged to the budget.
+    // False when nothing was drawn (the transform is unusable or the budget spent).
+    bool drawImagePart(const QTransform& toPicture, const QImage& image, const QRect& part,
+                       QPainter::CompositionMode mode);
+    void applyRop2();
+
+    // Clipping and regions, MetafileCanvasClip.cpp.
     void setClip(std::optional<QPainterPath> clip);
     void combineClip(const QPainterPath& path, gdi::RegionMode mode);
-    bool qtFont(QFont& font);
+    void applyClip();
+    void applyPlusClip(const QList<QPainterPath>& clips);
+    void clipPainterTo(std::initializer_list<const QPainterPath*> paths);
+
+    // The work budget, MetafileCanvasBudget.cpp.
+    bool charge(const QRectF& picturePixels);
+    bool charge(const QRectF& picturePixels, const Work& work);
+    void chargeCost(const QRectF& seen, const Work& work);
+    static void measure(const QPainterPath& path, const QTransform& t, Work& work);
 
     QPainter& m_painter;
     QTransform m_base;
