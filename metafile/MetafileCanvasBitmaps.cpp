@@ -10,6 +10,8 @@ namespace metafile {
 
 using namespace canvas;
 
+// The mixes Qt has a composition mode for; the rest are drawn as a plain copy, but for R2_BLACK
+// and R2_WHITE, which draw() paints in their colour, and R2_NOP, which draws nothing.
 void MetafileCanvas::applyRop2()
 {
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
