@@ -1,5 +1,8 @@
 #pragma once
 
+#include "metafile/Gdi.h"
+#include "metafile/GdiText.h"
+
 #include <QColor>
 #include <QFont>
 #include <QHash>
@@ -17,7 +20,7 @@ namespace metafile {
 
 // GDI's logical objects as the records create them. Lengths are in logical units.
 struct GdiPen {
-    quint32 style = 0; // PS_* style, end cap, join and type bits
+    gdi::PenFlags flags;
     double width = 0;
     quint32 colour = 0; // a COLORREF
     QList<qreal> userDashes; // PS_USERSTYLE lengths, logical units
@@ -27,7 +30,7 @@ struct GdiBrush {
     enum class Kind { Solid, Null, Hatched, Pattern };
     Kind kind = Kind::Solid;
     quint32 colour = 0xFFFFFF;
-    int hatch = 0;
+    gdi::HatchStyle hatch = gdi::HatchStyle::Horizontal;
     QImage pattern;
 };
 
@@ -39,40 +42,12 @@ struct GdiFont {
     bool italic = false;
     bool underline = false;
     bool strikeOut = false;
-    quint8 charset = 1;
+    gdi::Charset charset = gdi::Charset::Default;
     QString face;
 };
 
-// Text decoded from a record's bytes, one entry per character, with the logical advance the
-// record gave for it (the bytes' Dx values summed), or none when the record gave none.
-struct GdiText {
-    QString text;
-    QList<int> starts;    // where each character starts in text
-    QList<double> advances;
-};
-
-// 8-bit text in a font's charset, Shift_JIS for SHIFTJIS_CHARSET and so on. dx, when present,
-// holds one advance per byte, as both WMF and EMF records carry them.
-GdiText decodeText(QByteArrayView bytes, quint8 charset, const QList<double>& dx);
-// A face name as a LOGFONTA stores it.
-QString decodeFaceName(QByteArrayView bytes, quint8 charset);
-// UTF-16 text with one advance per code unit.
-GdiText utf16Text(QString text, const QList<double>& dx);
 // A path holding just the rectangle r.
 QPainterPath rectPath(const QRectF& r);
-
-// What a drawing call costs Qt, in roughly nanoseconds: pixels filled, path elements rasterized
-// across the rows they span, outline built along a stroke, characters laid out.
-struct Work {
-    qint64 elements = 0;
-    bool fill = false;
-    bool stroke = false;
-    double length = 0; // of the outline, picture pixels
-    double rows = 0;   // scanlines the outline's edges cross, counted once per edge
-    double penPixels = 0;
-    qint64 characters = 0;
-    double perPixel = 1;
-};
 
 // The device context that WMF and EMF records drive, drawing onto a QPainter. "Device" pixels
 // are the reference device's; deviceToPicture maps them onto the picture's pixels, whose top
@@ -96,7 +71,7 @@ public:
     void shiftDevice(QPointF by);
 
     // Mapping.
-    void setMapMode(int mode);
+    void setMapMode(gdi::MapMode mode);
     void setWindowOrg(QPointF p);
     void setWindowExt(QSizeF s);
     void setViewportOrg(QPointF p);
@@ -106,20 +81,20 @@ public:
     void scaleWindowExt(double xNum, double xDenom, double yNum, double yDenom);
     void scaleViewportExt(double xNum, double xDenom, double yNum, double yDenom);
     void setWorldTransform(const QTransform& t);
-    void modifyWorldTransform(const QTransform& t, quint32 mode);
+    void modifyWorldTransform(const QTransform& t, gdi::WorldTransformMode mode);
 
     // Attributes.
     void setTextColour(quint32 colourRef) { m_s.textColour = colourRef; }
     void setBkColour(quint32 colourRef) { m_s.bkColour = colourRef; }
     QRgb textRgb() const { return rgb(m_s.textColour); }
     QRgb bkRgb() const { return rgb(m_s.bkColour); }
-    void setBkMode(int mode);
-    void setPolyFillMode(int mode);
-    void setTextAlign(quint32 align) { m_s.textAlign = align; }
+    void setBkMode(gdi::BkMode mode);
+    void setPolyFillMode(gdi::PolyFillMode mode);
+    void setTextAlign(gdi::TextAlign align) { m_s.textAlign = align; }
     // Logical units added after every character of text that gives no advances of its own.
     void setCharExtra(double extra) { m_s.charExtra = extra; }
-    void setRop2(int rop) { m_s.rop2 = rop; }
-    void setArcDirection(int direction) { m_s.clockwise = direction == 2; }
+    void setRop2(gdi::Rop2 rop) { m_s.rop2 = rop; }
+    void setArcDirection(gdi::ArcDirection direction) { m_s.clockwise = direction == gdi::ArcDirection::Clockwise; }
     void setMiterLimit(double limit);
 
     // Objects.
@@ -131,9 +106,9 @@ public:
     const GdiFont& font() const { return m_s.font; }
     // The charset 8-bit text is to be read in: the font's, or SYMBOL_CHARSET for a symbol font
     // GDI would pick by its name.
-    quint8 textCharset() const;
-    static GdiPen stockPen(int index);
-    static std::optional<GdiBrush> stockBrush(int index);
+    gdi::Charset textCharset() const;
+    static GdiPen stockPen(gdi::StockObject object);
+    static std::optional<GdiBrush> stockBrush(gdi::StockObject object);
 
     // Drawing, in logical units.
     QPointF currentPosition() const { return m_s.position; }
@@ -155,13 +130,13 @@ public:
     void angleArc(QPointF centre, double radius, double startDegrees, double sweepDegrees);
     void setPixel(QPointF p, quint32 colourRef);
 
-    // Text: options are ETO_* bits; rect is the ETO_OPAQUE / ETO_CLIPPED rectangle.
-    void textOut(QPointF reference, const GdiText& text, quint32 options, std::optional<QRectF> rect);
+    // Text: rect is the rectangle the options fill (Opaque) or clip to (Clipped).
+    void textOut(QPointF reference, const GdiText& text, gdi::TextOutOptions options, std::optional<QRectF> rect);
 
     // Bitmaps. dest is x, y, width, height in logical units (negative sizes mirror); source is in
     // the bitmap's pixels, top row first. A null image with a raster operation that needs no
     // source (PATCOPY, BLACKNESS...) paints the brush.
-    void stretchBlt(const QRectF& dest, const QImage& image, const QRectF& source, quint32 rop);
+    void stretchBlt(const QRectF& dest, const QImage& image, const QRectF& source, gdi::RasterOp rop);
     void alphaBlend(const QRectF& dest, const QImage& image, const QRectF& source, int constantAlpha);
     // PlgBlt: the source rectangle copied onto a parallelogram given by its upper-left,
     // upper-right and lower-left corners, in logical units. Clear pixels leave what lies beneath.
@@ -185,7 +160,7 @@ public:
     void intersectClipRect(const QRectF& rect);
     void excludeClipRect(const QRectF& rect);
     void offsetClip(QPointF d);
-    void selectClipRegion(const std::optional<QPainterPath>& deviceRegion, int mode);
+    void selectClipRegion(const std::optional<QPainterPath>& deviceRegion, gdi::RegionMode mode);
     // SetMetaRgn: the clip becomes part of the meta region, which no later clip reaches beyond,
     // and the clip itself is cleared.
     void setMetaRegion();
@@ -199,7 +174,7 @@ public:
     void strokePath();
     void strokeAndFillPath();
     void widenPath();
-    void selectClipPath(int mode);
+    void selectClipPath(gdi::RegionMode mode);
 
     void saveDC();
     void restoreDC(int which);
@@ -230,6 +205,20 @@ public:
     void plusClear(const QColor& colour, const QList<QPainterPath>& clips);
 
 private:
+    // What a drawing call costs Qt, in roughly nanoseconds: pixels filled, path elements rasterized
+    // across the rows they span, outline built along a stroke, characters laid out.
+    struct Work {
+        qint64 elements = 0;
+        bool fill = false;
+        bool stroke = false;
+        double length = 0; // of the outline, picture pixels
+        double rows = 0;   // scanlines the outline's edges cross, counted once per edge
+        double penPixels = 0;
+        qint64 characters = 0;
+        double perPixel = 1;
+    };
+    struct TextLayout;
+
     struct State {
         GdiPen pen;
         GdiBrush brush;
@@ -239,12 +228,12 @@ private:
         quint32 bkColour = 0xFFFFFF;
         bool bkOpaque = true;
         bool winding = false;
-        quint32 textAlign = 0;
+        gdi::TextAlign textAlign;
         double charExtra = 0;
-        int rop2 = 13; // R2_COPYPEN
+        gdi::Rop2 rop2 = gdi::Rop2::CopyPen;
         bool clockwise = false;
         double miterLimit = 10;
-        int mapMode = 1; // MM_TEXT
+        gdi::MapMode mapMode = gdi::MapMode::Text;
         QPointF windowOrg;
         QSizeF windowExt { 1, 1 };
         QPointF viewportOrg;
@@ -255,32 +244,50 @@ private:
         std::optional<QPainterPath> meta; // the meta region, picture pixels; none: no limit
     };
 
+    // State and mapping, MetafileCanvas.cpp.
     const QTransform& full();
-    // Part of an image through a transform onto the picture, clipped and charged to the budget.
-    // False when nothing was drawn (the transform is unusable or the budget spent).
-    bool drawImagePart(const QTransform& toPicture, const QImage& image, const QRect& part,
-                       QPainter::CompositionMode mode);
     void changed() { m_fullValid = false; }
     QTransform pageToDevice() const;
     double lengthScale();
-
     bool preparePen(QPen& pen, bool inPicturePixels);
     bool prepareBrush(QBrush& brush);
-    void applyClip();
-    void applyPlusClip(const QList<QPainterPath>& clips);
-    void clipPainterTo(std::initializer_list<const QPainterPath*> paths);
-    void applyRop2();
-    bool charge(const QRectF& picturePixels, const Work& work = {});
-    void chargeCost(const QRectF& seen, const Work& work);
-    static void measure(const QPainterPath& path, const QTransform& t, Work& work);
+
+    // Shapes and paths, MetafileCanvasShapes.cpp.
     void draw(const QPainterPath& logical, bool fill, bool stroke);
     void addToPath(const QPainterPath& logical, bool continueFigure);
     bool pathTooLong() const;
     void overflowPath();
+    // The finished path, taken out of the bracket, with the fill rule it fills and clips with;
+    // none while no path is finished.
+    std::optional<QPainterPath> takeFinishedPath();
     QPainterPath arcPath(const QRectF& box, QPointF start, QPointF end, ArcKind kind, bool* ok);
-    void setClip(std::optional<QPainterPath> clip);
-    void combineClip(const QPainterPath& path, int mode);
+
+    // Text, MetafileCanvasText.cpp.
     bool qtFont(QFont& font);
+    void fillTextBox(const QRectF& logical);
+    std::optional<TextLayout> layOutText(QPointF reference, const GdiText& text);
+    void addTextToPath(const TextLayout& layout);
+    void drawTextLayout(const TextLayout& layout, const std::optional<QRectF>& clipRect);
+
+    // Bitmaps and raster operations, MetafileCanvasBitmaps.cpp.
+    // Part of an image through a transform onto the picture, clipped and charged to the budget.
+    // False when nothing was drawn (the transform is unusable or the budget spent).
+    bool drawImagePart(const QTransform& toPicture, const QImage& image, const QRect& part,
+                       QPainter::CompositionMode mode);
+    void applyRop2();
+
+    // Clipping and regions, MetafileCanvasClip.cpp.
+    void setClip(std::optional<QPainterPath> clip);
+    void combineClip(const QPainterPath& path, gdi::RegionMode mode);
+    void applyClip();
+    void applyPlusClip(const QList<QPainterPath>& clips);
+    void clipPainterTo(std::initializer_list<const QPainterPath*> paths);
+
+    // The work budget, MetafileCanvasBudget.cpp.
+    bool charge(const QRectF& picturePixels);
+    bool charge(const QRectF& picturePixels, const Work& work);
+    void chargeCost(const QRectF& seen, const Work& work);
+    static void measure(const QPainterPath& path, const QTransform& t, Work& work);
 
     QPainter& m_painter;
     QTransform m_base;
