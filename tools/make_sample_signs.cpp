@@ -158,16 +158,17 @@ void drawLedText(QPainter& p, const QRect& box, const QString& text, int largest
     p.drawText(box, Qt::AlignCenter, text);
 }
 
-// The page on a dark field; the field is turned into dots afterwards.
+// The page on a dark field; the field is turned into dots afterwards. The sign box's border
+// covers the last two columns and rows, so nothing is lit there.
 QImage drawLedPage(const LedPage& page, int width)
 {
     QImage image(width, 32, QImage::Format_RGB32);
     image.fill(kLedField);
     QPainter p(&image);
-    QRect area(1, 1, width - 2, 30);
+    QRect area(1, 1, width - 4, 28);
     const QString route = QString::fromUtf8(page.route);
     if (!route.isEmpty()) {
-        const QRect box(1, 5, 13, 22);
+        const QRect box(1, 4, 13, 22);
         p.fillRect(box, page.routeLit);
         drawLedText(p, box.adjusted(1, 0, -1, 0), route, 18, kLedField);
         area.setLeft(box.right() + 2);
@@ -176,8 +177,8 @@ QImage drawLedPage(const LedPage& page, int width)
     if (small.isEmpty()) {
         drawLedText(p, area, QString::fromUtf8(page.text), 20, page.textLit);
     } else {
-        drawLedText(p, QRect(area.left(), area.top(), area.width(), 15), QString::fromUtf8(page.text), 15, page.textLit);
-        drawLedText(p, QRect(area.left(), area.top() + 15, area.width(), 14), small, 13, page.smallLit);
+        drawLedText(p, QRect(area.left(), area.top(), area.width(), 14), QString::fromUtf8(page.text), 14, page.textLit);
+        drawLedText(p, QRect(area.left(), area.top() + 14, area.width(), 14), small, 13, page.smallLit);
     }
     return image;
 }
@@ -218,7 +219,7 @@ bool writeRunningStops(const QString& path)
 {
     const int width = 52;
     const QString stops = QStringLiteral("市役所・病院前・図書館・公園・駅前");
-    const QRect strip(0, 19, width, 13);
+    const QRect strip(0, 17, width - 2, 13);
     const QFont stopFont = ledFont(12);
     const int steps = QFontMetrics(stopFont).horizontalAdvance(stops) + width;
     constexpr int kDelayCs = 6;
@@ -229,15 +230,15 @@ bool writeRunningStops(const QString& path)
         image.fill(kLedField);
         QPainter p(&image);
         const bool english = (step / kStepsAPage) % 2 == 1;
-        const QRect routeBox(1, 1, 24, 17);
+        const QRect routeBox(1, 1, 22, 15);
         p.fillRect(routeBox, kLedGreen);
         drawLedText(p, routeBox.adjusted(1, 0, -1, 0), QStringLiteral("循環"), 12, kLedField);
-        drawLedText(p, QRect(26, 1, width - 27, 17), english ? QStringLiteral("Loop") : QStringLiteral("右回り"), 12,
+        drawLedText(p, QRect(24, 1, width - 27, 15), english ? QStringLiteral("Loop") : QStringLiteral("右回り"), 12,
                     english ? kLedCyan : kLedOrange);
         p.setFont(stopFont);
         p.setPen(kLedWhite);
         p.setClipRect(strip);
-        p.drawText(QPoint(width - step, strip.bottom() - 1), stops);
+        p.drawText(QPoint(strip.right() + 1 - step, strip.bottom() - 1), stops);
         p.end();
         lightTheField(image, kLedOff);
         return image;
