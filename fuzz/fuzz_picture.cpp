@@ -1,5 +1,8 @@
 // Any bytes as a picture file: the loader in front of Qt's BMP, GIF and JPEG readers must refuse
-// what it cannot show without crashing, hanging, or allocating beyond its size limit.
+// what it cannot show without crashing, hanging, or allocating beyond its size limit. An animated
+// GIF is then read on frame by frame, as the sign plays it: every frame the picture's size and
+// cut as its first, none shown for less than 20 ms.
+#include "picture/FrameDecoder.h"
 #include "picture/PictureLoader.h"
 
 #include <QGuiApplication>
@@ -42,6 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
         if (visible.isValid() && (load.picture.image().width() > visible.width() || load.picture.image().height() > visible.height()))
             std::abort();
+        if (load.picture.isAnimated())
+            readFrames(load.picture);
     }
     return 0;
 }
