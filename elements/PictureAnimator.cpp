@@ -21,6 +21,8 @@ PictureAnimator::PictureAnimator(QWidget& shownOn, ShowFrame show)
     , m_show(std::move(show))
 {
     m_timer.setSingleShot(true);
+    // A coarse timer may fire a little early, which would cost a second wake-up for the frame.
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &PictureAnimator::tick);
     m_shownOn.installEventFilter(this);
     if (QWidget* window = m_shownOn.window(); window != &m_shownOn)

@@ -21,7 +21,25 @@ extern "C" const char* __lsan_default_suppressions()
 namespace {
 int g_fd = -1;
 QString g_path;
+
+// Two passes through the frames, as a looping sign makes them, a bounded number of frames in all.
+void readFrames(const Picture& picture)
+{
+    FrameDecoder decoder(picture.animation(), picture.size());
+    int frames = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        while (std::optional<Frame> frame = decoder.next()) {
+            if (frame->picture.size() != picture.size() || frame->picture.image().size() != picture.image().size())
+                std::abort();
+            if (frame->delay < std::chrono::milliseconds(20))
+                std::abort();
+            if (++frames > 2000)
+                return;
+        }
+        decoder.restart();
+    }
 }
+} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
