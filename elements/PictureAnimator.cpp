@@ -84,14 +84,14 @@ bool PictureAnimator::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-void PictureAnimator::schedule()
+void PictureAnimator::schedule(std::chrono::nanoseconds atLeast)
 {
     const std::optional<FramePlayer::TimePoint> due = m_player ? m_player->due() : std::nullopt;
     if (!due) {
         m_timer.stop();
         return;
     }
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - now());
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(std::max(*due - now(), atLeast));
     m_timer.start(std::max(std::chrono::milliseconds(0), wait));
 }
 
@@ -99,7 +99,10 @@ void PictureAnimator::tick()
 {
     if (!m_player)
         return;
-    if (std::optional<Picture> frame = m_player->advance(now()))
+    const FramePlayer::TimePoint start = now();
+    if (std::optional<Picture> frame = m_player->advance(start))
         m_show(*frame);
-    schedule();
+    // A frame that takes longer to decode and show than it stays (a huge picture) is given the
+    // event thread back for as long again, so the keys and the doors never wait on it.
+    schedule(now() - start);
 }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -39,7 +40,7 @@ protected:
 private:
     bool unseen() const;
     void followVisibility();
-    void schedule();
+    void schedule(std::chrono::nanoseconds atLeast = {});
     void tick();
 
     QWidget& m_shownOn;
