@@ -83,4 +83,15 @@ two_pages_a_page_apart 17_led_shiyakusho "$board_area" signboard
 # The sign plays on beside it.
 bus_shot
 [[ -n $(which_page 16_led_ekimae "$sign_area") ]] || fail "the sign stopped showing its pages"
+
+# Minimized, the bus rests; brought back, both play on.
+xdotool windowminimize --sync "$BUS_WIN"
+wait_until 10 sh -c "! xwininfo -id $BUS_WIN | grep -q IsViewable" || fail "the bus window did not minimize"
+sleep 1
+xdotool windowactivate --sync "$BUS_WIN" 2>/dev/null || wmctrl -i -a "$BUS_WIN"
+wait_until 10 is_viewable "$BUS_WIN" || fail "the bus window did not come back"
+sign_shows_a_page() { bus_shot; [[ -n $(which_page 16_led_ekimae "$sign_area") ]]; }
+wait_until 10 sign_shows_a_page || fail "the sign shows none of its pages after the bus came back"
+two_pages_a_page_apart 16_led_ekimae "$sign_area" sign-restored
+two_pages_a_page_apart 17_led_shiyakusho "$board_area" signboard-restored
 pass
