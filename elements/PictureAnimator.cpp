@@ -48,6 +48,7 @@ void PictureAnimator::stop()
 {
     m_timer.stop();
     m_player.reset();
+    m_paused = false;
 }
 
 bool PictureAnimator::unseen() const

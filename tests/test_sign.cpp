@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 #include "geometry/Twips.h"
 #include "picture/GifWriter.h"
+#include "settings/frmSet.h"
 #include "settings/Keypad.h"
 #include "tests/FakePlatform.h"
 
@@ -15,6 +16,10 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <set>
+#include <thread>
 
 namespace {
 
@@ -731,6 +736,34 @@ TEST_F(Sign, an_animation_that_says_how_often_it_plays_stops_on_its_last_frame_a
     QTRY_VERIFY_WITH_TIMEOUT(!bus.signAnimation().isPlaying(), 3000);
     EXPECT_FALSE(bus.signAnimation().isTicking());
     EXPECT_EQ(shown(), QColor(Qt::blue));
+}
+
+// A door movement holds the event thread: the sign waits, its pauses do no work for the sign,
+// and once the door is still the sign goes on with the next frame.
+TEST_F(Sign, a_moving_door_holds_the_sign_which_goes_on_once_the_door_is_still)
+{
+    writeAnimatedSign(folder + "/a.gif", { Qt::red, Qt::green, Qt::blue }, 2);
+    useFolder(folder);
+    bus.show();
+    typeOnKeypad("0");
+    ASSERT_TRUE(bus.signAnimation().isTicking());
+
+    struct Watching final : Doors::Pacer {
+        explicit Watching(const ImageElement& sign) : sign(sign) { }
+        void pause(int) override
+        {
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+            keys.insert(sign.picture().image().cacheKey());
+        }
+        const ImageElement& sign;
+        std::set<qint64> keys;
+    } pacer(*bus.ImgDesiMaku);
+    bus.setPacer(pacer);
+    const qint64 before = bus.ImgDesiMaku->picture().image().cacheKey();
+    QTest::mouseClick(bus.panel().Check1, Qt::LeftButton);
+    EXPECT_EQ(pacer.keys, std::set<qint64> { before }) << "the sign changed while the door moved";
+    QTRY_VERIFY_WITH_TIMEOUT(bus.ImgDesiMaku->picture().image().cacheKey() != before, 3000);
+    EXPECT_TRUE(bus.signAnimation().isTicking());
 }
 
 } // namespace
