@@ -33,7 +33,7 @@ void Signboard::makeFrame(QWidget& bus, ControlArray<ShapeElement>& frame)
 Signboard::Signboard(PictureBox& board, ControlArray<ShapeElement>& frame)
     : m_board(board)
     , m_frame(frame)
-    , m_animation(board, [&board](const Picture& shown) { board.setPicture(shown); })
+    , m_animation(board, [&board](const Picture& shown) { board.showFrame(shown); })
 {
 }
 

@@ -273,9 +273,19 @@ TEST_F(Signboard, an_animated_picture_plays_on_the_board_without_moving_it_or_it
     EXPECT_EQ(bus.PicKanban->twipsRect().height, 26 * 15);
     EXPECT_TRUE(animation.isTicking());
 
-    // Dragged away, the board keeps playing; its frame stays behind until the next fit.
+    // Dragged away, the board keeps playing, also while the mouse still holds it; its frame stays
+    // behind until the next fit.
     platform.dragTo = QPoint(20, 30);
+    int framesWhileDragging = 0;
+    platform.whileDragging = [&] {
+        const qint64 first = bus.PicKanban->picture().image().cacheKey();
+        QTRY_VERIFY_WITH_TIMEOUT(bus.PicKanban->picture().image().cacheKey() != first, 3000);
+        ++framesWhileDragging;
+        EXPECT_EQ(bus.PicKanban->pos(), QPoint(20, 30)) << "a frame put the board back where the drag began";
+    };
     bus.PicKanban_MouseDown(VbButton::Left, 0, 15, 15);
+    EXPECT_EQ(framesWhileDragging, 1);
+    EXPECT_EQ(bus.PicKanban->pos(), QPoint(20, 30));
     const twips::Rect board = bus.PicKanban->twipsRect();
     const twips::Rect leftPost = post(0);
     auto colour = [&] { return bus.PicKanban->picture().image().pixelColor(0, 0); };
