@@ -9,6 +9,9 @@
 //                                       each frame shown and painted as soon as it is decoded;
 //                                       resident memory sampled every 1,000 frames
 //   animation_bench memory-live [SECONDS]  the same in real time, through the timer (600)
+//   animation_bench step [STEPS]        a step onto an animated 50-frame LED sign against one onto
+//                                       its first frame alone, each loaded, shown, set playing and
+//                                       painted on the sign box; the mean of STEPS steps (1,000)
 //
 //   QT_QPA_PLATFORM=offscreen is enough; under X it paints through the server as the bus does.
 #include "elements/ImageElement.h"
@@ -28,6 +31,7 @@
 
 #include <sys/resource.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -194,6 +198,30 @@ int memoryLive(const QTemporaryDir& dir, int seconds)
     return 0;
 }
 
+double meanStepMs(const QString& path, int steps)
+{
+    SignBox sign;
+    PictureAnimator animator(*sign.box, [&](const Picture& frame) { sign.image.setPicture(frame); });
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    for (int i = 0; i < steps; ++i) {
+        const PictureLoad load = PictureLoader::load(path, { 50, 30 });
+        sign.image.setPicture(load.picture);
+        animator.play(load.picture);
+        sign.box->repaint();
+    }
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count() / steps;
+}
+
+int step(const QTemporaryDir& dir, int steps)
+{
+    const QString animated = writeGif(dir, "fifty.gif", animation(50, { 52, 32 }, 4));
+    const QString still = writeGif(dir, "first.gif", animation(1, { 52, 32 }, 4));
+    std::printf("step onto its first frame alone:  %.3f ms\n", meanStepMs(still, steps));
+    std::printf("step onto the 50-frame LED sign:  %.3f ms (target: within 15 ms)\n", meanStepMs(animated, steps));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -206,8 +234,10 @@ int main(int argc, char** argv)
         return cpu(dir, amount > 0 ? amount : 20);
     if (mode == "memory")
         return memory(dir, amount > 0 ? amount : 15000);
+    if (mode == "step")
+        return step(dir, amount > 0 ? amount : 1000);
     if (mode == "memory-live")
         return memoryLive(dir, amount > 0 ? amount : 600);
-    std::fprintf(stderr, "usage: %s cpu|memory|memory-live [AMOUNT]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s cpu|memory|memory-live|step [AMOUNT]\n", argv[0]);
     return 2;
 }
