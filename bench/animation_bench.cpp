@@ -28,6 +28,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <sys/resource.h>
 
@@ -93,6 +94,10 @@ struct SignBox {
     {
         window.resize(140, 60);
         window.show();
+        // Painting counts only once the window is on the screen.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!(window.windowHandle() && window.windowHandle()->isExposed()) && std::chrono::steady_clock::now() < deadline)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
     }
 };
 
