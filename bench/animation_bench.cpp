@@ -9,6 +9,9 @@
 //                                       each frame shown and painted as soon as it is decoded;
 //                                       resident memory sampled every 1,000 frames
 //   animation_bench memory-live [SECONDS]  the same in real time, through the timer (600)
+//   animation_bench huge [SECONDS]      a signboard of 3000 x 2000 frames that ask for a tenth of a
+//                                       second each: the event thread's share and how late a 10 ms
+//                                       timer (a key press) gets handled, over SECONDS (10)
 //   animation_bench step [STEPS]        a step onto an animated 50-frame LED sign against one onto
 //                                       its first frame alone, each loaded, shown, set playing and
 //                                       painted on the sign box; the mean of STEPS steps (1,000)
@@ -24,6 +27,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -203,6 +207,62 @@ int memoryLive(const QTemporaryDir& dir, int seconds)
     return 0;
 }
 
+int huge(const QTemporaryDir& dir, int seconds)
+{
+    QList<QImage> frames;
+    for (int f = 0; f < 4; ++f) {
+        QImage frame(3000, 2000, QImage::Format_RGB32);
+        QPainter p(&frame);
+        for (int y = 0; y < frame.height(); y += 16) {
+            for (int x = 0; x < frame.width(); x += 16)
+                p.fillRect(QRect(x, y, 16, 16), QColor::fromHsv((x / 16 * 7 + y / 16 * 13 + f * 40) % 360, 200, 220));
+        }
+        frames << frame;
+    }
+    QList<QRgb> palette;
+    for (int h = 0; h < 360; h += 2)
+        palette << QColor::fromHsv(h, 200, 220).rgb();
+    GifWriter gif({ 3000, 2000 }, palette);
+    gif.setLoopCount(0);
+    for (const QImage& frame : frames)
+        gif.addFrame(frame, 0);
+    const QString path = writeGif(dir, "huge.gif", gif.finish());
+    const PictureLoad load = PictureLoader::load(path);
+    if (!load.picture.isAnimated()) {
+        std::fprintf(stderr, "the huge picture does not play\n");
+        return 1;
+    }
+    QWidget window;
+    window.resize(400, 300);
+    auto* board = new PictureBox(&window, { 0, 0, 3000, 2000 });
+    window.show();
+    board->setPicture(load.picture);
+    int shown = 0;
+    PictureAnimator animator(*board, [&](const Picture& frame) {
+        board->showFrame(frame);
+        ++shown;
+    });
+    animator.play(load.picture);
+    using Clock = std::chrono::steady_clock;
+    QTimer key;
+    key.setTimerType(Qt::PreciseTimer);
+    auto expected = Clock::now() + std::chrono::milliseconds(10);
+    double worstLateMs = 0;
+    QObject::connect(&key, &QTimer::timeout, [&] {
+        const auto now = Clock::now();
+        worstLateMs = std::max(worstLateMs, std::chrono::duration<double, std::milli>(now - expected).count());
+        expected = now + std::chrono::milliseconds(10);
+    });
+    key.start(10);
+    const double before = cpuSeconds();
+    QTimer::singleShot(seconds * 1000, qApp, &QCoreApplication::quit);
+    QApplication::exec();
+    std::printf("3000 x 2000 frames (%.1f MiB file): %d frames in %d s, the event thread busy %.0f %% of the time, "
+                "a 10 ms timer at worst %.0f ms late\n",
+                QFileInfo(path).size() / 1048576.0, shown, seconds, 100.0 * (cpuSeconds() - before) / seconds, worstLateMs);
+    return 0;
+}
+
 double meanStepMs(const QString& path, int steps)
 {
     SignBox sign;
@@ -239,10 +299,12 @@ int main(int argc, char** argv)
         return cpu(dir, amount > 0 ? amount : 20);
     if (mode == "memory")
         return memory(dir, amount > 0 ? amount : 15000);
+    if (mode == "huge")
+        return huge(dir, amount > 0 ? amount : 10);
     if (mode == "step")
         return step(dir, amount > 0 ? amount : 1000);
     if (mode == "memory-live")
         return memoryLive(dir, amount > 0 ? amount : 600);
-    std::fprintf(stderr, "usage: %s cpu|memory|memory-live|step [AMOUNT]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s cpu|memory|memory-live|step|huge [AMOUNT]\n", argv[0]);
     return 2;
 }
