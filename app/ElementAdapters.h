@@ -2,6 +2,7 @@
 
 #include "doors/DoorMotion.h"
 #include "elements/ImageElement.h"
+#include "elements/PictureAnimator.h"
 #include "elements/RepaintBatch.h"
 #include "picture/Picture.h"
 #include "sign/DestinationSign.h"
@@ -39,12 +40,22 @@ private:
 
 } // namespace Doors
 
-// The sign box on the bus window.
+// The sign box on the bus window. An animated sign plays on in it until another sign replaces it.
 class ElementSignFace final : public SignFace {
 public:
-    explicit ElementSignFace(ImageElement& element) : m_element(element) { }
-    void showPicture(Picture picture) override { m_element.setPicture(std::move(picture)); }
+    explicit ElementSignFace(ImageElement& element)
+        : m_element(element)
+        , m_animator(*element.host(), [&element](const Picture& frame) { element.setPicture(frame); })
+    {
+    }
+    void showPicture(Picture picture) override
+    {
+        m_element.setPicture(picture);
+        m_animator.play(picture);
+    }
+    const PictureAnimator& animator() const { return m_animator; }
 
 private:
     ImageElement& m_element;
+    PictureAnimator m_animator;
 };

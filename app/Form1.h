@@ -88,6 +88,9 @@ public:
     bool picDir() override;
     QString BrowseForFolder(const QString& title) override;
     DestinationSign& sign() { return m_sign; }
+    // What plays an animated sign, and an animated signboard.
+    const PictureAnimator& signAnimation() const { return m_signFace.animator(); }
+    const PictureAnimator& signboardAnimation() const { return m_signboard->animation(); }
     // The folder selection window while it is open.
     frmBrowseDir* browseDirWindow() const { return m_browseDir; }
     // The about box while it is open.

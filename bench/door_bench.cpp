@@ -3,7 +3,11 @@
 // step costs beyond its pause (setting the width and getting the change onto the screen).
 // Measured at 1x, then at 2x, where twice as many steps change the screen's pixels.
 //
-//   door_bench            (needs $DISPLAY with room for a 1614 x 450 window; run through scripts/bench)
+// With an animated GIF named, the sign plays it throughout: it cannot move while a door does (the
+// movement never returns to the event loop), and between movements it catches up; the figures
+// must be those of a still sign.
+//
+//   door_bench [ANIMATED_GIF]   (needs $DISPLAY with room for a 1614 x 450 window; run through scripts/bench)
 #include "app/ElementAdapters.h"
 #include "app/Form1.h"
 #include "doors/DoorMotion.h"
@@ -11,6 +15,7 @@
 #include "platform/Fonts.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QProcess>
 #include <QScreen>
 #include <QTest>
@@ -66,6 +71,16 @@ int main(int argc, char** argv)
     bus.show();
     if (!QTest::qWaitForWindowExposed(&bus))
         return 1;
+    const QString animatedSign = argc > 1 ? QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath() : QString();
+    if (!animatedSign.isEmpty()) {
+        DestinationSign& sign = bus.sign();
+        sign.setFolderPath(QFileInfo(animatedSign).absolutePath() + u'/');
+        sign.pointListAtFolder();
+        if (!sign.show(QFileInfo(animatedSign).fileName()) || !bus.signAnimation().isTicking()) {
+            std::fprintf(stderr, "%s does not play on the sign\n", argv[1]);
+            return 1;
+        }
+    }
     QTest::qWait(200);
     const QRect onScreen = bus.screen()->geometry();
     if (!onScreen.contains(bus.geometry()))
@@ -94,11 +109,17 @@ int main(int argc, char** argv)
     Doors::ElementLeaf left(bus.imgNakaorido(0));
     Doors::ElementLeaf right(bus.imgNakaorido(1));
 
-    std::printf("-- at %gx\n", bus.devicePixelRatioF());
+    std::printf("-- at %gx%s\n", bus.devicePixelRatioF(), animatedSign.isEmpty() ? "" : ", the sign playing an animated GIF");
     std::printf("door    speed  ideal_s  moving_s  pauses_s  pause_err  step_cost_us  slow_shows\n");
     // Pauses alone are timed as a movement of their own: long enough after the last one that
     // nothing it overran is carried into them.
-    const auto newMovement = [] { std::this_thread::sleep_for(std::chrono::milliseconds(100)); };
+    // With a playing sign the wait runs the event loop, where the sign catches up.
+    const auto newMovement = [&animatedSign] {
+        if (animatedSign.isEmpty())
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        else
+            QTest::qWait(100);
+    };
     for (int speed : { 1, 100, 1000, 10000 }) {
         const Doors::SpeedSource pace = [speed] { return speed; };
         newMovement();
@@ -129,7 +150,7 @@ int main(int argc, char** argv)
     environment.insert(QString::fromLatin1(kScaledRun), QStringLiteral("1"));
     scaled.setProcessEnvironment(environment);
     scaled.setProcessChannelMode(QProcess::ForwardedChannels);
-    scaled.start(QCoreApplication::applicationFilePath(), {});
+    scaled.start(QCoreApplication::applicationFilePath(), QCoreApplication::arguments().mid(1));
     scaled.waitForFinished(-1);
     return scaled.exitStatus() == QProcess::NormalExit ? scaled.exitCode() : 1;
 }

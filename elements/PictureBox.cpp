@@ -57,6 +57,12 @@ void PictureBox::setPicture(Picture picture)
     update();
 }
 
+void PictureBox::showFrame(Picture frame)
+{
+    m_picture = std::move(frame);
+    update();
+}
+
 ImageElement& PictureBox::addImage(twips::Rect rect, bool stretch)
 {
     // Images inside a picture box are drawn by the box itself, offset by its border; the host is

@@ -29,6 +29,9 @@ public:
     const Picture& picture() const { return m_picture; }
     // With AutoSize on, the box takes the picture's size plus its border.
     void setPicture(Picture picture);
+    // The next frame of the picture shown, of its size: only the pixels change. A frame may come
+    // while the box is being dragged, when its place in twips is not yet where it is.
+    void showFrame(Picture frame);
     void setAutoSize(bool on) { m_autoSize = on; }
 
     // Elements drawn inside the border, from its inner corner.

@@ -23,6 +23,8 @@ public:
     float Height() const { return m_rect.height; }
     const twips::Rect& twipsRect() const { return m_rect; }
     bool Visible() const { return m_visible; }
+    // The window, or picture box, that draws the element.
+    QWidget* host() const { return m_host; }
 
     void setLeft(float v);
     void setTop(float v);

@@ -1,5 +1,8 @@
 // Any bytes as a picture file: the loader in front of Qt's BMP, GIF and JPEG readers must refuse
-// what it cannot show without crashing, hanging, or allocating beyond its size limit.
+// what it cannot show without crashing, hanging, or allocating beyond its size limit. An animated
+// GIF is then read on frame by frame, as the sign plays it: every frame the picture's size and
+// cut as its first, none shown for less than 20 ms.
+#include "picture/FrameDecoder.h"
 #include "picture/PictureLoader.h"
 
 #include <QGuiApplication>
@@ -18,7 +21,25 @@ extern "C" const char* __lsan_default_suppressions()
 namespace {
 int g_fd = -1;
 QString g_path;
+
+// Two passes through the frames, as a looping sign makes them, a bounded number of frames in all.
+void readFrames(const Picture& picture)
+{
+    FrameDecoder decoder(picture.animation(), picture.size());
+    int frames = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        while (std::optional<Frame> frame = decoder.next()) {
+            if (frame->picture.size() != picture.size() || frame->picture.image().size() != picture.image().size())
+                std::abort();
+            if (frame->delay < std::chrono::milliseconds(20))
+                std::abort();
+            if (++frames > 2000)
+                return;
+        }
+        decoder.restart();
+    }
 }
+} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
@@ -42,6 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::abort();
         if (visible.isValid() && (load.picture.image().width() > visible.width() || load.picture.image().height() > visible.height()))
             std::abort();
+        if (load.picture.isAnimated())
+            readFrames(load.picture);
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QRectF>
 #include <QSize>
@@ -8,6 +9,18 @@
 #include <memory>
 
 class QPainter;
+
+// What an animated picture needs beyond its first frame: the file's bytes, from which the later
+// frames are decoded one at a time while it is shown, never all at once.
+struct Animation {
+    QByteArray bytes;
+    // Frames are cut to the part the first frame was cut to; invalid: whole frames.
+    QSize visibleSize;
+    int firstDelayMs { 100 };
+    // As QImageReader reports it: -1 forever, 0 when the file says nothing, otherwise the number
+    // of times the frames are played again after the first time.
+    int loopCount { 0 };
+};
 
 // A loaded picture: empty, or something with a size in pixels that can draw itself into a
 // rectangle. Cheap to copy; the pixels are shared.
@@ -36,6 +49,10 @@ public:
     // The picture's own size, even when only part of it was decoded.
     QSize size() const { return m_fullSize; }
     bool isPartial() const;
+    // An animated picture is its first frame plus what the later frames are made from.
+    bool isAnimated() const { return m_animation != nullptr; }
+    const std::shared_ptr<const Animation>& animation() const { return m_animation; }
+    void setAnimation(std::shared_ptr<const Animation> animation) { m_animation = std::move(animation); }
     // The pixels the picture was made with.
     const QImage& image() const { return m_image; }
 
@@ -63,6 +80,7 @@ private:
     QImage m_image;
     QSize m_fullSize;
     std::shared_ptr<Shown> m_shown;
+    std::shared_ptr<const Animation> m_animation;
 };
 
 enum class PictureError {

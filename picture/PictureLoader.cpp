@@ -11,14 +11,13 @@
 #include <QtPlugin>
 
 #include <cmath>
+#include <memory>
 
 // The metafile reader is linked in rather than found among Qt's plugins.
 Q_IMPORT_PLUGIN(MetafilePlugin)
 
 namespace PictureLoader {
 namespace {
-
-constexpr int kAllocationLimitMiB = int(kMaxPixels * 4 / (1024 * 1024));
 
 qreal primaryScreenRatio()
 {
@@ -62,6 +61,22 @@ PictureLoad loadMetafile(const QByteArray& bytes, const QByteArray& format, QSiz
     if (picture.isEmpty())
         return { {}, PictureError::NotAPicture };
     return { std::move(picture), PictureError::None };
+}
+
+// The rest of an animated GIF whose first frame the reader has just read. A file too large to keep
+// while it plays, or one that cannot be read again, stays a still picture.
+std::shared_ptr<const Animation> animationOf(QFile& file, const QImageReader& reader, QSize visibleSize)
+{
+    if (file.size() > kMaxAnimationBytes || !file.seek(0))
+        return nullptr;
+    auto animation = std::make_shared<Animation>();
+    animation->bytes = file.readAll();
+    if (animation->bytes.size() != file.size())
+        return nullptr;
+    animation->visibleSize = visibleSize;
+    animation->firstDelayMs = reader.nextImageDelay();
+    animation->loopCount = reader.loopCount();
+    return animation;
 }
 
 } // namespace
@@ -119,12 +134,18 @@ PictureLoad load(const QString& fileName, QSize visibleSize)
         return { {}, PictureError::TooLarge };
     // A header's size is only a claim; without one to trust, the decoded picture is the truth.
     const QSize full = clipInReader ? size : image.size();
-    if (!visibleSize.isValid() || (full.width() <= visibleSize.width() && full.height() <= visibleSize.height()))
-        return { Picture(std::move(image)), PictureError::None };
-    const QRect visible(QPoint(0, 0), full.boundedTo(visibleSize));
-    if (image.size() != visible.size())
-        image = image.copy(visible);
-    return { Picture(std::move(image), full), PictureError::None };
+    Picture picture;
+    if (!visibleSize.isValid() || (full.width() <= visibleSize.width() && full.height() <= visibleSize.height())) {
+        picture = Picture(std::move(image));
+    } else {
+        const QRect visible(QPoint(0, 0), full.boundedTo(visibleSize));
+        if (image.size() != visible.size())
+            image = image.copy(visible);
+        picture = Picture(std::move(image), full);
+    }
+    if (format == "gif" && reader.imageCount() > 1)
+        picture.setAnimation(animationOf(file, reader, visibleSize));
+    return { std::move(picture), PictureError::None };
 }
 
 } // namespace PictureLoader

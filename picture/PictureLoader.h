@@ -11,9 +11,15 @@ namespace PictureLoader {
 
 // Pictures claiming more pixels than this are refused from their header alone.
 inline constexpr qint64 kMaxPixels = 64LL * 1024 * 1024;
+// What a reader may allocate for one picture, or for one frame of an animated one.
+inline constexpr int kAllocationLimitMiB = int(kMaxPixels * 4 / (1024 * 1024));
+// An animated GIF larger than this shows its first frame only: its bytes are kept while it plays.
+inline constexpr qint64 kMaxAnimationBytes = 32LL * 1024 * 1024;
 
 // With a visible size, only the picture's top-left part of that size is decoded where the format
 // allows it (a JPEG photo shown on the small sign box); the picture keeps its full size.
+// An animated GIF gives its first frame, and the picture carries what its later frames are
+// decoded from.
 PictureLoad load(const QString& fileName, QSize visibleSize = {});
 
 } // namespace PictureLoader

@@ -35,6 +35,7 @@ void Signboard::makeFrame(QWidget& bus, ControlArray<ShapeElement>& frame)
 Signboard::Signboard(PictureBox& board, ControlArray<ShapeElement>& frame)
     : m_board(board)
     , m_frame(frame)
+    , m_animation(board, [&board](const Picture& shown) { board.showFrame(shown); })
 {
 }
 
@@ -69,7 +70,8 @@ void Signboard::setFrameShown(bool shown)
 
 void Signboard::setPicture(Picture picture)
 {
-    m_board.setPicture(std::move(picture));
+    m_board.setPicture(picture);
+    m_animation.play(picture);
     fit();
 }
 
@@ -103,6 +105,7 @@ std::optional<QString> Signboard::choosePicture(Platform& platform, QWidget* own
 
 void Signboard::reset()
 {
+    m_animation.stop();
     m_board.setPicture(Picture());
     const twips::Rect place = SignboardFrame::kResetPlace;
     m_board.Move({ place.left, place.top, place.width, place.height });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "elements/ControlArray.h"
+#include "elements/PictureAnimator.h"
 #include "elements/PictureBox.h"
 #include "elements/ShapeElement.h"
 #include "signboard/SignboardFrame.h"
@@ -32,7 +33,9 @@ public:
 
     void setShown(bool shown);
     void setFrameShown(bool shown);
+    // An animated picture plays on the board until another picture, or none, replaces it.
     void setPicture(Picture picture);
+    const PictureAnimator& animation() const { return m_animation; }
 
     float left() const { return m_board.Left(); }
     float top() const { return m_board.Top(); }
@@ -53,4 +56,5 @@ private:
 
     PictureBox& m_board;
     ControlArray<ShapeElement>& m_frame;
+    PictureAnimator m_animation;
 };

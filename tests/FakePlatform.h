@@ -87,6 +87,9 @@ public:
         drags.push_back({ child, grabOffset });
         if (dragTo)
             child->move(*dragTo);
+        // The real drag runs an event loop of its own until the button is released.
+        if (whileDragging)
+            whileDragging();
     }
     QString GetOpenFileName(QWidget* owner, const QString& filter) override
     {
@@ -125,6 +128,7 @@ public:
 
     std::vector<std::pair<QWidget*, QPoint>> drags;
     std::optional<QPoint> dragTo;
+    std::function<void()> whileDragging;
     std::vector<QWidget*> openOwners;
     QStringList openFilters;
     QString openResult;

@@ -633,3 +633,31 @@ TEST(BuzzerClips, opening_clip_is_the_start_of_the_closing_one)
 }
 
 } // namespace
+
+// The LED samples: animations of the sign box's size that loop for ever, whose pages differ and
+// leave dark the last two columns and rows, which the sign box's border covers.
+TEST(SampleSigns, led_signs_loop_for_ever_and_light_nothing_under_the_sign_boxs_border)
+{
+    for (const char* name : { "16_led_ekimae.gif", "17_led_shiyakusho.gif", "18_led_junkan.gif" }) {
+        QImageReader reader(QStringLiteral(KURURIN_ASSETS_DIR "/samples/") + QLatin1String(name));
+        EXPECT_EQ(reader.size(), QSize(52, 32)) << name;
+        EXPECT_EQ(reader.loopCount(), -1) << name;
+        ASSERT_GE(reader.imageCount(), 2) << name;
+        std::vector<QImage> pages;
+        QImage frame;
+        while (reader.read(&frame)) {
+            EXPECT_GE(reader.nextImageDelay(), 20) << name;
+            pages.push_back(frame.convertToFormat(QImage::Format_RGB32));
+        }
+        ASSERT_EQ(int(pages.size()), reader.imageCount()) << name;
+        EXPECT_TRUE(std::any_of(pages.begin(), pages.end(), [&](const QImage& p) { return p != pages.front(); })) << name;
+        for (const QImage& page : pages) {
+            for (int x = 0; x < 52; ++x) {
+                for (int y = 0; y < 32; ++y) {
+                    if (x >= 50 || y >= 30)
+                        ASSERT_LT(qGray(page.pixel(x, y)), 60) << name << " " << x << "," << y;
+                }
+            }
+        }
+    }
+}

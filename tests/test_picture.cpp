@@ -1,12 +1,22 @@
-// Stretching a picture the way a folding door leaf is drawn.
+// Stretching a picture the way a folding door leaf is drawn; animated pictures, from the file
+// to the frame on show at each moment.
 #include "assets/Assets.h"
+#include "picture/FrameDecoder.h"
+#include "picture/FramePlayer.h"
+#include "tests/support/GifWriter.h"
+#include "picture/PictureLoader.h"
 #include "picture/Stretcher.h"
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QImage>
+#include <QImageReader>
+#include <QBuffer>
+#include <QTemporaryDir>
 
 #include <cstdlib>
+#include <deque>
 
 namespace {
 
@@ -116,4 +126,330 @@ TEST(Stretcher, keeps_its_result_until_the_size_or_picture_changes)
     EXPECT_EQ(stretcher.stretch(first, { 30, 14 }, 1.0).height(), 14);
     EXPECT_EQ(stretcher.stretch(second, { 30, 14 }, 1.0).pixel(5, 5), qRgb(0, 0, 255));
     EXPECT_TRUE(stretcher.stretch(second, { 0, 14 }, 1.0).isNull());
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+using TimePoint = FramePlayer::TimePoint;
+
+QImage filled(QSize size, QColor colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// Frames told apart by their colour.
+const QList<QColor> kColours { Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan, Qt::magenta };
+
+QList<QImage> colourFrames(int count, QSize size = { 20, 10 })
+{
+    QList<QImage> frames;
+    for (int i = 0; i < count; ++i)
+        frames << filled(size, kColours[i % kColours.size()]);
+    return frames;
+}
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return path;
+}
+
+QColor colourOf(const Picture& picture)
+{
+    return picture.image().pixelColor(0, 0);
+}
+
+// Frames whose delays are all the test says, each a picture of its own number.
+class ScriptedFrames final : public FrameSource {
+public:
+    explicit ScriptedFrames(std::vector<int> delaysMs, int decodable = -1)
+        : m_delays(std::move(delaysMs))
+        , m_decodable(decodable < 0 ? int(m_delays.size()) : decodable)
+    {
+    }
+    std::optional<Frame> next() override
+    {
+        if (m_at >= m_decodable)
+            return std::nullopt;
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setPixel(0, 0, qRgb(m_at, 0, 0));
+        const int at = m_at++;
+        ++*m_decoded;
+        return Frame { Picture(image), frameDelay(m_delays[at]) };
+    }
+    void restart() override
+    {
+        m_at = 0;
+        ++*m_restarts;
+    }
+    std::shared_ptr<int> m_decoded = std::make_shared<int>(0);
+    std::shared_ptr<int> m_restarts = std::make_shared<int>(0);
+
+private:
+    std::vector<int> m_delays;
+    int m_decodable;
+    int m_at { 0 };
+};
+
+int numberOf(const Picture& picture)
+{
+    return qRed(picture.image().pixel(0, 0));
+}
+
+// The frame numbers a player shows when asked every millisecond for a while.
+std::vector<std::pair<int, int>> playFor(FramePlayer& player, TimePoint start, int milliseconds)
+{
+    std::vector<std::pair<int, int>> shown; // (at ms, frame)
+    for (int t = 0; t <= milliseconds; ++t) {
+        if (std::optional<Picture> frame = player.advance(start + std::chrono::milliseconds(t)))
+            shown.emplace_back(t, numberOf(*frame));
+    }
+    return shown;
+}
+
+} // namespace
+
+TEST(GifWriter, qt_reads_back_every_pixel_delay_and_loop_count_it_wrote)
+{
+    // A picture of many colours and long runs: the codes grow to twelve bits and the table is
+    // cleared several times over.
+    QImage busy(300, 200, QImage::Format_RGB32);
+    for (int y = 0; y < busy.height(); ++y) {
+        for (int x = 0; x < busy.width(); ++x) {
+            const int i = (x * 7 + y * 13 + (x / 30) * (y / 10)) % 256;
+            busy.setPixel(x, y, (y / 50) % 2 ? qRgb(i, (i * 37) % 256, (i * 91) % 256) : qRgb(0, 0, 0));
+        }
+    }
+    ASSERT_EQ(GifWriter::paletteOf({ busy }).size(), 256);
+
+    for (const QList<QImage>& frames : { QList<QImage> { busy }, colourFrames(4, { 3, 1 }),
+                                         colourFrames(2, { 1, 1 }) }) {
+        const QByteArray bytes = GifWriter::animation(frames, 7, 2);
+        QBuffer buffer;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, "gif");
+        EXPECT_EQ(reader.imageCount(), frames.size());
+        EXPECT_EQ(reader.loopCount(), 2);
+        for (const QImage& frame : frames) {
+            QImage read;
+            ASSERT_TRUE(reader.read(&read)) << reader.errorString().toStdString();
+            EXPECT_EQ(reader.nextImageDelay(), 70);
+            EXPECT_EQ(read.convertToFormat(QImage::Format_RGB32), frame.convertToFormat(QImage::Format_RGB32));
+        }
+    }
+}
+
+TEST(AnimatedPicture, the_loader_gives_the_first_frame_as_a_still_picture_would_be)
+{
+    QTemporaryDir dir;
+    const QList<QImage> frames = colourFrames(3, { 80, 40 });
+    const QString animated = writeFile(dir, "anim.gif", GifWriter::animation(frames, 50, 0));
+    const QString still = writeFile(dir, "still.gif", GifWriter::animation({ frames.first() }, 50, 0));
+
+    const PictureLoad a = PictureLoader::load(animated);
+    const PictureLoad s = PictureLoader::load(still);
+    ASSERT_TRUE(a.ok());
+    ASSERT_TRUE(s.ok());
+    EXPECT_EQ(a.picture.image(), s.picture.image());
+    EXPECT_EQ(a.picture.size(), s.picture.size());
+    EXPECT_FALSE(s.picture.isAnimated());
+    ASSERT_TRUE(a.picture.isAnimated());
+    EXPECT_EQ(a.picture.animation()->firstDelayMs, 500);
+    EXPECT_EQ(a.picture.animation()->loopCount, -1);
+
+    // On the small sign box only the top-left part is kept, of every frame alike.
+    const PictureLoad small = PictureLoader::load(animated, { 50, 30 });
+    const PictureLoad smallStill = PictureLoader::load(still, { 50, 30 });
+    ASSERT_TRUE(small.ok());
+    EXPECT_EQ(small.picture.image(), smallStill.picture.image());
+    EXPECT_EQ(small.picture.size(), QSize(80, 40));
+    FrameDecoder decoder(small.picture.animation(), small.picture.size());
+    decoder.next();
+    const std::optional<Frame> second = decoder.next();
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->picture.image().size(), QSize(50, 30));
+    EXPECT_EQ(second->picture.size(), QSize(80, 40));
+    EXPECT_EQ(colourOf(second->picture), QColor(Qt::green));
+}
+
+TEST(AnimatedPicture, the_decoder_gives_each_frame_once_a_pass_with_its_delay)
+{
+    GifWriter gif({ 20, 10 }, GifWriter::paletteOf(colourFrames(4)));
+    const QList<QImage> frames = colourFrames(4);
+    gif.addFrame(frames[0], 0);  // no delay: a tenth of a second, as browsers have it
+    gif.addFrame(frames[1], 1);  // 10 ms: the same
+    gif.addFrame(frames[2], 2);  // 20 ms stays
+    gif.addFrame(frames[3], 150);
+    auto animation = std::make_shared<Animation>();
+    animation->bytes = gif.finish();
+    FrameDecoder decoder(animation, { 20, 10 });
+    for (int pass = 0; pass < 2; ++pass) {
+        std::vector<std::chrono::milliseconds> delays;
+        std::vector<QColor> colours;
+        while (std::optional<Frame> frame = decoder.next()) {
+            delays.push_back(frame->delay);
+            colours.push_back(colourOf(frame->picture));
+        }
+        EXPECT_EQ(delays, (std::vector<std::chrono::milliseconds> { 100ms, 100ms, 20ms, 1500ms }));
+        EXPECT_EQ(colours, (std::vector<QColor> { Qt::red, Qt::green, Qt::blue, Qt::yellow }));
+        decoder.restart();
+    }
+}
+
+TEST(AnimatedPicture, bad_frames_show_what_decodes_and_no_more)
+{
+    const QList<QImage> frames = colourFrames(3);
+    const QList<QRgb> palette = GifWriter::paletteOf(frames);
+
+    // A frame larger than the screen, and one that starts past its edge: the picture keeps the
+    // screen's size and shows the part that falls on it.
+    GifWriter oversized({ 20, 10 }, palette);
+    oversized.addFrame(frames[0], 10);
+    oversized.addFrame(filled({ 400, 300 }, Qt::green), 10);
+    oversized.addFrame(filled({ 5, 5 }, Qt::blue), 10, { 500, 500 });
+    QTemporaryDir dir;
+    const PictureLoad load = PictureLoader::load(writeFile(dir, "over.gif", oversized.finish()));
+    ASSERT_TRUE(load.ok());
+    EXPECT_EQ(load.picture.size(), QSize(20, 10));
+    FrameDecoder decoder(load.picture.animation(), load.picture.size());
+    int count = 0;
+    while (std::optional<Frame> frame = decoder.next()) {
+        EXPECT_EQ(frame->picture.size(), QSize(20, 10));
+        EXPECT_EQ(frame->picture.image().size(), QSize(20, 10));
+        ++count;
+    }
+    EXPECT_EQ(count, 3);
+
+    // A file cut short in its last frame: the frames before it, then what came of that one.
+    GifWriter cut({ 20, 10 }, palette);
+    for (const QImage& frame : frames)
+        cut.addFrame(frame, 10);
+    QByteArray truncated = cut.bytesSoFar();
+    truncated.chop(12);
+    auto animation = std::make_shared<Animation>();
+    animation->bytes = truncated;
+    FrameDecoder shortDecoder(animation, { 20, 10 });
+    ASSERT_TRUE(shortDecoder.next());
+    ASSERT_TRUE(shortDecoder.next());
+    int after = 0;
+    while (shortDecoder.next())
+        ++after;
+    EXPECT_LE(after, 1);
+
+    // A picture claiming more pixels than the loader allows, frame by frame.
+    GifWriter huge({ 20, 10 }, palette);
+    huge.addFrame(frames[0], 10);
+    huge.addFrame(filled({ 1, 1 }, Qt::green), 10);
+    auto hugeAnimation = std::make_shared<Animation>();
+    hugeAnimation->bytes = huge.finish();
+    FrameDecoder wrongSize(hugeAnimation, { 16000, 16000 });
+    EXPECT_FALSE(wrongSize.next());
+}
+
+TEST(FramePlayer, shows_each_frame_for_its_delay_and_loops_for_ever_when_the_file_says_nothing_or_zero)
+{
+    for (int loopCount : { 0, -1 }) {
+        auto frames = std::make_unique<ScriptedFrames>(std::vector<int> { 100, 50, 200 });
+        const TimePoint start {};
+        FramePlayer player(std::move(frames), 100ms, loopCount, start);
+        const auto shown = playFor(player, start, 1400);
+        // Frame 0 is on show from the start; then 1 at 100, 2 at 150, 0 again at 350, ...
+        const std::vector<std::pair<int, int>> expected { { 100, 1 }, { 150, 2 }, { 350, 0 }, { 450, 1 }, { 500, 2 },
+                                                          { 700, 0 }, { 800, 1 }, { 850, 2 }, { 1050, 0 }, { 1150, 1 },
+                                                          { 1200, 2 }, { 1400, 0 } };
+        EXPECT_EQ(shown, expected) << loopCount;
+        EXPECT_FALSE(player.ended());
+    }
+}
+
+TEST(FramePlayer, a_loop_count_plays_once_more_than_it_says_then_stays_on_the_last_frame)
+{
+    auto frames = std::make_unique<ScriptedFrames>(std::vector<int> { 100, 100 });
+    const auto decoded = frames->m_decoded;
+    const TimePoint start {};
+    FramePlayer player(std::move(frames), 100ms, 2, start);
+    const auto shown = playFor(player, start, 2000);
+    const std::vector<std::pair<int, int>> expected { { 100, 1 }, { 200, 0 }, { 300, 1 }, { 400, 0 }, { 500, 1 } };
+    EXPECT_EQ(shown, expected);
+    EXPECT_TRUE(player.ended());
+    EXPECT_FALSE(player.due());
+    const int decodedAtEnd = *decoded;
+    EXPECT_FALSE(player.advance(start + 10s));
+    EXPECT_EQ(*decoded, decodedAtEnd);
+}
+
+TEST(FramePlayer, a_late_frame_is_shown_at_once_and_the_rest_keep_their_pace_from_there)
+{
+    auto frames = std::make_unique<ScriptedFrames>(std::vector<int> { 100, 100, 100, 100 });
+    const TimePoint start {};
+    FramePlayer player(std::move(frames), 100ms, 0, start);
+    // Slightly late: the next frame keeps the beat of the first.
+    ASSERT_TRUE(player.advance(start + 130ms));
+    EXPECT_EQ(*player.due(), start + 200ms);
+    // The event thread was held for two seconds (a door moving): one frame, not twenty, and the
+    // next a whole delay later.
+    const std::optional<Picture> late = player.advance(start + 2200ms);
+    ASSERT_TRUE(late);
+    EXPECT_EQ(numberOf(*late), 2);
+    EXPECT_EQ(*player.due(), start + 2300ms);
+    EXPECT_FALSE(player.advance(start + 2299ms));
+    EXPECT_TRUE(player.advance(start + 2300ms));
+}
+
+TEST(FramePlayer, a_pause_keeps_what_is_left_of_the_frame_on_show)
+{
+    auto frames = std::make_unique<ScriptedFrames>(std::vector<int> { 1000, 1000 });
+    const TimePoint start {};
+    FramePlayer player(std::move(frames), 1000ms, 0, start);
+    player.pause(start + 300ms);
+    EXPECT_FALSE(player.due());
+    EXPECT_FALSE(player.advance(start + 5s));
+    player.resume(start + 60s);
+    EXPECT_EQ(*player.due(), start + 60s + 700ms);
+    EXPECT_FALSE(player.advance(start + 60s + 699ms));
+    EXPECT_TRUE(player.advance(start + 60s + 700ms));
+}
+
+TEST(FramePlayer, a_picture_of_which_only_one_frame_decodes_stops_at_once)
+{
+    auto frames = std::make_unique<ScriptedFrames>(std::vector<int> { 100, 100, 100 }, 1);
+    const auto restarts = frames->m_restarts;
+    const TimePoint start {};
+    FramePlayer player(std::move(frames), 100ms, 0, start);
+    EXPECT_FALSE(player.advance(start + 100ms));
+    EXPECT_TRUE(player.ended());
+    EXPECT_EQ(*restarts, 0);
+}
+
+TEST(FramePlayer, thousands_of_zero_delay_frames_decode_one_a_tenth_of_a_second)
+{
+    const int count = 3000;
+    QList<QImage> frames;
+    for (int i = 0; i < count; ++i)
+        frames << filled({ 2, 2 }, kColours[i % 2]);
+    QTemporaryDir dir;
+    const PictureLoad load = PictureLoader::load(writeFile(dir, "many.gif", GifWriter::animation(frames, 0, 0)));
+    ASSERT_TRUE(load.ok());
+    ASSERT_TRUE(load.picture.isAnimated());
+    const TimePoint start {};
+    FramePlayer player(std::make_unique<FrameDecoder>(load.picture.animation(), load.picture.size()),
+                       frameDelay(load.picture.animation()->firstDelayMs), 0, start);
+    // Asked all the time over ten seconds, it hands out a hundred frames, in turn.
+    int shown = 0;
+    QColor last = Qt::red;
+    for (int t = 0; t <= 10000; t += 5) {
+        if (std::optional<Picture> frame = player.advance(start + std::chrono::milliseconds(t))) {
+            ++shown;
+            EXPECT_NE(colourOf(*frame), last) << t;
+            last = colourOf(*frame);
+        }
+    }
+    EXPECT_EQ(shown, 100);
 }

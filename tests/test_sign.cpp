@@ -1,5 +1,7 @@
 #include "app/Form1.h"
 #include "geometry/Twips.h"
+#include "tests/support/GifWriter.h"
+#include "settings/frmSet.h"
 #include "settings/Keypad.h"
 #include "tests/FakePlatform.h"
 #include "tests/IconInk.h"
@@ -15,6 +17,10 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <set>
+#include <thread>
 
 namespace {
 
@@ -622,6 +628,152 @@ TEST_F(Sign, a_sign_folder_made_unreadable_is_reported_in_plain_words_and_the_li
     EXPECT_EQ(bus.File1.ListCount(), 3);
     down();
     EXPECT_TRUE(near(shown(), Qt::green)) << "the list read before still steps";
+}
+
+} // namespace
+
+namespace {
+
+// An LED-like sign: its pages told apart by colour, each on show for delayCs hundredths of a
+// second, played for ever.
+void writeAnimatedSign(const QString& path, const QList<QColor>& pages, int delayCs = 5, QSize size = { 40, 20 })
+{
+    QList<QImage> frames;
+    for (const QColor& colour : pages) {
+        QImage frame(size, QImage::Format_RGB32);
+        frame.fill(colour);
+        frames << frame;
+    }
+    writeText(path, GifWriter::animation(frames, delayCs, 0));
+}
+
+TEST_F(Sign, an_animated_sign_shows_its_first_frame_as_a_still_one_would_and_plays_while_the_bus_is_seen)
+{
+    writePicture(folder + "/a.bmp", Qt::red);
+    writeAnimatedSign(folder + "/b.gif", { Qt::green, Qt::blue });
+    writePicture(folder + "/c.gif", Qt::green);
+    useFolder(folder);
+    const PictureAnimator& animation = bus.signAnimation();
+
+    down();
+    EXPECT_EQ(shown(), QColor(Qt::green));
+    const twips::Rect animatedRect = bus.ImgDesiMaku->twipsRect();
+    EXPECT_TRUE(animation.isPlaying());
+    EXPECT_FALSE(animation.isTicking()) << "the bus is not on the screen yet";
+
+    bus.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bus));
+    EXPECT_TRUE(animation.isTicking());
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), QColor(Qt::blue), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), QColor(Qt::green), 3000);
+    EXPECT_EQ(bus.ImgDesiMaku->twipsRect(), animatedRect) << "frames keep the place and size of the first";
+
+    // A still GIF of the same first frame: the same sign, and nothing left running.
+    down();
+    EXPECT_EQ(shown(), QColor(Qt::green));
+    EXPECT_EQ(bus.ImgDesiMaku->twipsRect(), animatedRect);
+    EXPECT_FALSE(animation.isPlaying());
+    EXPECT_FALSE(animation.isTicking());
+
+    // Back onto it: from its first frame again, then on.
+    up();
+    EXPECT_EQ(shown(), QColor(Qt::green));
+    EXPECT_TRUE(animation.isTicking());
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), QColor(Qt::blue), 3000);
+    up();
+    EXPECT_EQ(shown(), QColor(Qt::red));
+    EXPECT_FALSE(animation.isTicking());
+    // The keypad reaches it as well.
+    typeOnKeypad("1");
+    EXPECT_EQ(shown(), QColor(Qt::green));
+    EXPECT_TRUE(animation.isTicking());
+}
+
+TEST_F(Sign, a_minimized_or_hidden_bus_pauses_its_sign)
+{
+    writeAnimatedSign(folder + "/a.gif", { Qt::red, Qt::green, Qt::blue });
+    useFolder(folder);
+    bus.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bus));
+    typeOnKeypad("0");
+    const PictureAnimator& animation = bus.signAnimation();
+    ASSERT_TRUE(animation.isTicking());
+
+    bus.showMinimized();
+    QTRY_VERIFY(animation.isPaused());
+    EXPECT_FALSE(animation.isTicking());
+    const QColor whileMinimized = shown();
+    QTest::qWait(300);
+    EXPECT_EQ(shown(), whileMinimized);
+
+    bus.showNormal();
+    QTRY_VERIFY(!animation.isPaused());
+    EXPECT_TRUE(animation.isTicking());
+    QTRY_VERIFY_WITH_TIMEOUT(shown() != whileMinimized, 3000);
+
+    bus.hide();
+    EXPECT_TRUE(animation.isPaused());
+    EXPECT_FALSE(animation.isTicking());
+    bus.show();
+    EXPECT_TRUE(animation.isTicking());
+}
+
+TEST_F(Sign, a_step_onto_a_broken_file_leaves_the_animated_sign_playing)
+{
+    writeAnimatedSign(folder + "/a.gif", { Qt::red, Qt::green });
+    writeText(folder + "/b.gif");
+    useFolder(folder);
+    bus.show();
+    typeOnKeypad("0");
+    down();
+    EXPECT_EQ(bus.sign().index(), 1);
+    EXPECT_TRUE(bus.signAnimation().isTicking());
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), QColor(Qt::green), 3000);
+}
+
+TEST_F(Sign, an_animation_that_says_how_often_it_plays_stops_on_its_last_frame_and_its_timer_with_it)
+{
+    QList<QImage> frames;
+    for (QColor c : { Qt::red, Qt::green, Qt::blue }) {
+        QImage frame(40, 20, QImage::Format_RGB32);
+        frame.fill(c);
+        frames << frame;
+    }
+    writeText(folder + "/a.gif", GifWriter::animation(frames, 2, 1));
+    useFolder(folder);
+    bus.show();
+    typeOnKeypad("0");
+    QTRY_VERIFY_WITH_TIMEOUT(!bus.signAnimation().isPlaying(), 3000);
+    EXPECT_FALSE(bus.signAnimation().isTicking());
+    EXPECT_EQ(shown(), QColor(Qt::blue));
+}
+
+// A door movement holds the event thread: the sign waits, its pauses do no work for the sign,
+// and once the door is still the sign goes on with the next frame.
+TEST_F(Sign, a_moving_door_holds_the_sign_which_goes_on_once_the_door_is_still)
+{
+    writeAnimatedSign(folder + "/a.gif", { Qt::red, Qt::green, Qt::blue }, 2);
+    useFolder(folder);
+    bus.show();
+    typeOnKeypad("0");
+    ASSERT_TRUE(bus.signAnimation().isTicking());
+
+    struct Watching final : Doors::Pacer {
+        explicit Watching(const ImageElement& sign) : sign(sign) { }
+        void pause(int) override
+        {
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+            keys.insert(sign.picture().image().cacheKey());
+        }
+        const ImageElement& sign;
+        std::set<qint64> keys;
+    } pacer(*bus.ImgDesiMaku);
+    bus.setPacer(pacer);
+    const qint64 before = bus.ImgDesiMaku->picture().image().cacheKey();
+    QTest::mouseClick(bus.panel().Check1, Qt::LeftButton);
+    EXPECT_EQ(pacer.keys, std::set<qint64> { before }) << "the sign changed while the door moved";
+    QTRY_VERIFY_WITH_TIMEOUT(bus.ImgDesiMaku->picture().image().cacheKey() != before, 3000);
+    EXPECT_TRUE(bus.signAnimation().isTicking());
 }
 
 } // namespace

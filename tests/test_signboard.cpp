@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 #include "geometry/Twips.h"
+#include "tests/support/GifWriter.h"
 #include "signboard/SignboardFrame.h"
 #include "tests/CpuClock.h"
 #include "tests/FakePlatform.h"
@@ -261,6 +262,65 @@ TEST_F(Signboard, the_board_covers_the_doors_and_bars_beneath_it)
     bus.PicKanban->Move({ 390, 1000, {}, {} }); // over the front door
     const QImage shot = bus.grab().toImage();
     EXPECT_EQ(shot.pixelColor(26 + 10, 66 + 10), QColor(Qt::cyan));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Signboard, an_animated_picture_plays_on_the_board_without_moving_it_or_its_frame)
+{
+    QList<QImage> frames;
+    for (QColor c : { Qt::magenta, Qt::cyan }) {
+        QImage frame(60, 24, QImage::Format_RGB32);
+        frame.fill(c);
+        frames << frame;
+    }
+    const QString path = dir.path() + "/board.gif";
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(GifWriter::animation(frames, 5, 0));
+    }
+    choose(path);
+    const PictureAnimator& animation = bus.signboardAnimation();
+    EXPECT_EQ(bus.PicKanban->twipsRect().width, 62 * 15);
+    EXPECT_EQ(bus.PicKanban->twipsRect().height, 26 * 15);
+    EXPECT_TRUE(animation.isTicking());
+
+    // Dragged away, the board keeps playing, also while the mouse still holds it; its frame stays
+    // behind until the next fit.
+    platform.dragTo = QPoint(20, 30);
+    int framesWhileDragging = 0;
+    platform.whileDragging = [&] {
+        const qint64 first = bus.PicKanban->picture().image().cacheKey();
+        QTRY_VERIFY_WITH_TIMEOUT(bus.PicKanban->picture().image().cacheKey() != first, 3000);
+        ++framesWhileDragging;
+        EXPECT_EQ(bus.PicKanban->pos(), QPoint(20, 30)) << "a frame put the board back where the drag began";
+    };
+    bus.PicKanban_MouseDown(VbButton::Left, 0, 15, 15);
+    EXPECT_EQ(framesWhileDragging, 1);
+    EXPECT_EQ(bus.PicKanban->pos(), QPoint(20, 30));
+    const twips::Rect board = bus.PicKanban->twipsRect();
+    const twips::Rect leftPost = post(0);
+    auto colour = [&] { return bus.PicKanban->picture().image().pixelColor(0, 0); };
+    QTRY_COMPARE_WITH_TIMEOUT(colour(), QColor(Qt::cyan), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(colour(), QColor(Qt::magenta), 3000);
+    EXPECT_EQ(bus.PicKanban->twipsRect(), board);
+    EXPECT_EQ(post(0), leftPost);
+    EXPECT_EQ(bus.PicKanban->grab().toImage().pixelColor(5, 5), colour());
+
+    // Hidden, it rests; shown, it goes on.
+    bus.MnuViewKanban_Click();
+    EXPECT_TRUE(animation.isPaused());
+    EXPECT_FALSE(animation.isTicking());
+    bus.MnuViewKanban_Click();
+    EXPECT_TRUE(animation.isTicking());
+
+    bus.MnuKanbanReset_Click();
+    EXPECT_FALSE(animation.isPlaying());
+    EXPECT_FALSE(animation.isTicking());
+    EXPECT_TRUE(bus.PicKanban->picture().isEmpty());
 }
 
 } // namespace
