@@ -242,7 +242,7 @@ struct TextPiece {
     QList<double> dx;
     template <class F> void fields(F&& f) const
     {
-        f("reference", reference); f("options", options); f("rect", rect); f("string", string);
+        f("reference", reference); f("options", options); f("rect", rect); f(wide ? "utf16" : "text", string);
         f("dx", dx);
     }
 };

@@ -173,7 +173,7 @@ struct Text {
     QList<double> dx;
     template <class F> void fields(F&& f) const
     {
-        f("reference", reference); f("options", options); f("rect", rect); f("string", string); f("dx", dx);
+        f("reference", reference); f("options", options); f("rect", rect); f("text", string); f("dx", dx);
     }
 };
 
