@@ -110,7 +110,6 @@ enum : quint32 {
 };
 
 constexpr quint32 kStockObject = 0x80000000;
-constexpr quint32 kSrcCopy = 0x00CC0020;
 constexpr qint64 kMaxGradientVertices = 1 << 16;
 constexpr qint64 kMaxRegionRects = 16384;
 
@@ -149,7 +148,7 @@ struct Player {
         if (auto it = objects.constFind(index); it != objects.constEnd() && it->kind == Object::Kind::Brush)
             return it->brush;
         if (index & kStockObject)
-            return MetafileCanvas::stockBrush(int(index & ~kStockObject));
+            return MetafileCanvas::stockBrush(gdi::StockObject(index & ~kStockObject));
         return std::nullopt;
     }
 };
@@ -275,7 +274,7 @@ GdiFont readLogFontW(Bytes r, qint64 at)
     f.italic = r.u8(at + 20) != 0;
     f.underline = r.u8(at + 21) != 0;
     f.strikeOut = r.u8(at + 22) != 0;
-    f.charset = r.u8(at + 23);
+    f.charset = gdi::Charset(r.u8(at + 23));
     for (int i = 0; i < 32; ++i) {
         const quint16 c = r.u16(at + 28 + 2 * i);
         if (c == 0)
@@ -350,7 +349,7 @@ void Player::play(quint32 type, Bytes r)
         return;
     switch (type) {
     case EmrSetMapMode:
-        canvas.setMapMode(int(r.u32(8)));
+        canvas.setMapMode(gdi::MapMode(r.u32(8)));
         break;
     case EmrSetWindowExtEx:
         canvas.setWindowExt(QSizeF(r.i32(8), r.i32(12)));
@@ -376,19 +375,19 @@ void Player::play(quint32 type, Bytes r)
         break;
     case EmrModifyWorldTransform:
         if (size >= 36)
-            canvas.modifyWorldTransform(xform(r, 8), r.u32(32));
+            canvas.modifyWorldTransform(xform(r, 8), gdi::WorldTransformMode(r.u32(32)));
         break;
     case EmrSetBkMode:
-        canvas.setBkMode(int(r.u32(8)));
+        canvas.setBkMode(gdi::BkMode(r.u32(8)));
         break;
     case EmrSetPolyFillMode:
-        canvas.setPolyFillMode(int(r.u32(8)));
+        canvas.setPolyFillMode(gdi::PolyFillMode(r.u32(8)));
         break;
     case EmrSetRop2:
-        canvas.setRop2(int(r.u32(8)));
+        canvas.setRop2(gdi::Rop2(r.u32(8)));
         break;
     case EmrSetTextAlign:
-        canvas.setTextAlign(r.u32(8));
+        canvas.setTextAlign(gdi::TextAlign { r.u32(8) });
         break;
     case EmrSetTextColor:
         canvas.setTextColour(r.u32(8));
@@ -397,7 +396,7 @@ void Player::play(quint32 type, Bytes r)
         canvas.setBkColour(r.u32(8));
         break;
     case EmrSetArcDirection:
-        canvas.setArcDirection(int(r.u32(8)));
+        canvas.setArcDirection(gdi::ArcDirection(r.u32(8)));
         break;
     case EmrSetMiterLimit:
         canvas.setMiterLimit(r.u32(8));
@@ -413,7 +412,7 @@ void Player::play(quint32 type, Bytes r)
     case EmrCreatePen:
         if (size >= 28) {
             Object o;
-            o.pen.style = r.u32(12);
+            o.pen.flags = gdi::PenFlags { r.u32(12) };
             o.pen.width = std::abs(double(r.i32(16)));
             o.pen.colour = r.u32(24);
             store(r.u32(8), o);
@@ -422,14 +421,14 @@ void Player::play(quint32 type, Bytes r)
     case EmrExtCreatePen:
         if (size >= 52) {
             Object o;
-            o.pen.style = r.u32(28);
+            o.pen.flags = gdi::PenFlags { r.u32(28) };
             // Cosmetic pens are one pixel wide whatever width they carry.
-            o.pen.width = (o.pen.style & 0x10000) ? double(r.u32(32)) : 0;
-            if (r.u32(36) == 1) // BS_NULL
-                o.pen.style = (o.pen.style & ~0xFu) | 5;
+            o.pen.width = o.pen.flags.geometric() ? double(r.u32(32)) : 0;
+            if (gdi::BrushStyle(r.u32(36)) == gdi::BrushStyle::Null)
+                o.pen.flags.setStyle(gdi::PenStyle::Null);
             o.pen.colour = r.u32(40);
             const qint64 entries = r.u32(48);
-            if ((o.pen.style & 0xF) == 7 && entries <= 16 && r.has(52, entries * 4)) {
+            if (o.pen.flags.style() == gdi::PenStyle::UserStyle && entries <= 16 && r.has(52, entries * 4)) {
                 for (qint64 i = 0; i < entries; ++i)
                     o.pen.userDashes.append(r.u32(52 + 4 * i));
             }
@@ -446,7 +445,7 @@ void Player::play(quint32 type, Bytes r)
                 o.brush.kind = GdiBrush::Kind::Null;
             } else if (style == 2) {
                 o.brush.kind = GdiBrush::Kind::Hatched;
-                o.brush.hatch = int(r.u32(20) & 0xFF);
+                o.brush.hatch = gdi::HatchStyle(r.u32(20) & 0xFF);
             }
             store(r.u32(8), o);
         }
@@ -491,10 +490,10 @@ void Player::play(quint32 type, Bytes r)
             const quint32 index = r.u32(8);
             if (index & kStockObject) {
                 const int stock = int(index & ~kStockObject);
-                if (std::optional<GdiBrush> brush = MetafileCanvas::stockBrush(stock))
+                if (std::optional<GdiBrush> brush = MetafileCanvas::stockBrush(gdi::StockObject(stock)))
                     canvas.selectBrush(*brush);
                 else if ((stock >= 6 && stock <= 8) || stock == 19)
-                    canvas.selectPen(MetafileCanvas::stockPen(stock));
+                    canvas.selectPen(MetafileCanvas::stockPen(gdi::StockObject(stock)));
                 else if (stock >= 10 && stock <= 17 && stock != 15)
                     canvas.selectFont(GdiFont());
             } else if (auto it = objects.constFind(index); it != objects.constEnd()) {
@@ -617,7 +616,7 @@ void Player::play(quint32 type, Bytes r)
     case EmrStrokePath: canvas.strokePath(); break;
     case EmrStrokeAndFillPath: canvas.strokeAndFillPath(); break;
     case EmrWidenPath: canvas.widenPath(); break;
-    case EmrSelectClipPath: canvas.selectClipPath(int(r.u32(8))); break;
+    case EmrSelectClipPath: canvas.selectClipPath(gdi::RegionMode(r.u32(8))); break;
 
     case EmrIntersectClipRect:
         canvas.intersectClipRect(rectL(r, 8));
@@ -630,7 +629,7 @@ void Player::play(quint32 type, Bytes r)
         break;
     case EmrExtSelectClipRgn: {
         const qint64 dataSize = r.u32(8);
-        const int mode = int(r.u32(12));
+        const auto mode = gdi::RegionMode(r.u32(12));
         if (dataSize == 0 || !r.has(16, 32)) {
             canvas.selectClipRegion(std::nullopt, mode);
             break;
@@ -726,7 +725,7 @@ void Player::play(quint32 type, Bytes r)
         const qint64 bmiSize = r.u32(88);
         if (bmiSize == 0) {
             if (type == EmrBitBlt || type == EmrStretchBlt)
-                canvas.stretchBlt(dest, QImage(), QRectF(), rop);
+                canvas.stretchBlt(dest, QImage(), QRectF(), gdi::rasterOp(rop));
             break;
         }
         const bool alpha = type == EmrAlphaBlend && (rop >> 24 & 1); // AC_SRC_ALPHA
@@ -746,9 +745,9 @@ void Player::play(quint32 type, Bytes r)
         if (type == EmrAlphaBlend)
             canvas.alphaBlend(dest, dib.image, source, int(rop >> 16 & 0xFF));
         else if (type == EmrTransparentBlt) // the raster operation's place holds the colour left out
-            canvas.stretchBlt(dest, withoutColour(dib.image, canvas.rgb(rop)), source, kSrcCopy);
+            canvas.stretchBlt(dest, withoutColour(dib.image, canvas.rgb(rop)), source, gdi::RasterOp::SrcCopy);
         else
-            canvas.stretchBlt(dest, dib.image, source, rop);
+            canvas.stretchBlt(dest, dib.image, source, gdi::rasterOp(rop));
         break;
     }
     case EmrMaskBlt: {
@@ -762,7 +761,7 @@ void Player::play(quint32 type, Bytes r)
         const quint32 foreground = rop4 & 0x00FF0000; // the foreground operation's index
         const qint64 bmiSize = r.u32(88);
         if (bmiSize == 0) {
-            canvas.stretchBlt(dest, QImage(), QRectF(), foreground);
+            canvas.stretchBlt(dest, QImage(), QRectF(), gdi::rasterOp(foreground));
             break;
         }
         const Dib dib = bitmap(r, 80, 84);
@@ -774,7 +773,7 @@ void Player::play(quint32 type, Bytes r)
             if (const Dib mask = bitmap(r, 108, 112); !mask.isNull())
                 image = masked(image, mask.image, sourceAt, QPoint(r.i32(100), r.i32(104)));
         }
-        canvas.stretchBlt(dest, image, QRectF(sourceAt, dest.size()), foreground);
+        canvas.stretchBlt(dest, image, QRectF(sourceAt, dest.size()), gdi::rasterOp(foreground));
         break;
     }
     case EmrPlgBlt: {
@@ -817,7 +816,7 @@ void Player::play(quint32 type, Bytes r)
         QRectF source(r.i32(32), double(r.i32(36)) - double(startScan), width, height);
         if (dib.bottomUp) // counted from the bottom-left corner
             source.moveTop(dib.image.height() - source.top() - source.height());
-        canvas.stretchBlt(QRectF(r.i32(24), r.i32(28), width, height), dib.image, source, kSrcCopy);
+        canvas.stretchBlt(QRectF(r.i32(24), r.i32(28), width, height), dib.image, source, gdi::RasterOp::SrcCopy);
         break;
     }
     case EmrStretchDiBits: {
@@ -827,7 +826,7 @@ void Player::play(quint32 type, Bytes r)
         const quint32 rop = r.u32(68);
         const qint64 bmiSize = r.u32(52);
         if (bmiSize == 0) {
-            canvas.stretchBlt(dest, QImage(), QRectF(), rop);
+            canvas.stretchBlt(dest, QImage(), QRectF(), gdi::rasterOp(rop));
             break;
         }
         const Dib dib = bitmap(r, 64, 48);
@@ -836,7 +835,7 @@ void Player::play(quint32 type, Bytes r)
         QRectF source(r.i32(32), r.i32(36), r.i32(40), r.i32(44));
         if (dib.bottomUp) // rows counted from the bottom of a bottom-up bitmap
             source.moveTop(dib.image.height() - source.top() - source.height());
-        canvas.stretchBlt(dest, dib.image, source, rop);
+        canvas.stretchBlt(dest, dib.image, source, gdi::rasterOp(rop));
         break;
     }
 
@@ -903,7 +902,7 @@ void Player::text(Bytes r, qint64 at, bool wide, bool rectMayBeLeftOut)
     } else {
         piece = decodeText(r.sub(stringAt, chars).view(), canvas.textCharset(), dx);
     }
-    canvas.textOut(reference, piece, options, rect);
+    canvas.textOut(reference, piece, gdi::TextOutOptions::fromInt(options), rect);
 }
 
 } // namespace

@@ -31,20 +31,6 @@ constexpr qint64 kCostPerPathCharacter = 4096; // glyph outlines are laid out on
 constexpr qint64 kCostPerClipElement = 4096;   // boolean operations on paths
 constexpr qint64 kMaxPatternPixels = 1LL << 22;
 
-enum : quint32 {
-    PsNull = 5,
-    PsInsideFrame = 6,
-    PsUserStyle = 7,
-    PsAlternate = 8,
-    PsStyleMask = 0xF,
-    PsEndCapMask = 0xF00,
-    PsJoinMask = 0xF000,
-    PsGeometric = 0x10000,
-};
-enum : quint32 { TaUpdateCp = 1, TaRight = 2, TaCenter = 6, TaBottom = 8, TaBaseline = 24 };
-enum : quint32 { EtoOpaque = 2, EtoClipped = 4, EtoGlyphIndex = 0x10 };
-enum : int { RgnAnd = 1, RgnOr = 2, RgnXor = 3, RgnDiff = 4, RgnCopy = 5 };
-
 bool finite(const QTransform& t)
 {
     return std::isfinite(t.m11()) && std::isfinite(t.m12()) && std::isfinite(t.m21()) && std::isfinite(t.m22())
@@ -111,27 +97,28 @@ bool dbcsLead(quint8 b)
     return b >= 0x81 && b <= 0xFE;
 }
 
-Charset charsetOf(quint8 charset)
+Charset charsetOf(gdi::Charset charset)
 {
+    using enum gdi::Charset;
     switch (charset) {
-    case 0: return { "windows-1252", nullptr };
-    case 1:
-    case 128:
-    case 255: return { "windows-31j", sjisLead };
-    case 2: return { "ISO-8859-1", nullptr }; // symbol fonts: the bytes as they are
-    case 77: return { "macintosh", nullptr };
-    case 129: return { "windows-949", dbcsLead };
-    case 134: return { "GBK", dbcsLead };
-    case 136: return { "Big5", dbcsLead };
-    case 161: return { "windows-1253", nullptr };
-    case 162: return { "windows-1254", nullptr };
-    case 163: return { "windows-1258", nullptr };
-    case 177: return { "windows-1255", nullptr };
-    case 178: return { "windows-1256", nullptr };
-    case 186: return { "windows-1257", nullptr };
-    case 204: return { "windows-1251", nullptr };
-    case 222: return { "windows-874", nullptr };
-    case 238: return { "windows-1250", nullptr };
+    case Ansi: return { "windows-1252", nullptr };
+    case Default:
+    case ShiftJis:
+    case Oem: return { "windows-31j", sjisLead };
+    case Symbol: return { "ISO-8859-1", nullptr }; // symbol fonts: the bytes as they are
+    case Mac: return { "macintosh", nullptr };
+    case Hangul: return { "windows-949", dbcsLead };
+    case Gb2312: return { "GBK", dbcsLead };
+    case ChineseBig5: return { "Big5", dbcsLead };
+    case Greek: return { "windows-1253", nullptr };
+    case Turkish: return { "windows-1254", nullptr };
+    case Vietnamese: return { "windows-1258", nullptr };
+    case Hebrew: return { "windows-1255", nullptr };
+    case Arabic: return { "windows-1256", nullptr };
+    case Baltic: return { "windows-1257", nullptr };
+    case Russian: return { "windows-1251", nullptr };
+    case Thai: return { "windows-874", nullptr };
+    case EastEurope: return { "windows-1250", nullptr };
     default: return { "windows-1252", nullptr };
     }
 }
@@ -272,6 +259,19 @@ double averageCharWidth(const QFont& font)
     return sum / 1000;
 }
 
+Qt::BrushStyle qtHatch(gdi::HatchStyle hatch)
+{
+    switch (hatch) {
+    case gdi::HatchStyle::Horizontal: return Qt::HorPattern;
+    case gdi::HatchStyle::Vertical: return Qt::VerPattern;
+    case gdi::HatchStyle::FDiagonal: return Qt::FDiagPattern;
+    case gdi::HatchStyle::BDiagonal: return Qt::BDiagPattern;
+    case gdi::HatchStyle::Cross: return Qt::CrossPattern;
+    case gdi::HatchStyle::DiagCross: return Qt::DiagCrossPattern;
+    }
+    return Qt::SolidPattern;
+}
+
 } // namespace
 
 QPainterPath rectPath(const QRectF& r)
@@ -281,7 +281,7 @@ QPainterPath rectPath(const QRectF& r)
     return p;
 }
 
-GdiText decodeText(QByteArrayView bytes, quint8 charset, const QList<double>& dx)
+GdiText decodeText(QByteArrayView bytes, gdi::Charset charset, const QList<double>& dx)
 {
     // Writers often count a terminating NUL in the length; GDI draws nothing for it.
     qsizetype n = bytes.size();
@@ -310,12 +310,12 @@ GdiText decodeText(QByteArrayView bytes, quint8 charset, const QList<double>& dx
     return out;
 }
 
-QString decodeFaceName(QByteArrayView bytes, quint8 charset)
+QString decodeFaceName(QByteArrayView bytes, gdi::Charset charset)
 {
     const qsizetype nul = bytes.indexOf('\0');
     if (nul >= 0)
         bytes = bytes.first(nul);
-    if (charset == 0 || charset == 1 || charset == 255) {
+    if (charset == gdi::Charset::Ansi || charset == gdi::Charset::Default || charset == gdi::Charset::Oem) {
         // Face names are in the system code page whatever the charset; here that is 932, unless
         // the bytes are plainly not Shift_JIS.
         QStringDecoder sjis("windows-31j");
@@ -395,23 +395,23 @@ QTransform MetafileCanvas::pageToDevice() const
         sy = -mm * m_pixelsPerMm.height(); // the metric and English modes count upwards
     };
     switch (m_s.mapMode) {
-    case 2: metric(0.1); break;           // MM_LOMETRIC
-    case 3: metric(0.01); break;          // MM_HIMETRIC
-    case 4: metric(0.254); break;         // MM_LOENGLISH
-    case 5: metric(0.0254); break;        // MM_HIENGLISH
-    case 6: metric(25.4 / 1440); break;   // MM_TWIPS
-    case 7:                               // MM_ISOTROPIC
-    case 8:                               // MM_ANISOTROPIC
+    case gdi::MapMode::LoMetric: metric(0.1); break;
+    case gdi::MapMode::HiMetric: metric(0.01); break;
+    case gdi::MapMode::LoEnglish: metric(0.254); break;
+    case gdi::MapMode::HiEnglish: metric(0.0254); break;
+    case gdi::MapMode::Twips: metric(25.4 / 1440); break;
+    case gdi::MapMode::Isotropic:
+    case gdi::MapMode::Anisotropic:
         sx = m_s.viewportExt.width() / m_s.windowExt.width();
         sy = m_s.viewportExt.height() / m_s.windowExt.height();
-        if (m_s.mapMode == 7) {
+        if (m_s.mapMode == gdi::MapMode::Isotropic) {
             // GDI shrinks the viewport so one unit is as long both ways.
             const double s = std::min(std::abs(sx), std::abs(sy));
             sx = std::copysign(s, sx);
             sy = std::copysign(s, sy);
         }
         break;
-    default: break; // MM_TEXT: one unit, one device pixel
+    default: break; // MapMode::Text: one unit, one device pixel
     }
     return QTransform(sx, 0, 0, sy, m_s.viewportOrg.x() - m_s.windowOrg.x() * sx,
                       m_s.viewportOrg.y() - m_s.windowOrg.y() * sy);
@@ -437,9 +437,9 @@ double MetafileCanvas::lengthScale()
     return std::sqrt(std::abs(full().determinant()));
 }
 
-void MetafileCanvas::setMapMode(int mode)
+void MetafileCanvas::setMapMode(gdi::MapMode mode)
 {
-    if (mode < 1 || mode > 8)
+    if (mode < gdi::MapMode::Text || mode > gdi::MapMode::Anisotropic)
         return;
     m_s.mapMode = mode;
     changed();
@@ -454,7 +454,7 @@ void MetafileCanvas::setWindowOrg(QPointF p)
 void MetafileCanvas::setWindowExt(QSizeF s)
 {
     // GDI refuses a zero extent, and ignores extents outside the scalable modes.
-    if (s.width() == 0 || s.height() == 0 || m_s.mapMode < 7)
+    if (s.width() == 0 || s.height() == 0 || !gdi::scalable(m_s.mapMode))
         return;
     m_s.windowExt = s;
     changed();
@@ -468,7 +468,7 @@ void MetafileCanvas::setViewportOrg(QPointF p)
 
 void MetafileCanvas::setViewportExt(QSizeF s)
 {
-    if (s.width() == 0 || s.height() == 0 || m_s.mapMode < 7)
+    if (s.width() == 0 || s.height() == 0 || !gdi::scalable(m_s.mapMode))
         return;
     m_s.viewportExt = s;
     changed();
@@ -509,29 +509,29 @@ void MetafileCanvas::setWorldTransform(const QTransform& t)
     changed();
 }
 
-void MetafileCanvas::modifyWorldTransform(const QTransform& t, quint32 mode)
+void MetafileCanvas::modifyWorldTransform(const QTransform& t, gdi::WorldTransformMode mode)
 {
     switch (mode) {
-    case 1: setWorldTransform(QTransform()); break; // MWT_IDENTITY
-    case 2: setWorldTransform(t * m_s.world); break; // MWT_LEFTMULTIPLY: the new one first
-    case 3: setWorldTransform(m_s.world * t); break; // MWT_RIGHTMULTIPLY
-    case 4: setWorldTransform(t); break;             // MWT_SET
+    case gdi::WorldTransformMode::Identity: setWorldTransform(QTransform()); break;
+    case gdi::WorldTransformMode::LeftMultiply: setWorldTransform(t * m_s.world); break; // the new one first
+    case gdi::WorldTransformMode::RightMultiply: setWorldTransform(m_s.world * t); break;
+    case gdi::WorldTransformMode::Set: setWorldTransform(t); break;
     default: break;
     }
 }
 
 // Attributes ---------------------------------------------------------------------------------
 
-void MetafileCanvas::setBkMode(int mode)
+void MetafileCanvas::setBkMode(gdi::BkMode mode)
 {
-    if (mode == 1 || mode == 2)
-        m_s.bkOpaque = mode == 2;
+    if (mode == gdi::BkMode::Transparent || mode == gdi::BkMode::Opaque)
+        m_s.bkOpaque = mode == gdi::BkMode::Opaque;
 }
 
-void MetafileCanvas::setPolyFillMode(int mode)
+void MetafileCanvas::setPolyFillMode(gdi::PolyFillMode mode)
 {
-    if (mode == 1 || mode == 2)
-        m_s.winding = mode == 2;
+    if (mode == gdi::PolyFillMode::Alternate || mode == gdi::PolyFillMode::Winding)
+        m_s.winding = mode == gdi::PolyFillMode::Winding;
 }
 
 void MetafileCanvas::setMiterLimit(double limit)
@@ -540,25 +540,26 @@ void MetafileCanvas::setMiterLimit(double limit)
         m_s.miterLimit = std::min(limit, 100.0);
 }
 
-GdiPen MetafileCanvas::stockPen(int index)
+GdiPen MetafileCanvas::stockPen(gdi::StockObject object)
 {
     GdiPen pen;
-    if (index == 6) // WHITE_PEN
+    if (object == gdi::StockObject::WhitePen)
         pen.colour = 0xFFFFFF;
-    else if (index == 8) // NULL_PEN
-        pen.style = PsNull;
+    else if (object == gdi::StockObject::NullPen)
+        pen.flags.setStyle(gdi::PenStyle::Null);
     return pen;
 }
 
-std::optional<GdiBrush> MetafileCanvas::stockBrush(int index)
+std::optional<GdiBrush> MetafileCanvas::stockBrush(gdi::StockObject object)
 {
+    // WHITE_BRUSH to BLACK_BRUSH, in order.
     static const quint32 greys[] = { 0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000 };
     GdiBrush brush;
-    if (index >= 0 && index <= 4)
-        brush.colour = greys[index];
-    else if (index == 5)
+    if (object <= gdi::StockObject::BlackBrush)
+        brush.colour = greys[quint32(object)];
+    else if (object == gdi::StockObject::NullBrush)
         brush.kind = GdiBrush::Kind::Null;
-    else if (index == 18) // DC_BRUSH, white until told otherwise
+    else if (object == gdi::StockObject::DcBrush) // white until told otherwise
         brush.colour = 0xFFFFFF;
     else
         return {};
@@ -575,12 +576,12 @@ QRgb MetafileCanvas::rgb(quint32 colourRef) const
     return qRgb(colourRef & 0xFF, (colourRef >> 8) & 0xFF, (colourRef >> 16) & 0xFF);
 }
 
-quint8 MetafileCanvas::textCharset() const
+gdi::Charset MetafileCanvas::textCharset() const
 {
     // Asked for by name with the default charset, GDI gives the symbol font itself, whose codes
     // are single bytes.
-    if (m_s.font.charset == 1 && symbolFaceOf(m_s.font.face) != SymbolFace::None)
-        return 2;
+    if (m_s.font.charset == gdi::Charset::Default && symbolFaceOf(m_s.font.face) != SymbolFace::None)
+        return gdi::Charset::Symbol;
     return m_s.font.charset;
 }
 
@@ -597,8 +598,8 @@ bool MetafileCanvas::allowPattern(qint64 pixels)
 bool MetafileCanvas::preparePen(QPen& pen, bool inPicturePixels)
 {
     const GdiPen& p = m_s.pen;
-    const quint32 style = p.style & PsStyleMask;
-    if (style == PsNull)
+    const gdi::PenStyle style = p.flags.style();
+    if (style == gdi::PenStyle::Null)
         return false;
     const double scale = lengthScale();
     const double deviceWidth = p.width * scale;
@@ -613,14 +614,14 @@ bool MetafileCanvas::preparePen(QPen& pen, bool inPicturePixels)
         pen.setCapStyle(Qt::FlatCap);
     } else {
         pen.setWidthF(inPicturePixels ? deviceWidth : p.width);
-        switch (p.style & PsEndCapMask) {
-        case 0x100: pen.setCapStyle(Qt::SquareCap); break;
-        case 0x200: pen.setCapStyle(Qt::FlatCap); break;
+        switch (p.flags.endCap()) {
+        case gdi::PenEndCap::Square: pen.setCapStyle(Qt::SquareCap); break;
+        case gdi::PenEndCap::Flat: pen.setCapStyle(Qt::FlatCap); break;
         default: pen.setCapStyle(Qt::RoundCap); break;
         }
-        switch (p.style & PsJoinMask) {
-        case 0x1000: pen.setJoinStyle(Qt::BevelJoin); break;
-        case 0x2000: pen.setJoinStyle(Qt::MiterJoin); break;
+        switch (p.flags.join()) {
+        case gdi::PenJoin::Bevel: pen.setJoinStyle(Qt::BevelJoin); break;
+        case gdi::PenJoin::Miter: pen.setJoinStyle(Qt::MiterJoin); break;
         default: pen.setJoinStyle(Qt::RoundJoin); break;
         }
         pen.setMiterLimit(m_s.miterLimit);
@@ -629,12 +630,16 @@ bool MetafileCanvas::preparePen(QPen& pen, bool inPicturePixels)
     const double widthPixels = cosmetic ? 1.0 : deviceWidth;
     QList<qreal> dashes;
     switch (style) {
-    case 1: dashes = cosmetic ? QList<qreal> { 18, 6 } : QList<qreal> { 3, 1 }; break;
-    case 2: dashes = cosmetic ? QList<qreal> { 3, 3 } : QList<qreal> { 1, 1 }; break;
-    case 3: dashes = cosmetic ? QList<qreal> { 9, 6, 3, 6 } : QList<qreal> { 3, 1, 1, 1 }; break;
-    case 4: dashes = cosmetic ? QList<qreal> { 9, 3, 3, 3, 3, 3 } : QList<qreal> { 3, 1, 1, 1, 1, 1 }; break;
-    case PsAlternate: dashes = { 1, 1 }; break;
-    case PsUserStyle: {
+    case gdi::PenStyle::Dash: dashes = cosmetic ? QList<qreal> { 18, 6 } : QList<qreal> { 3, 1 }; break;
+    case gdi::PenStyle::Dot: dashes = cosmetic ? QList<qreal> { 3, 3 } : QList<qreal> { 1, 1 }; break;
+    case gdi::PenStyle::DashDot:
+        dashes = cosmetic ? QList<qreal> { 9, 6, 3, 6 } : QList<qreal> { 3, 1, 1, 1 };
+        break;
+    case gdi::PenStyle::DashDotDot:
+        dashes = cosmetic ? QList<qreal> { 9, 3, 3, 3, 3, 3 } : QList<qreal> { 3, 1, 1, 1, 1, 1 };
+        break;
+    case gdi::PenStyle::Alternate: dashes = { 1, 1 }; break;
+    case gdi::PenStyle::UserStyle: {
         double total = 0;
         for (qreal entry : p.userDashes) {
             // Entries are logical units for wide pens, pixels for cosmetic ones; none shorter
@@ -666,12 +671,9 @@ bool MetafileCanvas::prepareBrush(QBrush& brush)
     case GdiBrush::Kind::Solid:
         brush = QBrush(QColor(rgb(b.colour)));
         return true;
-    case GdiBrush::Kind::Hatched: {
-        static const Qt::BrushStyle hatches[] = { Qt::HorPattern, Qt::VerPattern, Qt::FDiagPattern,
-                                                  Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern };
-        brush = QBrush(QColor(rgb(b.colour)), b.hatch >= 0 && b.hatch < 6 ? hatches[b.hatch] : Qt::SolidPattern);
+    case GdiBrush::Kind::Hatched:
+        brush = QBrush(QColor(rgb(b.colour)), qtHatch(b.hatch));
         return true;
-    }
     case GdiBrush::Kind::Pattern:
         if (b.pattern.isNull())
             return false;
@@ -723,12 +725,12 @@ void MetafileCanvas::applyRop2()
 {
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
     switch (m_s.rop2) {
-    case 4: mode = QPainter::RasterOp_NotSource; break;                   // R2_NOTCOPYPEN
-    case 6: mode = QPainter::RasterOp_NotDestination; break;              // R2_NOT
-    case 7: mode = QPainter::RasterOp_SourceXorDestination; break;        // R2_XORPEN
-    case 9: mode = QPainter::RasterOp_SourceAndDestination; break;        // R2_MASKPEN
-    case 10: mode = QPainter::RasterOp_NotSourceXorDestination; break;    // R2_NOTXORPEN
-    case 15: mode = QPainter::RasterOp_SourceOrDestination; break;        // R2_MERGEPEN
+    case gdi::Rop2::NotCopyPen: mode = QPainter::RasterOp_NotSource; break;
+    case gdi::Rop2::Not: mode = QPainter::RasterOp_NotDestination; break;
+    case gdi::Rop2::XorPen: mode = QPainter::RasterOp_SourceXorDestination; break;
+    case gdi::Rop2::MaskPen: mode = QPainter::RasterOp_SourceAndDestination; break;
+    case gdi::Rop2::NotXorPen: mode = QPainter::RasterOp_NotSourceXorDestination; break;
+    case gdi::Rop2::MergePen: mode = QPainter::RasterOp_SourceOrDestination; break;
     default: break;
     }
     m_painter.setCompositionMode(mode);
@@ -802,7 +804,7 @@ void MetafileCanvas::draw(const QPainterPath& logical, bool fill, bool stroke)
         addToPath(logical, false);
         return;
     }
-    if (m_s.rop2 == 11) // R2_NOP
+    if (m_s.rop2 == gdi::Rop2::Nop)
         return;
     const QTransform& t = full();
     if (!usable(t))
@@ -813,8 +815,8 @@ void MetafileCanvas::draw(const QPainterPath& logical, bool fill, bool stroke)
     const bool hasBrush = fill && prepareBrush(brush);
     if (!hasPen && !hasBrush)
         return;
-    if (m_s.rop2 == 1 || m_s.rop2 == 16) { // R2_BLACK, R2_WHITE
-        const QColor c = m_s.rop2 == 1 ? Qt::black : Qt::white;
+    if (m_s.rop2 == gdi::Rop2::Black || m_s.rop2 == gdi::Rop2::White) {
+        const QColor c = m_s.rop2 == gdi::Rop2::Black ? Qt::black : Qt::white;
         pen.setColor(c);
         brush = QBrush(c);
     }
@@ -1015,7 +1017,7 @@ void MetafileCanvas::polyDraw(const QList<QPointF>& points, const QList<quint8>&
 void MetafileCanvas::rectangle(const QRectF& box)
 {
     QRectF r = box.normalized();
-    if ((m_s.pen.style & PsStyleMask) == PsInsideFrame && m_s.pen.width > 1) {
+    if (m_s.pen.flags.style() == gdi::PenStyle::InsideFrame && m_s.pen.width > 1) {
         const double half = m_s.pen.width / 2;
         r.adjust(half, half, -half, -half);
     }
@@ -1034,7 +1036,7 @@ void MetafileCanvas::roundRect(const QRectF& box, QSizeF corner)
 void MetafileCanvas::ellipse(const QRectF& box)
 {
     QRectF r = box.normalized();
-    if ((m_s.pen.style & PsStyleMask) == PsInsideFrame && m_s.pen.width > 1) {
+    if (m_s.pen.flags.style() == gdi::PenStyle::InsideFrame && m_s.pen.width > 1) {
         const double half = m_s.pen.width / 2;
         r.adjust(half, half, -half, -half);
     }
@@ -1219,14 +1221,15 @@ bool MetafileCanvas::qtFont(QFont& font)
     return true;
 }
 
-void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, quint32 options, std::optional<QRectF> rect)
+void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, gdi::TextOutOptions options,
+                             std::optional<QRectF> rect)
 {
-    const SymbolFace symbolFace = textCharset() == 2 ? symbolFaceOf(m_s.font.face) : SymbolFace::None;
+    const SymbolFace symbolFace = textCharset() == gdi::Charset::Symbol ? symbolFaceOf(m_s.font.face) : SymbolFace::None;
     const GdiText text = symbolFace == SymbolFace::None ? recorded : inUnicode(recorded, symbolFace);
     const QTransform& t = full();
     if (!usable(t))
         return;
-    if (rect && (options & EtoOpaque) && !m_pathOpen) {
+    if (rect && options.testFlag(gdi::TextOutOption::Opaque) && !m_pathOpen) {
         const QRectF box = rect->normalized();
         if (charge(t.mapRect(box))) {
             applyClip();
@@ -1236,14 +1239,14 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, quint32
         }
     }
     // Glyph indexes belong to the font the file was made with, which is not here.
-    if (text.text.isEmpty() || (options & EtoGlyphIndex))
+    if (text.text.isEmpty() || options.testFlag(gdi::TextOutOption::GlyphIndex))
         return;
     QFont font;
     if (!qtFont(font))
         return;
     const QFontMetricsF metrics(font);
 
-    const bool useCp = m_s.textAlign & TaUpdateCp;
+    const bool useCp = m_s.textAlign.updatesCurrentPosition();
     const QPointF origin = t.map(useCp ? m_s.position : reference);
     const double xScale = std::hypot(t.m11(), t.m12());
     const auto character = [&](qsizetype i) {
@@ -1271,15 +1274,16 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, quint32
     if (!std::isfinite(width) || std::abs(width) > kFar)
         return;
 
+    const gdi::HorizontalAlign horizontal = m_s.textAlign.horizontal();
     double x0 = 0;
-    if ((m_s.textAlign & TaCenter) == TaCenter)
+    if (horizontal == gdi::HorizontalAlign::Centre)
         x0 = -width / 2;
-    else if (m_s.textAlign & TaRight)
+    else if (horizontal == gdi::HorizontalAlign::Right)
         x0 = -width;
     double baseline = metrics.ascent();
-    if ((m_s.textAlign & TaBaseline) == TaBaseline)
+    if (m_s.textAlign.vertical() == gdi::VerticalAlign::Baseline)
         baseline = 0;
-    else if (m_s.textAlign & TaBottom)
+    else if (m_s.textAlign.vertical() == gdi::VerticalAlign::Bottom)
         baseline = -metrics.descent();
 
     // Text stays upright in the picture, turned by the escapement and by any rotation of the
@@ -1292,7 +1296,9 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, quint32
     const QRectF cell(x0, baseline - metrics.ascent(), width, metrics.ascent() + metrics.descent());
 
     if (useCp) {
-        const double along = (m_s.textAlign & TaCenter) == TaCenter ? 0 : (m_s.textAlign & TaRight) ? x0 : x0 + width;
+        const double along = horizontal == gdi::HorizontalAlign::Centre ? 0
+            : horizontal == gdi::HorizontalAlign::Right                 ? x0
+                                                                        : x0 + width;
         m_s.position = t.inverted().map(local.map(QPointF(along, 0)));
     }
 
@@ -1326,7 +1332,7 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, quint32
         return;
     applyClip();
     m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    if (rect && (options & EtoClipped)) {
+    if (rect && options.testFlag(gdi::TextOutOption::Clipped)) {
         m_painter.setTransform(t * m_base);
         m_painter.setClipRect(rect->normalized(), m_painter.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
         m_clipDirty = true;
@@ -1355,7 +1361,7 @@ void MetafileCanvas::textOut(QPointF reference, const GdiText& recorded, quint32
 
 // Bitmaps ------------------------------------------------------------------------------------
 
-void MetafileCanvas::stretchBlt(const QRectF& dest, const QImage& image, const QRectF& source, quint32 rop)
+void MetafileCanvas::stretchBlt(const QRectF& dest, const QImage& image, const QRectF& source, gdi::RasterOp rop)
 {
     if (m_pathOpen || dest.width() == 0 || dest.height() == 0)
         return;
@@ -1375,27 +1381,25 @@ void MetafileCanvas::stretchBlt(const QRectF& dest, const QImage& image, const Q
         m_painter.drawPath(box);
     };
     QBrush pattern;
-    // GDI goes by the operation's index, the high word's low byte; the rest only spells it out.
-    const quint32 index = (rop >> 16) & 0xFF;
-    switch (index) {
-    case 0x00: // BLACKNESS
+    switch (rop) {
+    case gdi::RasterOp::Blackness:
         fillWith(Qt::black, QPainter::CompositionMode_SourceOver);
         return;
-    case 0xFF: // WHITENESS
+    case gdi::RasterOp::Whiteness:
         fillWith(Qt::white, QPainter::CompositionMode_SourceOver);
         return;
-    case 0x55: // DSTINVERT
+    case gdi::RasterOp::DstInvert:
         fillWith(Qt::white, QPainter::RasterOp_SourceXorDestination);
         return;
-    case 0xF0: // PATCOPY
+    case gdi::RasterOp::PatCopy:
         if (prepareBrush(pattern))
             fillWith(pattern, QPainter::CompositionMode_SourceOver);
         return;
-    case 0x5A: // PATINVERT
+    case gdi::RasterOp::PatInvert:
         if (prepareBrush(pattern))
             fillWith(pattern, QPainter::RasterOp_SourceXorDestination);
         return;
-    case 0xAA: // the destination as it is
+    case gdi::RasterOp::Destination:
         return;
     default:
         break;
@@ -1404,14 +1408,14 @@ void MetafileCanvas::stretchBlt(const QRectF& dest, const QImage& image, const Q
         return;
 
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
-    switch (index) {
-    case 0xEE: mode = QPainter::RasterOp_SourceOrDestination; break;          // SRCPAINT
-    case 0x88: mode = QPainter::RasterOp_SourceAndDestination; break;         // SRCAND
-    case 0x66: mode = QPainter::RasterOp_SourceXorDestination; break;         // SRCINVERT
-    case 0x44: mode = QPainter::RasterOp_SourceAndNotDestination; break;      // SRCERASE
-    case 0x33: mode = QPainter::RasterOp_NotSource; break;                    // NOTSRCCOPY
-    case 0x11: mode = QPainter::RasterOp_NotSourceAndNotDestination; break;   // NOTSRCERASE
-    case 0xBB: mode = QPainter::RasterOp_NotSourceOrDestination; break;       // MERGEPAINT
+    switch (rop) {
+    case gdi::RasterOp::SrcPaint: mode = QPainter::RasterOp_SourceOrDestination; break;
+    case gdi::RasterOp::SrcAnd: mode = QPainter::RasterOp_SourceAndDestination; break;
+    case gdi::RasterOp::SrcInvert: mode = QPainter::RasterOp_SourceXorDestination; break;
+    case gdi::RasterOp::SrcErase: mode = QPainter::RasterOp_SourceAndNotDestination; break;
+    case gdi::RasterOp::NotSrcCopy: mode = QPainter::RasterOp_NotSource; break;
+    case gdi::RasterOp::NotSrcErase: mode = QPainter::RasterOp_NotSourceAndNotDestination; break;
+    case gdi::RasterOp::MergePaint: mode = QPainter::RasterOp_NotSourceOrDestination; break;
     default: break; // SRCCOPY, and the rest drawn as a copy
     }
 
@@ -1640,9 +1644,9 @@ void MetafileCanvas::setClip(std::optional<QPainterPath> clip)
     m_clipDirty = true;
 }
 
-void MetafileCanvas::combineClip(const QPainterPath& path, int mode)
+void MetafileCanvas::combineClip(const QPainterPath& path, gdi::RegionMode mode)
 {
-    if (mode == RgnCopy) {
+    if (mode == gdi::RegionMode::Copy) {
         setClip(path);
         return;
     }
@@ -1656,7 +1660,7 @@ void MetafileCanvas::combineClip(const QPainterPath& path, int mode)
         return;
     QPainterPath clip;
     switch (mode) {
-    case RgnAnd: {
+    case gdi::RegionMode::And: {
         // Rectangles within rectangles are the common case, and need no path clipping at all.
         QRectF a;
         QRectF b;
@@ -1666,9 +1670,9 @@ void MetafileCanvas::combineClip(const QPainterPath& path, int mode)
             clip = current.intersected(path);
         break;
     }
-    case RgnOr: clip = current.united(path); break;
-    case RgnXor: clip = current.subtracted(path).united(path.subtracted(current)); break;
-    case RgnDiff: clip = current.subtracted(path); break;
+    case gdi::RegionMode::Or: clip = current.united(path); break;
+    case gdi::RegionMode::Xor: clip = current.subtracted(path).united(path.subtracted(current)); break;
+    case gdi::RegionMode::Diff: clip = current.subtracted(path); break;
     default: return;
     }
     setClip(clip);
@@ -1678,14 +1682,14 @@ void MetafileCanvas::intersectClipRect(const QRectF& rect)
 {
     const QTransform& t = full();
     if (usable(t))
-        combineClip(t.map(rectPath(rect.normalized())), RgnAnd);
+        combineClip(t.map(rectPath(rect.normalized())), gdi::RegionMode::And);
 }
 
 void MetafileCanvas::excludeClipRect(const QRectF& rect)
 {
     const QTransform& t = full();
     if (usable(t))
-        combineClip(t.map(rectPath(rect.normalized())), RgnDiff);
+        combineClip(t.map(rectPath(rect.normalized())), gdi::RegionMode::Diff);
 }
 
 void MetafileCanvas::offsetClip(QPointF d)
@@ -1699,10 +1703,10 @@ void MetafileCanvas::offsetClip(QPointF d)
     setClip(moved);
 }
 
-void MetafileCanvas::selectClipRegion(const std::optional<QPainterPath>& deviceRegion, int mode)
+void MetafileCanvas::selectClipRegion(const std::optional<QPainterPath>& deviceRegion, gdi::RegionMode mode)
 {
     if (!deviceRegion) {
-        if (mode == RgnCopy)
+        if (mode == gdi::RegionMode::Copy)
             setClip(std::nullopt);
         return;
     }
@@ -1772,7 +1776,7 @@ void MetafileCanvas::fillPath()
     Work work;
     measure(path, QTransform(), work);
     work.fill = true;
-    if (m_s.rop2 == 11 || !prepareBrush(brush) || !charge(path.controlPointRect(), work))
+    if (m_s.rop2 == gdi::Rop2::Nop || !prepareBrush(brush) || !charge(path.controlPointRect(), work))
         return;
     if (m_s.brush.kind == GdiBrush::Kind::Pattern)
         brush.setTransform(QTransform());
@@ -1791,7 +1795,7 @@ void MetafileCanvas::strokePath()
     const QPainterPath path = m_path;
     abortPath();
     QPen pen;
-    if (m_s.rop2 == 11 || !preparePen(pen, true))
+    if (m_s.rop2 == gdi::Rop2::Nop || !preparePen(pen, true))
         return;
     Work work;
     measure(path, QTransform(), work);
@@ -1844,7 +1848,7 @@ void MetafileCanvas::widenPath()
         m_pathWidened = true;
 }
 
-void MetafileCanvas::selectClipPath(int mode)
+void MetafileCanvas::selectClipPath(gdi::RegionMode mode)
 {
     if (!m_pathDone)
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "metafile/Gdi.h"
+
 #include <QColor>
 #include <QFont>
 #include <QHash>
@@ -17,7 +19,7 @@ namespace metafile {
 
 // GDI's logical objects as the records create them. Lengths are in logical units.
 struct GdiPen {
-    quint32 style = 0; // PS_* style, end cap, join and type bits
+    gdi::PenFlags flags;
     double width = 0;
     quint32 colour = 0; // a COLORREF
     QList<qreal> userDashes; // PS_USERSTYLE lengths, logical units
@@ -27,7 +29,7 @@ struct GdiBrush {
     enum class Kind { Solid, Null, Hatched, Pattern };
     Kind kind = Kind::Solid;
     quint32 colour = 0xFFFFFF;
-    int hatch = 0;
+    gdi::HatchStyle hatch = gdi::HatchStyle::Horizontal;
     QImage pattern;
 };
 
@@ -39,7 +41,7 @@ struct GdiFont {
     bool italic = false;
     bool underline = false;
     bool strikeOut = false;
-    quint8 charset = 1;
+    gdi::Charset charset = gdi::Charset::Default;
     QString face;
 };
 
@@ -53,9 +55,9 @@ struct GdiText {
 
 // 8-bit text in a font's charset, Shift_JIS for SHIFTJIS_CHARSET and so on. dx, when present,
 // holds one advance per byte, as both WMF and EMF records carry them.
-GdiText decodeText(QByteArrayView bytes, quint8 charset, const QList<double>& dx);
+GdiText decodeText(QByteArrayView bytes, gdi::Charset charset, const QList<double>& dx);
 // A face name as a LOGFONTA stores it.
-QString decodeFaceName(QByteArrayView bytes, quint8 charset);
+QString decodeFaceName(QByteArrayView bytes, gdi::Charset charset);
 // UTF-16 text with one advance per code unit.
 GdiText utf16Text(QString text, const QList<double>& dx);
 // A path holding just the rectangle r.
@@ -96,7 +98,7 @@ public:
     void shiftDevice(QPointF by);
 
     // Mapping.
-    void setMapMode(int mode);
+    void setMapMode(gdi::MapMode mode);
     void setWindowOrg(QPointF p);
     void setWindowExt(QSizeF s);
     void setViewportOrg(QPointF p);
@@ -106,20 +108,20 @@ public:
     void scaleWindowExt(double xNum, double xDenom, double yNum, double yDenom);
     void scaleViewportExt(double xNum, double xDenom, double yNum, double yDenom);
     void setWorldTransform(const QTransform& t);
-    void modifyWorldTransform(const QTransform& t, quint32 mode);
+    void modifyWorldTransform(const QTransform& t, gdi::WorldTransformMode mode);
 
     // Attributes.
     void setTextColour(quint32 colourRef) { m_s.textColour = colourRef; }
     void setBkColour(quint32 colourRef) { m_s.bkColour = colourRef; }
     QRgb textRgb() const { return rgb(m_s.textColour); }
     QRgb bkRgb() const { return rgb(m_s.bkColour); }
-    void setBkMode(int mode);
-    void setPolyFillMode(int mode);
-    void setTextAlign(quint32 align) { m_s.textAlign = align; }
+    void setBkMode(gdi::BkMode mode);
+    void setPolyFillMode(gdi::PolyFillMode mode);
+    void setTextAlign(gdi::TextAlign align) { m_s.textAlign = align; }
     // Logical units added after every character of text that gives no advances of its own.
     void setCharExtra(double extra) { m_s.charExtra = extra; }
-    void setRop2(int rop) { m_s.rop2 = rop; }
-    void setArcDirection(int direction) { m_s.clockwise = direction == 2; }
+    void setRop2(gdi::Rop2 rop) { m_s.rop2 = rop; }
+    void setArcDirection(gdi::ArcDirection direction) { m_s.clockwise = direction == gdi::ArcDirection::Clockwise; }
     void setMiterLimit(double limit);
 
     // Objects.
@@ -131,9 +133,9 @@ public:
     const GdiFont& font() const { return m_s.font; }
     // The charset 8-bit text is to be read in: the font's, or SYMBOL_CHARSET for a symbol font
     // GDI would pick by its name.
-    quint8 textCharset() const;
-    static GdiPen stockPen(int index);
-    static std::optional<GdiBrush> stockBrush(int index);
+    gdi::Charset textCharset() const;
+    static GdiPen stockPen(gdi::StockObject object);
+    static std::optional<GdiBrush> stockBrush(gdi::StockObject object);
 
     // Drawing, in logical units.
     QPointF currentPosition() const { return m_s.position; }
@@ -155,13 +157,13 @@ public:
     void angleArc(QPointF centre, double radius, double startDegrees, double sweepDegrees);
     void setPixel(QPointF p, quint32 colourRef);
 
-    // Text: options are ETO_* bits; rect is the ETO_OPAQUE / ETO_CLIPPED rectangle.
-    void textOut(QPointF reference, const GdiText& text, quint32 options, std::optional<QRectF> rect);
+    // Text: rect is the rectangle the options fill (Opaque) or clip to (Clipped).
+    void textOut(QPointF reference, const GdiText& text, gdi::TextOutOptions options, std::optional<QRectF> rect);
 
     // Bitmaps. dest is x, y, width, height in logical units (negative sizes mirror); source is in
     // the bitmap's pixels, top row first. A null image with a raster operation that needs no
     // source (PATCOPY, BLACKNESS...) paints the brush.
-    void stretchBlt(const QRectF& dest, const QImage& image, const QRectF& source, quint32 rop);
+    void stretchBlt(const QRectF& dest, const QImage& image, const QRectF& source, gdi::RasterOp rop);
     void alphaBlend(const QRectF& dest, const QImage& image, const QRectF& source, int constantAlpha);
     // PlgBlt: the source rectangle copied onto a parallelogram given by its upper-left,
     // upper-right and lower-left corners, in logical units. Clear pixels leave what lies beneath.
@@ -185,7 +187,7 @@ public:
     void intersectClipRect(const QRectF& rect);
     void excludeClipRect(const QRectF& rect);
     void offsetClip(QPointF d);
-    void selectClipRegion(const std::optional<QPainterPath>& deviceRegion, int mode);
+    void selectClipRegion(const std::optional<QPainterPath>& deviceRegion, gdi::RegionMode mode);
     // SetMetaRgn: the clip becomes part of the meta region, which no later clip reaches beyond,
     // and the clip itself is cleared.
     void setMetaRegion();
@@ -199,7 +201,7 @@ public:
     void strokePath();
     void strokeAndFillPath();
     void widenPath();
-    void selectClipPath(int mode);
+    void selectClipPath(gdi::RegionMode mode);
 
     void saveDC();
     void restoreDC(int which);
@@ -239,12 +241,12 @@ private:
         quint32 bkColour = 0xFFFFFF;
         bool bkOpaque = true;
         bool winding = false;
-        quint32 textAlign = 0;
+        gdi::TextAlign textAlign;
         double charExtra = 0;
-        int rop2 = 13; // R2_COPYPEN
+        gdi::Rop2 rop2 = gdi::Rop2::CopyPen;
         bool clockwise = false;
         double miterLimit = 10;
-        int mapMode = 1; // MM_TEXT
+        gdi::MapMode mapMode = gdi::MapMode::Text;
         QPointF windowOrg;
         QSizeF windowExt { 1, 1 };
         QPointF viewportOrg;
@@ -279,7 +281,7 @@ private:
     void overflowPath();
     QPainterPath arcPath(const QRectF& box, QPointF start, QPointF end, ArcKind kind, bool* ok);
     void setClip(std::optional<QPainterPath> clip);
-    void combineClip(const QPainterPath& path, int mode);
+    void combineClip(const QPainterPath& path, gdi::RegionMode mode);
     bool qtFont(QFont& font);
 
     QPainter& m_painter;

@@ -111,7 +111,6 @@ struct Object {
 };
 
 constexpr qint64 kMaxRegionRects = 16384;
-constexpr int kRgnCopy = 5;
 
 // A region object: a bounding box and bands of equal height, each a row of left-right spans.
 // A region with no bands is empty, as GDI makes it; a band that does not add up ends the region
@@ -198,7 +197,7 @@ GdiFont readFont(const Params& p)
     f.italic = p.b.u8(10) != 0;
     f.underline = p.b.u8(11) != 0;
     f.strikeOut = p.b.u8(12) != 0;
-    f.charset = p.b.u8(13);
+    f.charset = gdi::Charset(p.b.u8(13));
     const Bytes face = p.b.from(18);
     f.face = decodeFaceName(face.view().first(std::min<qint64>(face.size(), 32)), f.charset);
     return f;
@@ -212,7 +211,7 @@ void blit(MetafileCanvas& canvas, QRectF dest, Bytes dib, QRectF source, quint32
     canvas.countDecodedPixels(qint64(bitmap.image.width()) * bitmap.image.height());
     if (dibOrder && bitmap.bottomUp) // StretchDIBits counts a bottom-up bitmap's rows from the bottom
         source.moveTop(bitmap.image.height() - source.top() - source.height());
-    canvas.stretchBlt(dest, bitmap.image, source, rop);
+    canvas.stretchBlt(dest, bitmap.image, source, gdi::rasterOp(rop));
 }
 
 void blitBitmap16(MetafileCanvas& canvas, QRectF dest, Bytes bitmap, QRectF source, quint32 rop)
@@ -221,7 +220,7 @@ void blitBitmap16(MetafileCanvas& canvas, QRectF dest, Bytes bitmap, QRectF sour
     if (image.isNull())
         return;
     canvas.countDecodedPixels(qint64(image.width()) * image.height());
-    canvas.stretchBlt(dest, image, source, rop);
+    canvas.stretchBlt(dest, image, source, gdi::rasterOp(rop));
 }
 
 void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileCanvas& canvas, ObjectTable& objects)
@@ -229,7 +228,7 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
     switch (function) {
     case MetaSetMapMode:
         if (p.need(1))
-            canvas.setMapMode(p.u(0));
+            canvas.setMapMode(gdi::MapMode(p.u(0)));
         break;
     case MetaSetWindowOrg:
         if (p.need(2))
@@ -273,15 +272,15 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
         break;
     case MetaSetBkMode:
         if (p.need(1))
-            canvas.setBkMode(p.u(0));
+            canvas.setBkMode(gdi::BkMode(p.u(0)));
         break;
     case MetaSetPolyFillMode:
         if (p.need(1))
-            canvas.setPolyFillMode(p.u(0));
+            canvas.setPolyFillMode(gdi::PolyFillMode(p.u(0)));
         break;
     case MetaSetTextAlign:
         if (p.need(1))
-            canvas.setTextAlign(p.u(0));
+            canvas.setTextAlign(gdi::TextAlign { p.u(0) });
         break;
     case MetaSetTextCharExtra:
         if (p.need(1))
@@ -289,7 +288,7 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
         break;
     case MetaSetRop2:
         if (p.need(1))
-            canvas.setRop2(p.u(0));
+            canvas.setRop2(gdi::Rop2(p.u(0)));
         break;
     case MetaSaveDc:
         canvas.saveDC();
@@ -303,7 +302,7 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
         if (p.need(5)) {
             Object o;
             o.kind = Object::Kind::Pen;
-            o.pen.style = p.u(0);
+            o.pen.flags = gdi::PenFlags { p.u(0) };
             o.pen.width = std::abs(p.s(1));
             o.pen.colour = p.u32(3);
             objects.add(o);
@@ -319,7 +318,7 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
                 o.brush.kind = GdiBrush::Kind::Null;
             } else if (style == 2) {
                 o.brush.kind = GdiBrush::Kind::Hatched;
-                o.brush.hatch = p.u(3);
+                o.brush.hatch = gdi::HatchStyle(p.u(3));
             }
             objects.add(o);
         }
@@ -478,7 +477,7 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
         break;
     case MetaPatBlt:
         if (p.need(6))
-            canvas.stretchBlt(QRectF(p.s(5), p.s(4), p.s(3), p.s(2)), QImage(), QRectF(), p.u32(0));
+            canvas.stretchBlt(QRectF(p.s(5), p.s(4), p.s(3), p.s(2)), QImage(), QRectF(), gdi::rasterOp(p.u32(0)));
         break;
 
     case MetaTextOut:
@@ -490,7 +489,7 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
             const QByteArrayView bytes = p.b.sub(2, length).view();
             const double y = p.b.i16(2 + padded);
             const double x = p.b.i16(4 + padded);
-            canvas.textOut(QPointF(x, y), decodeText(bytes, canvas.textCharset(), {}), 0, std::nullopt);
+            canvas.textOut(QPointF(x, y), decodeText(bytes, canvas.textCharset(), {}), {}, std::nullopt);
         }
         break;
     case MetaExtTextOut:
@@ -516,7 +515,7 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
                 for (qint64 i = 0; i < length; ++i)
                     dx.append(p.b.i16(offset + 2 * i));
             }
-            canvas.textOut(at, decodeText(bytes, canvas.textCharset(), dx), options, rect);
+            canvas.textOut(at, decodeText(bytes, canvas.textCharset(), dx), gdi::TextOutOptions::fromInt(options), rect);
         }
         break;
 
@@ -525,7 +524,7 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
         // Without a bitmap the record is one word longer than its function's size byte says.
         if (recordWords == (function >> 8) + 3) {
             if (p.need(9))
-                canvas.stretchBlt(QRectF(p.s(8), p.s(7), p.s(6), p.s(5)), QImage(), QRectF(), p.u32(0));
+                canvas.stretchBlt(QRectF(p.s(8), p.s(7), p.s(6), p.s(5)), QImage(), QRectF(), gdi::rasterOp(p.u32(0)));
         } else if (p.need(8)) {
             const QRectF dest(p.s(7), p.s(6), p.s(5), p.s(4));
             const QRectF source(p.s(3), p.s(2), p.s(5), p.s(4));
@@ -539,7 +538,7 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
     case MetaDibStretchBlt:
         if (recordWords == (function >> 8) + 3) {
             if (p.need(11))
-                canvas.stretchBlt(QRectF(p.s(10), p.s(9), p.s(8), p.s(7)), QImage(), QRectF(), p.u32(0));
+                canvas.stretchBlt(QRectF(p.s(10), p.s(9), p.s(8), p.s(7)), QImage(), QRectF(), gdi::rasterOp(p.u32(0)));
         } else if (p.need(10)) {
             const QRectF dest(p.s(9), p.s(8), p.s(7), p.s(6));
             const QRectF source(p.s(5), p.s(4), p.s(3), p.s(2));
@@ -606,7 +605,7 @@ void playRecord(quint16 function, const Params& p, qint64 recordWords, MetafileC
         // holds no region leaves the clip as it is.
         if (p.need(1)) {
             if (const Object* o = objects.at(p.u(0)); o && o->kind == Object::Kind::Region)
-                canvas.selectClipRegion(o->region, kRgnCopy);
+                canvas.selectClipRegion(o->region, gdi::RegionMode::Copy);
         }
         break;
     default:
@@ -747,7 +746,7 @@ void playWmf(const Layout& layout, MetafileCanvas& canvas)
     } else {
         // As a viewer plays a placeable file: the bounding box (or the plain file's window)
         // fills the picture, and the records may move the window or viewport from there.
-        canvas.setMapMode(8);
+        canvas.setMapMode(gdi::MapMode::Anisotropic);
         canvas.setWindowOrg(layout.windowOrg);
         canvas.setWindowExt(layout.windowExt);
         canvas.setViewportOrg(QPointF(0, 0));
