@@ -8,15 +8,7 @@ namespace metafile::emf {
 namespace {
 
 constexpr quint32 kEmfPlusSignature = 0x2B464D45; // "EMF+"
-constexpr quint32 kCosmeticPen = 0x10000;         // PS_GEOMETRIC: the width counts
-constexpr quint32 kPenStyleMask = 0xF;
-constexpr quint32 kPsNull = 5;
-constexpr quint32 kPsUserStyle = 7;
-constexpr quint32 kBsNull = 1;
 constexpr qint64 kMaxUserDashes = 16;
-constexpr quint32 kEtoNoRect = 0x100;
-constexpr quint32 kEtoOpaqueOrClipped = 0x6;
-constexpr quint32 kEtoPdy = 0x2000;
 constexpr quint32 kGradientTriangle = 2;
 constexpr qint64 kMaxGradientVertices = 1 << 16;
 constexpr qint64 kMaxRegionRects = 16384;
@@ -124,7 +116,7 @@ std::optional<ModifyWorldTransform> readModifyWorldTransform(Bytes r)
 {
     if (r.size() < 36)
         return {};
-    return ModifyWorldTransform { xform(r, 8), r.u32(32) };
+    return ModifyWorldTransform { xform(r, 8), gdi::WorldTransformMode(r.u32(32)) };
 }
 
 std::optional<BoxRecord> readBoxRecord(EmrType type, Bytes r)
@@ -220,7 +212,7 @@ std::optional<CreatePen> readCreatePen(Bytes r)
 {
     if (r.size() < 28)
         return {};
-    return CreatePen { r.u32(8), logPen(r.u32(12), r.i32(16), r.u32(24)) };
+    return CreatePen { r.u32(8), logPen(gdi::PenFlags { r.u32(12) }, r.i32(16), r.u32(24)) };
 }
 
 std::optional<CreatePen> readExtCreatePen(Bytes r)
@@ -228,14 +220,14 @@ std::optional<CreatePen> readExtCreatePen(Bytes r)
     if (r.size() < 52)
         return {};
     GdiPen pen;
-    pen.style = r.u32(28);
+    pen.flags = gdi::PenFlags { r.u32(28) };
     // Cosmetic pens are one pixel wide whatever width they carry.
-    pen.width = (pen.style & kCosmeticPen) ? double(r.u32(32)) : 0;
-    if (r.u32(36) == kBsNull)
-        pen.style = (pen.style & ~kPenStyleMask) | kPsNull;
+    pen.width = pen.flags.geometric() ? double(r.u32(32)) : 0;
+    if (gdi::BrushStyle(r.u32(36)) == gdi::BrushStyle::Null)
+        pen.flags.setStyle(gdi::PenStyle::Null);
     pen.colour = r.u32(40);
     const qint64 entries = r.u32(48);
-    if ((pen.style & kPenStyleMask) == kPsUserStyle && entries <= kMaxUserDashes && r.has(52, entries * 4)) {
+    if (pen.flags.style() == gdi::PenStyle::UserStyle && entries <= kMaxUserDashes && r.has(52, entries * 4)) {
         for (qint64 i = 0; i < entries; ++i)
             pen.userDashes.append(r.u32(52 + 4 * i));
     }
@@ -246,7 +238,7 @@ std::optional<CreateBrush> readCreateBrush(Bytes r)
 {
     if (r.size() < 24)
         return {};
-    return CreateBrush { r.u32(8), logBrush(r.u32(12), r.u32(16), int(r.u32(20) & 0xFF)) };
+    return CreateBrush { r.u32(8), logBrush(gdi::BrushStyle(r.u32(12)), r.u32(16), gdi::HatchStyle(r.u32(20) & 0xFF)) };
 }
 
 std::optional<CreateDibBrush> readCreateDibBrush(Bytes r)
@@ -276,7 +268,7 @@ std::optional<ExtSelectClipRgn> readExtSelectClipRgn(Bytes r)
     if (r.size() < 16)
         return {};
     const qint64 dataSize = r.u32(8);
-    const quint32 mode = r.u32(12);
+    const auto mode = gdi::RegionMode(r.u32(12));
     if (dataSize == 0 || !r.has(16, 32))
         return ExtSelectClipRgn { mode, std::nullopt };
     std::optional<QPainterPath> region = readRegion(r, 16, dataSize);
@@ -352,12 +344,12 @@ std::optional<TextPiece> readTextPiece(Bytes r, qint64 at, bool wide, bool rectM
     piece.wide = wide;
     const qint64 chars = r.u32(at + 8);
     const qint64 stringAt = r.u32(at + 12);
-    piece.options = r.u32(at + 16);
+    piece.options = gdi::TextOutOptions::fromInt(r.u32(at + 16));
     qint64 dxAt = at + 20;
-    if (!rectMayBeLeftOut || !(piece.options & kEtoNoRect)) {
+    if (!rectMayBeLeftOut || !(piece.options & gdi::TextOutOption::NoRect)) {
         if (!r.has(at, 40))
             return {};
-        if (piece.options & kEtoOpaqueOrClipped)
+        if (piece.options & (gdi::TextOutOption::Opaque | gdi::TextOutOption::Clipped))
             piece.rect = rectL(r, at + 20);
         dxAt = at + 36;
     }
@@ -365,7 +357,7 @@ std::optional<TextPiece> readTextPiece(Bytes r, qint64 at, bool wide, bool rectM
         return {};
     piece.string = r.sub(stringAt, chars * (wide ? 2 : 1));
     const qint64 dxOffset = r.u32(dxAt);
-    const qint64 dxStep = (piece.options & kEtoPdy) ? 8 : 4; // x and y for each
+    const qint64 dxStep = (piece.options & gdi::TextOutOption::Pdy) ? 8 : 4; // x and y for each
     if (dxOffset != 0 && r.has(dxOffset, chars * dxStep)) {
         piece.dx.reserve(chars);
         for (qint64 i = 0; i < chars; ++i)

@@ -91,7 +91,7 @@ struct SetWorldTransform {
 
 struct ModifyWorldTransform {
     QTransform transform;
-    quint32 mode = 0; // MWT_*
+    gdi::WorldTransformMode mode {};
     template <class F> void fields(F&& f) const { f("transform", transform); f("mode", mode); }
 };
 
@@ -188,10 +188,10 @@ struct CreatePalette {
     template <class F> void fields(F&& f) const { f("index", index); f("entries", entries); }
 };
 
-// EXTSELECTCLIPRGN: a region in device pixels combined into the clip by mode (RGN_*); none
+// EXTSELECTCLIPRGN: a region in device pixels combined into the clip by mode; none
 // resets the clip, as a record with no region data does.
 struct ExtSelectClipRgn {
-    quint32 mode = 0;
+    gdi::RegionMode mode {};
     std::optional<QPainterPath> region;
     template <class F> void fields(F&& f) const { f("mode", mode); f("region", region); }
 };
@@ -235,7 +235,7 @@ struct GradientFill {
 // ETO_* options, the opaque or clipping rectangle, and the advances when the record gives them.
 struct TextPiece {
     QPointF reference;
-    quint32 options = 0;
+    gdi::TextOutOptions options;
     std::optional<QRectF> rect;
     bool wide = false;
     Bytes string;

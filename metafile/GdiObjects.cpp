@@ -6,8 +6,6 @@ namespace metafile {
 
 namespace {
 
-constexpr quint32 kBsNull = 1;
-constexpr quint32 kBsHatched = 2;
 constexpr qint64 kFaceNameLength = 32; // characters, the terminating zero included
 
 // The LOGFONT bytes from lfItalic on: italic, underline, strike-out, charset.
@@ -16,27 +14,27 @@ void readFontFlags(Bytes flags, GdiFont& font)
     font.italic = flags.u8(0) != 0;
     font.underline = flags.u8(1) != 0;
     font.strikeOut = flags.u8(2) != 0;
-    font.charset = flags.u8(3);
+    font.charset = gdi::Charset(flags.u8(3));
 }
 
 } // namespace
 
-GdiPen logPen(quint32 style, double width, quint32 colour)
+GdiPen logPen(gdi::PenFlags style, double width, quint32 colour)
 {
     GdiPen pen;
-    pen.style = style;
+    pen.flags = style;
     pen.width = std::abs(width);
     pen.colour = colour;
     return pen;
 }
 
-GdiBrush logBrush(quint32 style, quint32 colour, int hatch)
+GdiBrush logBrush(gdi::BrushStyle style, quint32 colour, gdi::HatchStyle hatch)
 {
     GdiBrush brush;
     brush.colour = colour;
-    if (style == kBsNull) {
+    if (style == gdi::BrushStyle::Null) {
         brush.kind = GdiBrush::Kind::Null;
-    } else if (style == kBsHatched) {
+    } else if (style == gdi::BrushStyle::Hatched) {
         brush.kind = GdiBrush::Kind::Hatched;
         brush.hatch = hatch;
     }

@@ -11,11 +11,11 @@
 namespace metafile {
 
 // LOGPEN: a style (PS_* bits), a width in logical units (its sign means nothing) and a COLORREF.
-GdiPen logPen(quint32 style, double width, quint32 colour);
+GdiPen logPen(gdi::PenFlags style, double width, quint32 colour);
 
 // LOGBRUSH: BS_NULL draws nothing, BS_HATCHED draws hatch lines in the colour, anything else is
 // solid; a pattern brush comes from its bitmap instead.
-GdiBrush logBrush(quint32 style, quint32 colour, int hatch);
+GdiBrush logBrush(gdi::BrushStyle style, quint32 colour, gdi::HatchStyle hatch);
 
 // LOGPALETTE: a version word, an entry count, then red, green, blue and flags per entry. A count
 // running past the data gives an empty palette, as the record still takes its object slot.

@@ -7,7 +7,6 @@ namespace metafile::wmf {
 namespace {
 
 constexpr qint64 kMaxRegionRects = 16384;
-constexpr quint16 kEtoOpaqueOrClipped = 0x0006;
 constexpr quint32 kSrcCopy = 0x00CC0020;
 
 // A record's parameters, 16-bit words after the size and function.
@@ -153,14 +152,14 @@ std::optional<CreatePen> readCreatePen(const Raw& r)
 {
     if (!r.p.need(5))
         return {};
-    return CreatePen { logPen(r.p.u(0), r.p.s(1), r.p.u32(3)) };
+    return CreatePen { logPen(gdi::PenFlags { r.p.u(0) }, r.p.s(1), r.p.u32(3)) };
 }
 
 std::optional<CreateBrush> readCreateBrush(const Raw& r)
 {
     if (!r.p.need(4))
         return {};
-    return CreateBrush { logBrush(r.p.u(0), r.p.u32(1), r.p.u(3)) };
+    return CreateBrush { logBrush(gdi::BrushStyle(r.p.u(0)), r.p.u32(1), gdi::HatchStyle(r.p.u(3))) };
 }
 
 std::optional<CreateDibBrush> readCreateDibBrush(const Raw& r)
@@ -233,7 +232,7 @@ std::optional<Text> readTextOut(const Raw& r)
     const qint64 padded = (length + 1) / 2 * 2;
     if (length < 0 || !b.has(2, padded + 4))
         return {};
-    return Text { QPointF(b.i16(4 + padded), b.i16(2 + padded)), 0, std::nullopt, b.sub(2, length), {} };
+    return Text { QPointF(b.i16(4 + padded), b.i16(2 + padded)), {}, std::nullopt, b.sub(2, length), {} };
 }
 
 std::optional<Text> readExtTextOut(const Raw& r)
@@ -241,10 +240,10 @@ std::optional<Text> readExtTextOut(const Raw& r)
     const Bytes& b = r.p.b;
     if (!r.p.need(4))
         return {};
-    Text out { r.p.point(0), r.p.u(3), std::nullopt, {}, {} };
+    Text out { r.p.point(0), gdi::TextOutOptions::fromInt(r.p.u(3)), std::nullopt, {}, {} };
     const qint64 length = r.p.s(2);
     qint64 offset = 8;
-    if (out.options & kEtoOpaqueOrClipped) {
+    if (out.options & (gdi::TextOutOption::Opaque | gdi::TextOutOption::Clipped)) {
         if (!b.has(offset, 8))
             return {};
         out.rect = QRectF(QPointF(b.i16(offset), b.i16(offset + 2)), QPointF(b.i16(offset + 4), b.i16(offset + 6)));

@@ -167,7 +167,7 @@ struct FrameRegion {
 // rectangle, and the advances when the record gives them.
 struct Text {
     QPointF reference;
-    quint16 options = 0;
+    gdi::TextOutOptions options;
     std::optional<QRectF> rect;
     Bytes string;
     QList<double> dx;

@@ -54,6 +54,8 @@ private:
             m_out << qint64(v);
     }
     void print(bool v) { m_out << (v ? "yes" : "no"); }
+    template <class E> requires std::is_enum_v<E> void print(E v) { print(std::underlying_type_t<E>(v)); }
+    void print(gdi::TextOutOptions v) { print(quint32(v.toInt())); }
     void print(double v) { m_out << v; }
     void print(float v) { m_out << v; }
     void print(const QString& v) { m_out << '"' << v.toStdString() << '"'; }
@@ -98,12 +100,12 @@ private:
     }
     void print(const GdiPen& pen)
     {
-        m_out << "{style=" << hex(pen.style) << " width=" << pen.width << " colour=" << hex(pen.colour) << '}';
+        m_out << "{style=" << hex(pen.flags.bits) << " width=" << pen.width << " colour=" << hex(pen.colour) << '}';
     }
     void print(const GdiBrush& brush)
     {
         static const char* const kinds[] = { "solid", "null", "hatched", "pattern" };
-        m_out << '{' << kinds[int(brush.kind)] << " colour=" << hex(brush.colour) << " hatch=" << brush.hatch << '}';
+        m_out << '{' << kinds[int(brush.kind)] << " colour=" << hex(brush.colour) << " hatch=" << quint32(brush.hatch) << '}';
     }
     void print(const GdiFont& font)
     {
