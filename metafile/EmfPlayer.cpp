@@ -141,11 +141,11 @@ struct Player {
     void play(const emf::Poly& r);
     void play(const emf::PolyPoly& r);
     void play(const emf::PolyDraw& r) { canvas.polyDraw(r.points, r.types); }
-    void play(const emf::CreatePen& r);
-    void play(const emf::CreateBrush& r);
+    void play(const emf::CreatePen& r) { store(r.index, { .kind = Object::Kind::Pen, .pen = r.object }); }
+    void play(const emf::CreateBrush& r) { store(r.index, { .kind = Object::Kind::Brush, .brush = r.object }); }
     void play(const emf::CreateDibBrush& r);
-    void play(const emf::CreateFont& r);
-    void play(const emf::CreatePalette& r);
+    void play(const emf::CreateFont& r) { store(r.index, { .kind = Object::Kind::Font, .font = r.object }); }
+    void play(const emf::CreatePalette& r) { store(r.index, { .kind = Object::Kind::Palette, .palette = r.object }); }
     void play(const emf::ExtSelectClipRgn& r) { canvas.selectClipRegion(r.region, r.mode); }
     void play(const emf::FillRgn& r);
     void play(const emf::RegionRecord& r);
@@ -306,43 +306,11 @@ void Player::play(const emf::PolyPoly& r)
         canvas.polyPolyline(r.polys);
 }
 
-void Player::play(const emf::CreatePen& r)
-{
-    Object o;
-    o.pen = r.pen;
-    store(r.index, o);
-}
-
-void Player::play(const emf::CreateBrush& r)
-{
-    Object o;
-    o.kind = Object::Kind::Brush;
-    o.brush = r.brush;
-    store(r.index, o);
-}
-
 void Player::play(const emf::CreateDibBrush& r)
 {
-    Object o;
-    o.kind = Object::Kind::Brush;
-    o.brush = patternBrush(decodeDib(r.bitmap.info, r.bitmap.bits, r.bitmap.usage, canvas.palette()), canvas);
-    store(r.index, o);
-}
-
-void Player::play(const emf::CreateFont& r)
-{
-    Object o;
-    o.kind = Object::Kind::Font;
-    o.font = r.font;
-    store(r.index, o);
-}
-
-void Player::play(const emf::CreatePalette& r)
-{
-    Object o;
-    o.kind = Object::Kind::Palette;
-    o.palette = r.entries;
-    store(r.index, o);
+    const BitmapRef& bitmap = r.object;
+    const GdiBrush brush = patternBrush(decodeDib(bitmap.info, bitmap.bits, bitmap.usage, canvas.palette()), canvas);
+    store(r.index, { .kind = Object::Kind::Brush, .brush = brush });
 }
 
 void Player::play(const emf::FillRgn& r)

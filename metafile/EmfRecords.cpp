@@ -102,7 +102,7 @@ std::optional<ScaleExtent> readScaleExtent(EmrType type, Bytes r)
 {
     if (r.size() < 24)
         return {};
-    return ScaleExtent { type, r.i32(8), r.i32(12), r.i32(16), r.i32(20) };
+    return ScaleExtent { type, double(r.i32(8)), double(r.i32(12)), double(r.i32(16)), double(r.i32(20)) };
 }
 
 std::optional<SetWorldTransform> readSetWorldTransform(Bytes r)

@@ -7,6 +7,7 @@
 
 #include "metafile/Gdi.h"
 #include "metafile/GdiObjects.h"
+#include "metafile/RecordFamilies.h"
 
 #include <QPainterPath>
 #include <QRectF>
@@ -40,49 +41,22 @@ struct Header {
 };
 
 // SAVEDC, the path brackets and operations, SETMETARGN.
-struct NoParameters {
-    EmrType type;
-    template <class F> void fields(F&&) const {}
-};
-
-// One 32-bit value: a mode, an alignment, a COLORREF, a miter limit, a saved state's number.
-struct Setting {
-    EmrType type;
-    quint32 value = 0;
-    template <class F> void fields(F&& f) const { f("value", value); }
-};
-
+using NoParameters = NoParametersOf<EmrType>;
+// A mode, an alignment, a COLORREF, a miter limit, a saved state's number (signed).
+using Setting = SettingOf<EmrType, quint32>;
 // SELECTOBJECT, DELETEOBJECT, SELECTPALETTE: an object's handle, or a stock object's number with
 // the top bit set.
-struct ObjectRef {
-    EmrType type;
-    quint32 index = 0;
-    template <class F> void fields(F&& f) const { f("index", index); }
-};
-
+using ObjectRef = ObjectRefOf<EmrType, quint32>;
 // Window and viewport origins, MOVETOEX, LINETO, OFFSETCLIPRGN.
-struct PointRecord {
-    EmrType type;
-    QPointF point;
-    template <class F> void fields(F&& f) const { f("point", point); }
-};
-
-// SETWINDOWEXTEX, SETVIEWPORTEXTEX.
-struct Extent {
-    EmrType type;
-    QSizeF extent;
-    template <class F> void fields(F&& f) const { f("extent", extent); }
-};
-
-// SCALEWINDOWEXTEX, SCALEVIEWPORTEXTEX: each extent times num over denom.
-struct ScaleExtent {
-    EmrType type;
-    qint32 xNum = 0, xDenom = 0, yNum = 0, yDenom = 0;
-    template <class F> void fields(F&& f) const
-    {
-        f("xNum", xNum); f("xDenom", xDenom); f("yNum", yNum); f("yDenom", yDenom);
-    }
-};
+using PointRecord = PointRecordOf<EmrType>;
+using Extent = ExtentOf<EmrType>;
+using ScaleExtent = ScaleExtentOf<EmrType>;
+using BoxRecord = BoxRecordOf<EmrType>;
+using RoundRect = metafile::RoundRect;
+// ARC, ARCTO, CHORD, PIE.
+using ArcRecord = ArcRecordOf<EmrType>;
+// The polyline, polygon and bezier records, 32-bit and 16-bit points alike.
+using Poly = PolyOf<EmrType>;
 
 struct SetWorldTransform {
     QTransform transform;
@@ -93,28 +67,6 @@ struct ModifyWorldTransform {
     QTransform transform;
     gdi::WorldTransformMode mode {};
     template <class F> void fields(F&& f) const { f("transform", transform); f("mode", mode); }
-};
-
-// RECTANGLE, ELLIPSE, INTERSECTCLIPRECT, EXCLUDECLIPRECT: a box from its corners, inclusive.
-struct BoxRecord {
-    EmrType type;
-    QRectF box;
-    template <class F> void fields(F&& f) const { f("box", box); }
-};
-
-struct RoundRect {
-    QRectF box;
-    QSizeF corner;
-    template <class F> void fields(F&& f) const { f("box", box); f("corner", corner); }
-};
-
-// ARC, ARCTO, CHORD, PIE: the ellipse's box and the radials' end points.
-struct ArcRecord {
-    EmrType type;
-    QRectF box;
-    QPointF start;
-    QPointF end;
-    template <class F> void fields(F&& f) const { f("box", box); f("start", start); f("end", end); }
 };
 
 struct AngleArc {
@@ -128,18 +80,7 @@ struct AngleArc {
     }
 };
 
-struct SetPixelV {
-    QPointF point;
-    quint32 colour = 0;
-    template <class F> void fields(F&& f) const { f("point", point); f("colour", colour); }
-};
-
-// The polyline, polygon and bezier records, 32-bit and 16-bit points alike.
-struct Poly {
-    EmrType type;
-    QList<QPointF> points;
-    template <class F> void fields(F&& f) const { f("points", points); }
-};
+using SetPixelV = metafile::SetPixel;
 
 // POLYPOLYLINE, POLYPOLYGON and their 16-bit forms.
 struct PolyPoly {
@@ -155,38 +96,19 @@ struct PolyDraw {
     template <class F> void fields(F&& f) const { f("points", points); f("types", types); }
 };
 
-// CREATEPEN, EXTCREATEPEN.
-struct CreatePen {
+// CREATEPEN and EXTCREATEPEN, CREATEBRUSHINDIRECT, EXTCREATEFONTINDIRECTW, CREATEPALETTE, and
+// CREATEMONOBRUSH and CREATEDIBPATTERNBRUSHPT (a brush from a bitmap in the record): an object
+// and the handle it is kept under.
+template <class Object> struct CreateObject {
     quint32 index = 0;
-    GdiPen pen;
-    template <class F> void fields(F&& f) const { f("index", index); f("pen", pen); }
+    Object object;
+    template <class F> void fields(F&& f) const { f("index", index); f("object", object); }
 };
-
-struct CreateBrush {
-    quint32 index = 0;
-    GdiBrush brush;
-    template <class F> void fields(F&& f) const { f("index", index); f("brush", brush); }
-};
-
-// CREATEMONOBRUSH, CREATEDIBPATTERNBRUSHPT: a brush from a bitmap in the record.
-struct CreateDibBrush {
-    quint32 index = 0;
-    BitmapRef bitmap;
-    template <class F> void fields(F&& f) const { f("index", index); f("bitmap", bitmap); }
-};
-
-// EXTCREATEFONTINDIRECTW.
-struct CreateFont {
-    quint32 index = 0;
-    GdiFont font;
-    template <class F> void fields(F&& f) const { f("index", index); f("font", font); }
-};
-
-struct CreatePalette {
-    quint32 index = 0;
-    QList<QRgb> entries;
-    template <class F> void fields(F&& f) const { f("index", index); f("entries", entries); }
-};
+using CreatePen = CreateObject<GdiPen>;
+using CreateBrush = CreateObject<GdiBrush>;
+using CreateDibBrush = CreateObject<BitmapRef>;
+using CreateFont = CreateObject<GdiFont>;
+using CreatePalette = CreateObject<QList<QRgb>>;
 
 // EXTSELECTCLIPRGN: a region in device pixels combined into the clip by mode; none
 // resets the clip, as a record with no region data does.

@@ -8,13 +8,24 @@ namespace {
 
 constexpr qint64 kFaceNameLength = 32; // characters, the terminating zero included
 
-// The LOGFONT bytes from lfItalic on: italic, underline, strike-out, charset.
-void readFontFlags(Bytes flags, GdiFont& font)
+// The LOGFONT fields both forms share: height, width, escapement, orientation and weight in
+// numbers of the given width, then italic, underline, strike-out and charset as bytes. The face
+// name follows at faceAt.
+GdiFont readLogFontNumbers(Bytes font, int numberBytes, qint64& faceAt)
 {
-    font.italic = flags.u8(0) != 0;
-    font.underline = flags.u8(1) != 0;
-    font.strikeOut = flags.u8(2) != 0;
-    font.charset = gdi::Charset(flags.u8(3));
+    const auto number = [&](int i) { return numberBytes == 2 ? double(font.i16(2 * i)) : double(font.i32(4 * i)); };
+    GdiFont f;
+    f.height = number(0);
+    f.width = std::abs(number(1));
+    f.escapement = number(2);
+    f.weight = int(number(4));
+    const qint64 flags = 5 * numberBytes;
+    f.italic = font.u8(flags) != 0;
+    f.underline = font.u8(flags + 1) != 0;
+    f.strikeOut = font.u8(flags + 2) != 0;
+    f.charset = gdi::Charset(font.u8(flags + 3));
+    faceAt = flags + 8;
+    return f;
 }
 
 } // namespace
@@ -55,27 +66,19 @@ QList<QRgb> readLogPalette(Bytes palette)
 
 GdiFont readLogFont16(Bytes font)
 {
-    GdiFont f;
-    f.height = font.i16(0);
-    f.width = std::abs(double(font.i16(2)));
-    f.escapement = font.i16(4);
-    f.weight = font.i16(8);
-    readFontFlags(font.from(10), f);
-    const Bytes face = font.from(18);
+    qint64 faceAt = 0;
+    GdiFont f = readLogFontNumbers(font, 2, faceAt);
+    const Bytes face = font.from(faceAt);
     f.face = decodeFaceName(face.view().first(std::min(face.size(), kFaceNameLength)), f.charset);
     return f;
 }
 
 GdiFont readLogFontW(Bytes font)
 {
-    GdiFont f;
-    f.height = font.i32(0);
-    f.width = std::abs(double(font.i32(4)));
-    f.escapement = font.i32(8);
-    f.weight = font.i32(16);
-    readFontFlags(font.from(20), f);
+    qint64 faceAt = 0;
+    GdiFont f = readLogFontNumbers(font, 4, faceAt);
     for (qint64 i = 0; i < kFaceNameLength; ++i) {
-        const quint16 c = font.u16(28 + 2 * i);
+        const quint16 c = font.u16(faceAt + 2 * i);
         if (c == 0)
             break;
         f.face.append(QChar(c));

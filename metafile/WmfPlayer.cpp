@@ -99,14 +99,6 @@ void blitBitmap16(MetafileCanvas& canvas, QRectF dest, Bytes bitmap, QRectF sour
     canvas.stretchBlt(dest, image, source, gdi::rasterOp(rop));
 }
 
-Object makeObject(Object::Kind kind, GdiBrush::Kind brush = GdiBrush::Kind::Solid)
-{
-    Object o;
-    o.kind = kind;
-    o.brush.kind = brush;
-    return o;
-}
-
 // Plays the records read by wmf::readRecord, one overload a record family.
 struct Player {
     MetafileCanvas& canvas;
@@ -126,12 +118,12 @@ struct Player {
     void play(const wmf::SetPixel& r) { canvas.setPixel(r.point, r.colour); }
     void play(const wmf::Poly& r);
     void play(const wmf::PolyPolygon& r) { canvas.polyPolygon(r.polygons); }
-    void play(const wmf::CreatePen& r);
-    void play(const wmf::CreateBrush& r);
+    void play(const wmf::CreatePen& r) { objects.add({ .kind = Object::Kind::Pen, .pen = r.object }); }
+    void play(const wmf::CreateBrush& r) { objects.add({ .kind = Object::Kind::Brush, .brush = r.object }); }
     void play(const wmf::CreateDibBrush& r);
-    void play(const wmf::CreateFont& r);
-    void play(const wmf::CreatePalette& r);
-    void play(const wmf::CreateRegion& r);
+    void play(const wmf::CreateFont& r) { objects.add({ .kind = Object::Kind::Font, .font = r.object }); }
+    void play(const wmf::CreatePalette& r) { objects.add({ .kind = Object::Kind::Palette, .palette = r.object }); }
+    void play(const wmf::CreateRegion& r) { objects.add({ .kind = Object::Kind::Region, .region = r.object }); }
     void play(const wmf::FillRegion& r);
     void play(const wmf::FrameRegion& r);
     void play(const wmf::Text& r);
@@ -146,7 +138,7 @@ void Player::play(const wmf::NoParameters& r)
     if (r.type == MetaType::META_SAVEDC)
         canvas.saveDC();
     else if (r.type == MetaType::META_CREATEPATTERNBRUSH) // a device-dependent bitmap brush: only its slot matters
-        objects.add(makeObject(Object::Kind::Brush, GdiBrush::Kind::Null));
+        objects.add({ .kind = Object::Kind::Brush, .brush = { .kind = GdiBrush::Kind::Null } });
 }
 
 void Player::play(const wmf::Setting& r)
@@ -156,9 +148,9 @@ void Player::play(const wmf::Setting& r)
     case MetaType::META_SETBKMODE: canvas.setBkMode(gdi::BkMode(r.value)); break;
     case MetaType::META_SETPOLYFILLMODE: canvas.setPolyFillMode(gdi::PolyFillMode(r.value)); break;
     case MetaType::META_SETTEXTALIGN: canvas.setTextAlign(gdi::TextAlign { r.value }); break;
-    case MetaType::META_SETTEXTCHAREXTRA: canvas.setCharExtra(r.signedValue()); break;
+    case MetaType::META_SETTEXTCHAREXTRA: canvas.setCharExtra(qint16(r.value)); break;
     case MetaType::META_SETROP2: canvas.setRop2(gdi::Rop2(r.value)); break;
-    case MetaType::META_RESTOREDC: canvas.restoreDC(r.signedValue()); break;
+    case MetaType::META_RESTOREDC: canvas.restoreDC(qint16(r.value)); break;
     default: break;
     }
 }
@@ -207,9 +199,9 @@ void Player::selectObject(quint16 index)
 void Player::play(const wmf::Colour& r)
 {
     if (r.type == MetaType::META_SETBKCOLOR)
-        canvas.setBkColour(r.colour);
+        canvas.setBkColour(r.value);
     else
-        canvas.setTextColour(r.colour);
+        canvas.setTextColour(r.value);
 }
 
 void Player::play(const wmf::PointRecord& r)
@@ -269,47 +261,11 @@ void Player::play(const wmf::Poly& r)
         canvas.polyline(r.points);
 }
 
-void Player::play(const wmf::CreatePen& r)
-{
-    Object o = makeObject(Object::Kind::Pen);
-    o.pen = r.pen;
-    objects.add(o);
-}
-
-void Player::play(const wmf::CreateBrush& r)
-{
-    Object o = makeObject(Object::Kind::Brush);
-    o.brush = r.brush;
-    objects.add(o);
-}
-
 // The slot is taken even when the bitmap is not usable.
 void Player::play(const wmf::CreateDibBrush& r)
 {
-    Object o = makeObject(Object::Kind::Brush);
-    o.brush = patternBrush(decodePackedDib(r.dib, r.usage, canvas.palette()), canvas);
-    objects.add(o);
-}
-
-void Player::play(const wmf::CreateFont& r)
-{
-    Object o = makeObject(Object::Kind::Font);
-    o.font = r.font;
-    objects.add(o);
-}
-
-void Player::play(const wmf::CreatePalette& r)
-{
-    Object o = makeObject(Object::Kind::Palette);
-    o.palette = r.entries;
-    objects.add(o);
-}
-
-void Player::play(const wmf::CreateRegion& r)
-{
-    Object o = makeObject(Object::Kind::Region);
-    o.region = r.region;
-    objects.add(o);
+    const GdiBrush brush = patternBrush(decodePackedDib(r.dib, r.usage, canvas.palette()), canvas);
+    objects.add({ .kind = Object::Kind::Brush, .brush = brush });
 }
 
 // A region filled with a brush object, in logical units as FillRgn takes them.

@@ -187,7 +187,8 @@ std::optional<CreateRegion> readCreateRegion(const Raw& r)
 {
     const Params& p = r.p;
     CreateRegion out;
-    out.region.setFillRule(Qt::WindingFill);
+    QPainterPath& region = out.object;
+    region.setFillRule(Qt::WindingFill);
     if (!p.need(11))
         return out;
     const qint64 bands = p.u(5);
@@ -202,7 +203,7 @@ std::optional<CreateRegion> readCreateRegion(const Raw& r)
         for (qint64 i = 0; i < count / 2 && rects < kMaxRegionRects; ++i, ++rects) {
             const double left = p.s(word + 3 + 2 * i);
             const double right = p.s(word + 4 + 2 * i);
-            out.region.addRect(QRectF(QPointF(left, top), QPointF(right, bottom)).normalized());
+            region.addRect(QRectF(QPointF(left, top), QPointF(right, bottom)).normalized());
         }
         word += 3 + count + 1;
     }

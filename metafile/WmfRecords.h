@@ -8,6 +8,7 @@
 
 #include "metafile/Gdi.h"
 #include "metafile/GdiObjects.h"
+#include "metafile/RecordFamilies.h"
 
 #include <QPainterPath>
 #include <QRectF>
@@ -19,134 +20,50 @@ namespace metafile::wmf {
 
 using gdi::MetaType;
 
-// Each struct lists its fields for a printer: fields(f) calls f(name, value) for each, in order.
-
-// SAVEDC, and the object-creating records whose object is kept only for its slot
-// (CREATEPATTERNBRUSH: a device-dependent bitmap brush).
-struct NoParameters {
-    MetaType type;
-    template <class F> void fields(F&&) const {}
-};
-
+// SAVEDC, and CREATEPATTERNBRUSH, a device-dependent bitmap brush kept only for its slot.
+using NoParameters = NoParametersOf<MetaType>;
 // One word: a mode, an alignment, a saved state's number (signed), extra spacing (signed).
-struct Setting {
-    MetaType type;
-    quint16 value = 0;
-    qint16 signedValue() const { return qint16(value); }
-    template <class F> void fields(F&& f) const { f("value", value); }
-};
-
+using Setting = SettingOf<MetaType, quint16>;
 // SELECTOBJECT, SELECTPALETTE, DELETEOBJECT, and the records that take a region object:
 // PAINTREGION, INVERTREGION, SELECTCLIPREGION.
-struct ObjectRef {
-    MetaType type;
-    quint16 index = 0;
-    template <class F> void fields(F&& f) const { f("index", index); }
-};
-
+using ObjectRef = ObjectRefOf<MetaType, quint16>;
 // SETBKCOLOR, SETTEXTCOLOR.
-struct Colour {
-    MetaType type;
-    quint32 colour = 0;
-    template <class F> void fields(F&& f) const { f("colour", colour); }
-};
-
+using Colour = SettingOf<MetaType, quint32>;
 // Window and viewport origins and their offsets, MOVETO, LINETO, OFFSETCLIPRGN.
-struct PointRecord {
-    MetaType type;
-    QPointF point;
-    template <class F> void fields(F&& f) const { f("point", point); }
-};
-
-// SETWINDOWEXT, SETVIEWPORTEXT.
-struct Extent {
-    MetaType type;
-    QSizeF extent;
-    template <class F> void fields(F&& f) const { f("extent", extent); }
-};
-
-// SCALEWINDOWEXT, SCALEVIEWPORTEXT: each extent times num over denom.
-struct ScaleExtent {
-    MetaType type;
-    double xNum = 0, xDenom = 0, yNum = 0, yDenom = 0;
-    template <class F> void fields(F&& f) const
-    {
-        f("xNum", xNum); f("xDenom", xDenom); f("yNum", yNum); f("yDenom", yDenom);
-    }
-};
-
-// RECTANGLE, ELLIPSE, INTERSECTCLIPRECT, EXCLUDECLIPRECT.
-struct BoxRecord {
-    MetaType type;
-    QRectF box;
-    template <class F> void fields(F&& f) const { f("box", box); }
-};
-
-struct RoundRect {
-    QRectF box;
-    QSizeF corner;
-    template <class F> void fields(F&& f) const { f("box", box); f("corner", corner); }
-};
-
-// ARC, PIE, CHORD: the ellipse's box and the radials' end points.
-struct ArcRecord {
-    MetaType type;
-    QRectF box;
-    QPointF start;
-    QPointF end;
-    template <class F> void fields(F&& f) const { f("box", box); f("start", start); f("end", end); }
-};
-
-struct SetPixel {
-    QPointF point;
-    quint32 colour = 0;
-    template <class F> void fields(F&& f) const { f("point", point); f("colour", colour); }
-};
-
+using PointRecord = PointRecordOf<MetaType>;
+using Extent = ExtentOf<MetaType>;
+using ScaleExtent = ScaleExtentOf<MetaType>;
+using BoxRecord = BoxRecordOf<MetaType>;
+using RoundRect = metafile::RoundRect;
+// ARC, PIE, CHORD.
+using ArcRecord = ArcRecordOf<MetaType>;
+using SetPixel = metafile::SetPixel;
 // POLYGON, POLYLINE.
-struct Poly {
-    MetaType type;
-    QList<QPointF> points;
-    template <class F> void fields(F&& f) const { f("points", points); }
-};
+using Poly = PolyOf<MetaType>;
 
 struct PolyPolygon {
     QList<QList<QPointF>> polygons;
     template <class F> void fields(F&& f) const { f("polygons", polygons); }
 };
 
-struct CreatePen {
-    GdiPen pen;
-    template <class F> void fields(F&& f) const { f("pen", pen); }
+// The object-creating records: each object takes the lowest free slot.
+template <class Object> struct CreateObject {
+    Object object;
+    template <class F> void fields(F&& f) const { f("object", object); }
 };
-
-struct CreateBrush {
-    GdiBrush brush;
-    template <class F> void fields(F&& f) const { f("brush", brush); }
-};
+using CreatePen = CreateObject<GdiPen>;
+using CreateBrush = CreateObject<GdiBrush>;
+using CreateFont = CreateObject<GdiFont>;
+using CreatePalette = CreateObject<QList<QRgb>>;
+// CREATEREGION: bands of equal height, each a row of left-right spans. A region with no bands is
+// empty, as GDI makes it; a band that does not add up ends the region where it stands.
+using CreateRegion = CreateObject<QPainterPath>;
 
 // DIBCREATEPATTERNBRUSH: a packed bitmap, header, colours and pixels in one block.
 struct CreateDibBrush {
     quint16 usage = 0;
     Bytes dib;
     template <class F> void fields(F&& f) const { f("usage", usage); f("dib", dib); }
-};
-
-struct CreateFont {
-    GdiFont font;
-    template <class F> void fields(F&& f) const { f("font", font); }
-};
-
-struct CreatePalette {
-    QList<QRgb> entries;
-    template <class F> void fields(F&& f) const { f("entries", entries); }
-};
-
-// CREATEREGION: bands of equal height, each a row of left-right spans. A region with no bands is
-// empty, as GDI makes it; a band that does not add up ends the region where it stands.
-struct CreateRegion {
-    QPainterPath region;
-    template <class F> void fields(F&& f) const { f("region", region); }
 };
 
 // FILLREGION: a region object filled with a brush object.
