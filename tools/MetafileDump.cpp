@@ -252,8 +252,11 @@ bool dumpEmf(Bytes file, std::ostream& out)
         const auto emrType = gdi::EmrType(type);
         printName(emf::recordName(emrType), type, out);
         out << " size=" << size;
-        const Bytes record = file.sub(at, size);
-        const std::optional<emf::Record> read = emf::readRecord(emrType, record);
+        if (emrType == gdi::EmrType::EMR_EOF) {
+            out << " (the last record)\n";
+            return true;
+        }
+        const std::optional<emf::Record> read = emf::readRecord(emrType, file.sub(at, size));
         printFields(read, out);
         out << '\n';
         if (read && std::holds_alternative<emf::Comment>(*read)) {
@@ -261,8 +264,6 @@ bool dumpEmf(Bytes file, std::ostream& out)
                 dumpPlus(*plus, out);
         }
         at += size;
-        if (emrType == gdi::EmrType::EMR_EOF)
-            return true;
     }
     out << "ends at " << at << " without EMR_EOF\n";
     return true;
@@ -289,11 +290,13 @@ bool dumpWmf(Bytes file, std::ostream& out)
         }
         printName(wmf::recordName(gdi::MetaType(function)), function, out);
         out << " size=" << 2 * words;
+        if (gdi::MetaType(function) == gdi::MetaType::META_EOF) {
+            out << " (the last record)\n";
+            return true;
+        }
         printFields(wmf::readRecord(file.sub(at, 2 * words)), out);
         out << '\n';
         at += 2 * words;
-        if (gdi::MetaType(function) == gdi::MetaType::META_EOF)
-            return true;
     }
     out << "ends at " << at << " without META_EOF\n";
     return true;
