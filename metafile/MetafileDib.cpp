@@ -12,6 +12,9 @@ namespace {
 
 enum : quint32 { BiRgb = 0, BiRle8 = 1, BiRle4 = 2, BiBitfields = 3, BiJpeg = 4, BiPng = 5, BiAlphaBitfields = 6 };
 
+// Bits per pixel of the uncompressed kinds, as biBitCount gives them.
+enum class Depth { Mono = 1, Nibble = 4, Byte = 8, Word = 16, Rgb = 24, Dword = 32 };
+
 struct Header {
     int width = 0;
     int height = 0;
@@ -262,27 +265,27 @@ Dib decodeDib(Bytes info, Bytes bits, quint32 usage, const QList<QRgb>& palette,
         const qint64 line = stride * (h.bottomUp ? h.height - 1 - row : row);
         auto* out = reinterpret_cast<QRgb*>(image.scanLine(row));
         for (int x = 0; x < h.width; ++x) {
-            switch (h.bitCount) {
-            case 1:
+            switch (Depth(h.bitCount)) {
+            case Depth::Mono:
                 out[x] = colourAt(h.colours, (bits.u8(line + x / 8) >> (7 - x % 8)) & 1);
                 break;
-            case 4:
+            case Depth::Nibble:
                 out[x] = colourAt(h.colours, (bits.u8(line + x / 2) >> (x % 2 == 0 ? 4 : 0)) & 0x0F);
                 break;
-            case 8:
+            case Depth::Byte:
                 out[x] = colourAt(h.colours, bits.u8(line + x));
                 break;
-            case 16: {
+            case Depth::Word: {
                 const quint32 p = bits.u16(line + 2 * x);
                 out[x] = qRgb(red.value(p), green.value(p), blue.value(p));
                 break;
             }
-            case 24: {
+            case Depth::Rgb: {
                 const qint64 at = line + 3 * x;
                 out[x] = qRgb(bits.u8(at + 2), bits.u8(at + 1), bits.u8(at));
                 break;
             }
-            case 32: {
+            case Depth::Dword: {
                 const quint32 p = bits.u32(line + 4 * x);
                 int r, g, b, a = 255;
                 if (masked) {
