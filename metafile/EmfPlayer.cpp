@@ -15,10 +15,9 @@ namespace {
 using Metafile::Format;
 using Metafile::Problem;
 using gdi::EmrType;
-
-constexpr quint32 kEmfSignature = 0x464D4520; // " EMF"
 using gdi::StockObject;
 
+constexpr quint32 kEmfSignature = 0x464D4520; // " EMF"
 constexpr quint32 kStockObject = 0x80000000;
 constexpr quint32 kAcSrcAlpha = 1; // the BLENDFUNCTION's alpha format: the bitmap's own alpha counts
 constexpr quint32 kGradientTriangle = 2;

@@ -307,9 +307,8 @@ std::optional<DibBlt> readSetDibToDev(const Raw& r)
     if (!p.need(9))
         return {};
     const quint16 startScan = p.u(2);
-    return DibBlt { r.type,     p.box(5), QRectF(p.s(4), p.s(3) - double(startScan), p.s(6), p.s(5)),
-                    kSrcCopy,   p.u(0),   startScan,
-                    p.u(1),     p.b.from(18) };
+    const QRectF source(p.s(4), p.s(3) - double(startScan), p.s(6), p.s(5));
+    return DibBlt { r.type, p.box(5), source, kSrcCopy, p.u(0), startScan, p.u(1), p.b.from(18) };
 }
 
 std::optional<DibBlt> readStretchDib(const Raw& r)
