@@ -476,24 +476,24 @@ void Player::play(const emf::Comment& r)
 }
 
 // The reference device's resolution, which the frame and any metric mapping mode use.
-QSizeF referencePixelsPerMm(Bytes file, qint64 headerSize)
+QSizeF referencePixelsPerMm(const emf::Header& h, qint64 headerSize)
 {
     double pxPerMmX = 96 / 25.4;
     double pxPerMmY = 96 / 25.4;
-    const double deviceX = file.i32(72);
-    const double deviceY = file.i32(76);
-    double mmX = file.i32(80);
-    double mmY = file.i32(84);
+    const double deviceX = h.device.width();
+    const double deviceY = h.device.height();
+    double mmX = h.millimetres.width();
+    double mmY = h.millimetres.height();
     // The size in micrometres is finer, but only headers with the second extension carry it;
     // others have their description where it would be, so it is taken only when it lies
     // before the description and agrees with the millimetres.
     qint64 fixedPart = headerSize;
-    if (file.u32(60) > 0 && file.u32(64) >= 88)
-        fixedPart = std::min<qint64>(fixedPart, file.u32(64));
-    if (fixedPart >= 100 && file.u32(88) > 0 && file.u32(92) >= 88)
-        fixedPart = std::min<qint64>(fixedPart, file.u32(92));
-    const double umX = file.u32(100) / 1000.0;
-    const double umY = file.u32(104) / 1000.0;
+    if (h.descriptionLength > 0 && h.descriptionOffset >= 88)
+        fixedPart = std::min<qint64>(fixedPart, h.descriptionOffset);
+    if (fixedPart >= 100 && h.pixelFormatSize > 0 && h.pixelFormatOffset >= 88)
+        fixedPart = std::min<qint64>(fixedPart, h.pixelFormatOffset);
+    const double umX = h.micrometresX / 1000.0;
+    const double umY = h.micrometresY / 1000.0;
     if (fixedPart >= 108 && umX > 0 && umY > 0 && std::abs(umX - mmX) <= 1 && std::abs(umY - mmY) <= 1) {
         mmX = umX;
         mmY = umY;
@@ -508,21 +508,21 @@ QSizeF referencePixelsPerMm(Bytes file, qint64 headerSize)
 
 // The picture's frame and size from the header. False, with the layout's problem left as it is
 // or set to TooLarge, when the header gives no usable picture.
-bool placeFrame(Bytes file, Layout& l)
+bool placeFrame(const emf::Header& h, Layout& l)
 {
     const double pxPerMmX = l.pixelsPerMm.width();
     const double pxPerMmY = l.pixelsPerMm.height();
     // The frame, in hundredths of a millimetre, is the picture; without one, the bounds in
     // device pixels.
-    double left = file.i32(24);
-    double top = file.i32(28);
-    double width = double(file.i32(32)) - left;
-    double height = double(file.i32(36)) - top;
+    double left = h.frame.left();
+    double top = h.frame.top();
+    double width = double(h.frame.right()) - left;
+    double height = double(h.frame.bottom()) - top;
     if (width <= 0 || height <= 0) {
-        const double bl = file.i32(8);
-        const double bt = file.i32(12);
-        const double bw = double(file.i32(16)) - bl + 1;
-        const double bh = double(file.i32(20)) - bt + 1;
+        const double bl = h.bounds.left();
+        const double bt = h.bounds.top();
+        const double bw = double(h.bounds.right()) - bl + 1;
+        const double bh = double(h.bounds.bottom()) - bt + 1;
         if (bw <= 0 || bh <= 0)
             return false;
         left = bl * 100 / pxPerMmX;
@@ -550,10 +550,10 @@ bool placeFrame(Bytes file, Layout& l)
 // played through that frame, the picture would be all but empty. When the bounds are a real
 // drawing's (each side between a quarter of the frame's and four times it) and mostly miss the
 // frame, they are the picture instead.
-void preferBoundsAwayFromFrame(Bytes file, Layout& l)
+void preferBoundsAwayFromFrame(const emf::Header& h, Layout& l)
 {
-    const QRectF bounds(file.i32(8), file.i32(12), double(file.i32(16)) - file.i32(8) + 1,
-                        double(file.i32(20)) - file.i32(12) + 1);
+    const QRectF bounds(h.bounds.left(), h.bounds.top(), double(h.bounds.right()) - h.bounds.left() + 1,
+                        double(h.bounds.bottom()) - h.bounds.top() + 1);
     const auto area = [](const QRectF& r) { return r.isValid() ? r.width() * r.height() : 0.0; };
     const auto near = [](double side, double frameSide) { return side >= frameSide / 4 && side <= frameSide * 4; };
     if (near(bounds.width(), l.frame.width()) && near(bounds.height(), l.frame.height())
@@ -588,7 +588,8 @@ std::optional<qint64> endOfRecords(Bytes file, qint64 at, qint64 end)
 Layout scanEmf(Bytes file)
 {
     Layout l;
-    if (!file.has(0, 88) || file.u32(0) != quint32(EmrType::EMR_HEADER) || file.u32(40) != kEmfSignature)
+    const std::optional<emf::Header> header = emf::readHeader(file);
+    if (!header || file.u32(0) != quint32(EmrType::EMR_HEADER) || header->signature != kEmfSignature)
         return l;
     l.format = Format::Emf;
     l.problem = Problem::Malformed;
@@ -597,16 +598,16 @@ Layout scanEmf(Bytes file)
     if (headerSize < 88 || headerSize % 4 != 0 || !file.has(0, headerSize))
         return l;
     qint64 end = file.size();
-    const qint64 declared = file.u32(48);
+    const qint64 declared = header->bytes;
     if (declared > end)
         return l; // cut short
     if (declared >= headerSize)
         end = declared; // whatever follows the metafile is not ours
-    l.handles = file.u16(56);
-    l.pixelsPerMm = referencePixelsPerMm(file, headerSize);
-    if (!placeFrame(file, l))
+    l.handles = header->handles;
+    l.pixelsPerMm = referencePixelsPerMm(*header, headerSize);
+    if (!placeFrame(*header, l))
         return l;
-    preferBoundsAwayFromFrame(file, l);
+    preferBoundsAwayFromFrame(*header, l);
 
     const std::optional<qint64> last = endOfRecords(file, headerSize, end);
     if (!last)

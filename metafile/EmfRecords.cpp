@@ -61,14 +61,6 @@ std::optional<QPainterPath> readRegion(Bytes r, qint64 at, qint64 dataSize)
     return region;
 }
 
-std::optional<Header> readHeader(Bytes r)
-{
-    if (r.size() < 88)
-        return {};
-    const auto rect = [&](qint64 at) { return QRect(QPoint(r.i32(at), r.i32(at + 4)), QPoint(r.i32(at + 8), r.i32(at + 12))); };
-    return Header { rect(8), rect(24), r.u32(44), r.u32(48), r.u32(52), r.u16(56), QSize(r.i32(72), r.i32(76)),
-                    QSize(r.i32(80), r.i32(84)) };
-}
 
 std::optional<Setting> readSetting(EmrType type, Bytes r)
 {
@@ -610,6 +602,16 @@ const Entry* entry(EmrType type)
 }
 
 } // namespace
+
+std::optional<Header> readHeader(Bytes r)
+{
+    if (r.size() < 88)
+        return {};
+    const auto rect = [&](qint64 at) { return QRect(QPoint(r.i32(at), r.i32(at + 4)), QPoint(r.i32(at + 8), r.i32(at + 12))); };
+    return Header { rect(8), rect(24), r.u32(40), r.u32(44), r.u32(48), r.u32(52), r.u16(56), r.u32(60), r.u32(64),
+                    QSize(r.i32(72), r.i32(76)), QSize(r.i32(80), r.i32(84)), r.u32(88), r.u32(92), r.u32(100),
+                    r.u32(104) };
+}
 
 std::optional<Record> readRecord(EmrType type, Bytes record)
 {

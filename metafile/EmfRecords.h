@@ -23,22 +23,34 @@ using gdi::EmrType;
 
 // Each struct lists its fields for a printer: fields(f) calls f(name, value) for each, in order.
 
-// EMR_HEADER, for the dump; the player reads the header when it scans the file.
+// EMR_HEADER: where the picture lies, how large the file and its handle table are, and the
+// reference device. The fields past the first 88 bytes are those of the header's extensions and
+// mean something only where the header is long enough to hold them.
 struct Header {
-    QRect bounds;    // device pixels
-    QRect frame;     // hundredths of a millimetre
+    QRect bounds; // device pixels, corners inclusive
+    QRect frame;  // hundredths of a millimetre, corners inclusive
+    quint32 signature = 0;
     quint32 version = 0;
     quint32 bytes = 0;
     quint32 records = 0;
     quint16 handles = 0;
+    quint32 descriptionLength = 0; // UTF-16 characters
+    quint32 descriptionOffset = 0;
     QSize device;      // the reference device, pixels
     QSize millimetres; // and its size
+    quint32 pixelFormatSize = 0;
+    quint32 pixelFormatOffset = 0;
+    quint32 micrometresX = 0;
+    quint32 micrometresY = 0;
     template <class F> void fields(F&& f) const
     {
         f("bounds", bounds); f("frame", frame); f("version", version); f("bytes", bytes);
         f("records", records); f("handles", handles); f("device", device); f("millimetres", millimetres);
     }
 };
+// The header at the start of a file; none when the file is too short for one. Whether it is an
+// EMF header at all is for the caller to tell, by its type and signature.
+std::optional<Header> readHeader(Bytes file);
 
 // SAVEDC, the path brackets and operations, SETMETARGN.
 using NoParameters = NoParametersOf<EmrType>;

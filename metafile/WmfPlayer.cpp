@@ -16,15 +16,6 @@ using Metafile::Format;
 using Metafile::Problem;
 using gdi::MetaType;
 
-constexpr quint32 kPlaceableKey = 0x9AC6CDD7;
-
-bool standardHeader(Bytes file, qint64 at)
-{
-    const quint16 type = file.u16(at);
-    const quint16 version = file.u16(at + 4);
-    return file.has(at, 18) && (type == 1 || type == 2) && file.u16(at + 2) == 9
-        && (version == 0x0100 || version == 0x0300);
-}
 
 struct Object {
     enum class Kind { Empty, Pen, Brush, Font, Palette, Region, Other };
@@ -348,15 +339,11 @@ QRectF measureDrawing(const Layout& layout)
 
 // A placeable file's box over its units per inch is its size; a box with no area (or no inch)
 // says nothing, and the file is sized as a plain one. False when the box is too large.
-bool readPlaceableBox(Bytes file, Layout& l, bool& boxed)
+bool readPlaceableBox(const wmf::PlaceableHeader& box, Layout& l, bool& boxed)
 {
-    const double left = file.i16(6);
-    const double top = file.i16(8);
-    const double right = file.i16(10);
-    const double bottom = file.i16(12);
-    const double inch = file.u16(14);
-    const QSize size(inch == 0 ? 0 : int(std::lround(std::abs(right - left) * 96 / inch)),
-                     inch == 0 ? 0 : int(std::lround(std::abs(bottom - top) * 96 / inch)));
+    const double inch = box.unitsPerInch;
+    const QSize size(inch == 0 ? 0 : int(std::lround(std::abs(box.right - box.left) * 96 / inch)),
+                     inch == 0 ? 0 : int(std::lround(std::abs(box.bottom - box.top) * 96 / inch)));
     if (size.width() > Metafile::kMaxSide || size.height() > Metafile::kMaxSide) {
         l.size = size;
         l.problem = Problem::TooLarge;
@@ -364,8 +351,8 @@ bool readPlaceableBox(Bytes file, Layout& l, bool& boxed)
     }
     if (size.width() >= 1 && size.height() >= 1) {
         boxed = true;
-        l.windowOrg = QPointF(left, top);
-        l.windowExt = QSizeF(right - left, bottom - top);
+        l.windowOrg = QPointF(box.left, box.top);
+        l.windowExt = QSizeF(box.right - box.left, box.bottom - box.top);
         l.size = size;
     }
     return true;
@@ -435,23 +422,24 @@ bool sizePlainFile(Layout& l, std::optional<QSizeF> extent, QPointF origin)
 Layout scanWmf(Bytes file)
 {
     Layout l;
-    const bool placeable = file.u32(0) == kPlaceableKey && file.has(0, 22);
-    const qint64 start = placeable ? 22 : 0;
-    if (!standardHeader(file, start)) {
+    const std::optional<wmf::PlaceableHeader> placeable = wmf::readPlaceableHeader(file);
+    const qint64 start = placeable ? wmf::kPlaceableHeaderSize : 0;
+    const std::optional<wmf::Header> header = wmf::readHeader(file.from(start));
+    if (!header || !header->standard()) {
         if (placeable)
             l.problem = Problem::Malformed;
         return l;
     }
     l.format = placeable ? Format::PlaceableWmf : Format::Wmf;
     l.problem = Problem::Malformed;
-    l.objectCount = file.u16(start + 10);
+    l.objectCount = header->objects;
 
     bool boxed = false;
-    if (placeable && !readPlaceableBox(file, l, boxed))
+    if (placeable && !readPlaceableBox(*placeable, l, boxed))
         return l;
     std::optional<QSizeF> extent;
     QPointF origin;
-    if (!walkRecords(file, start + 18, l, extent, origin))
+    if (!walkRecords(file, start + wmf::kHeaderSize, l, extent, origin))
         return l; // a record cut short
     if (extent && (extent->width() == 0 || extent->height() == 0 || std::abs(extent->width()) < 1
                    || std::abs(extent->height()) < 1))

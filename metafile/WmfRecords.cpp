@@ -6,6 +6,7 @@ namespace metafile::wmf {
 
 namespace {
 
+constexpr quint32 kPlaceableKey = 0x9AC6CDD7;
 constexpr qint64 kMaxRegionRects = 16384;
 constexpr quint32 kSrcCopy = 0x00CC0020;
 
@@ -421,6 +422,21 @@ const Entry* entry(MetaType type)
 }
 
 } // namespace
+
+std::optional<PlaceableHeader> readPlaceableHeader(Bytes file)
+{
+    if (file.u32(0) != kPlaceableKey || !file.has(0, kPlaceableHeaderSize))
+        return {};
+    return PlaceableHeader { double(file.i16(6)), double(file.i16(8)), double(file.i16(10)), double(file.i16(12)),
+                             file.u16(14) };
+}
+
+std::optional<Header> readHeader(Bytes at)
+{
+    if (!at.has(0, kHeaderSize))
+        return {};
+    return Header { at.u16(0), at.u16(2), at.u16(4), at.u32(6), at.u16(10), at.u32(12) };
+}
 
 std::optional<Record> readRecord(Bytes record)
 {

@@ -20,6 +20,33 @@ namespace metafile::wmf {
 
 using gdi::MetaType;
 
+// The header some files start with, for programs that place the picture: its box in logical units
+// and how many of those make an inch.
+struct PlaceableHeader {
+    double left = 0, top = 0, right = 0, bottom = 0;
+    quint16 unitsPerInch = 0;
+};
+// None when the file does not start with the placeable header's key or is too short for it.
+std::optional<PlaceableHeader> readPlaceableHeader(Bytes file);
+constexpr qint64 kPlaceableHeaderSize = 22;
+
+// The standard header every file has (after the placeable one, where there is one).
+struct Header {
+    quint16 type = 0;        // 1: kept in memory, 2: on disk
+    quint16 headerWords = 0; // 9
+    quint16 version = 0;     // 0x0100 or 0x0300
+    quint32 words = 0;       // the file's size
+    quint16 objects = 0;     // the object table's size
+    quint32 largestRecord = 0;
+    bool standard() const
+    {
+        return (type == 1 || type == 2) && headerWords == 9 && (version == 0x0100 || version == 0x0300);
+    }
+};
+// None when there are not the header's 18 bytes at the start of `at`.
+std::optional<Header> readHeader(Bytes at);
+constexpr qint64 kHeaderSize = 18;
+
 // SAVEDC, and CREATEPATTERNBRUSH, a device-dependent bitmap brush kept only for its slot.
 using NoParameters = NoParametersOf<MetaType>;
 // One word: a mode, an alignment, a saved state's number (signed), extra spacing (signed).

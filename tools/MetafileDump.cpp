@@ -14,7 +14,6 @@ namespace metafile {
 
 namespace {
 
-constexpr quint32 kPlaceableKey = 0x9AC6CDD7;
 constexpr quint32 kEmfSignature = 0x464D4520; // " EMF"
 constexpr quint32 kEmfPlusSignature = 0x2B464D45; // "EMF+"
 constexpr int kPointsShown = 4;
@@ -272,14 +271,15 @@ bool dumpEmf(Bytes file, std::ostream& out)
 bool dumpWmf(Bytes file, std::ostream& out)
 {
     qint64 at = 0;
-    if (file.u32(0) == kPlaceableKey) {
-        out << "placeable header box=(" << file.i16(6) << ',' << file.i16(8) << ")-(" << file.i16(10) << ','
-            << file.i16(12) << ") unitsPerInch=" << file.u16(14) << '\n';
-        at = 22;
+    if (const std::optional<wmf::PlaceableHeader> box = wmf::readPlaceableHeader(file)) {
+        out << "placeable header box=(" << box->left << ',' << box->top << ")-(" << box->right << ',' << box->bottom
+            << ") unitsPerInch=" << box->unitsPerInch << '\n';
+        at = wmf::kPlaceableHeaderSize;
     }
-    out << "header type=" << file.u16(at) << " version=" << hex(file.u16(at + 4)) << " size=" << file.u32(at + 6)
-        << " objects=" << file.u16(at + 10) << " largestRecord=" << file.u32(at + 12) << '\n';
-    at += 18;
+    const std::optional<wmf::Header> header = wmf::readHeader(file.from(at));
+    out << "header type=" << header->type << " version=" << hex(header->version) << " words=" << header->words
+        << " objects=" << header->objects << " largestRecord=" << header->largestRecord << '\n';
+    at += wmf::kHeaderSize;
     for (qint64 index = 0; at < file.size(); ++index) {
         const qint64 words = file.u32(at);
         const quint16 function = file.u16(at + 4);
@@ -304,14 +304,16 @@ bool dumpWmf(Bytes file, std::ostream& out)
 
 bool isEmf(Bytes file)
 {
-    return file.has(0, 88) && file.u32(0) == quint32(gdi::EmrType::EMR_HEADER) && file.u32(40) == kEmfSignature;
+    const std::optional<emf::Header> header = emf::readHeader(file);
+    return header && file.u32(0) == quint32(gdi::EmrType::EMR_HEADER) && header->signature == kEmfSignature;
 }
 
+// The player takes only the versions it knows; the dump shows what any header of the kind holds.
 bool isWmf(Bytes file)
 {
-    const qint64 at = file.u32(0) == kPlaceableKey ? 22 : 0;
-    const quint16 type = file.u16(at);
-    return file.has(at, 18) && (type == 1 || type == 2) && file.u16(at + 2) == 9;
+    const std::optional<wmf::Header> header =
+        wmf::readHeader(file.from(wmf::readPlaceableHeader(file) ? wmf::kPlaceableHeaderSize : 0));
+    return header && (header->type == 1 || header->type == 2) && header->headerWords == 9;
 }
 
 } // namespace
