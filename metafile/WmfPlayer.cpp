@@ -16,7 +16,6 @@ using Metafile::Format;
 using Metafile::Problem;
 using gdi::MetaType;
 
-
 struct Object {
     enum class Kind { Empty, Pen, Brush, Font, Palette, Region, Other };
     Kind kind = Kind::Empty;
