@@ -217,71 +217,13 @@ void fields(Fields& f, const SetClipRect& r) { f.add("mode", qint64(r.mode)).rec
 void fields(Fields& f, const SetClipShape& r) { f.add(r.region ? "region" : "path", qint64(r.shape)).add("mode", qint64(r.mode)); }
 void fields(Fields& f, const OffsetClip& r) { f.add("dx", double(r.dx)).add("dy", double(r.dy)); }
 
-template <typename R>
-QString describeAs(const Record& record)
-{
-    const std::optional<R> r = R::read(record);
-    if (!r)
-        return QStringLiteral("too short: %1 bytes").arg(record.data.size());
-    Fields f;
-    fields(f, *r);
-    return f.text();
-}
-
-// The records that change how later ones draw; those not played say only their size.
-QString describeStateFields(const Record& r)
-{
-    switch (r.recordType()) {
-    case RecordType::SetAntiAliasMode: return describeAs<SetAntiAliasMode>(r);
-    case RecordType::SetInterpolationMode: return describeAs<SetInterpolationMode>(r);
-    case RecordType::Save:
-    case RecordType::Restore:
-    case RecordType::EndContainer:
-    case RecordType::BeginContainerNoParams: return describeAs<StackIndex>(r);
-    case RecordType::BeginContainer: return describeAs<BeginContainer>(r);
-    case RecordType::SetWorldTransform: return describeAs<SetWorldTransform>(r);
-    case RecordType::ResetWorldTransform: return describeAs<ResetWorldTransform>(r);
-    case RecordType::MultiplyWorldTransform:
-    case RecordType::TranslateWorldTransform:
-    case RecordType::ScaleWorldTransform:
-    case RecordType::RotateWorldTransform: return describeAs<ChangeWorldTransform>(r);
-    case RecordType::SetPageTransform: return describeAs<SetPageTransform>(r);
-    case RecordType::ResetClip: return describeAs<ResetClip>(r);
-    case RecordType::SetClipRect: return describeAs<SetClipRect>(r);
-    case RecordType::SetClipPath:
-    case RecordType::SetClipRegion: return describeAs<SetClipShape>(r);
-    case RecordType::OffsetClip: return describeAs<OffsetClip>(r);
-    default: return QStringLiteral("flags=0x%1 bytes=%2 (not played)").arg(r.flags, 0, 16).arg(r.data.size());
-    }
-}
-
 QString describeFields(const Record& r)
 {
-    switch (r.recordType()) {
-    case RecordType::Header: return describeAs<Header>(r);
-    case RecordType::Object: return describeAs<ObjectRecord>(r);
-    case RecordType::Clear: return describeAs<Clear>(r);
-    case RecordType::FillRects: return describeAs<FillRects>(r);
-    case RecordType::DrawRects: return describeAs<DrawRects>(r);
-    case RecordType::FillPolygon: return describeAs<FillPolygon>(r);
-    case RecordType::DrawLines: return describeAs<DrawLines>(r);
-    case RecordType::FillEllipse: return describeAs<FillEllipse>(r);
-    case RecordType::DrawEllipse: return describeAs<DrawEllipse>(r);
-    case RecordType::FillPie: return describeAs<FillPie>(r);
-    case RecordType::DrawPie:
-    case RecordType::DrawArc: return describeAs<DrawArc>(r);
-    case RecordType::FillRegion:
-    case RecordType::FillPath: return describeAs<FillShape>(r);
-    case RecordType::DrawPath: return describeAs<DrawPath>(r);
-    case RecordType::FillClosedCurve: return describeAs<FillClosedCurve>(r);
-    case RecordType::DrawClosedCurve: return describeAs<DrawClosedCurve>(r);
-    case RecordType::DrawCurve: return describeAs<DrawCurve>(r);
-    case RecordType::DrawBeziers: return describeAs<DrawBeziers>(r);
-    case RecordType::DrawImage: return describeAs<DrawImage>(r);
-    case RecordType::DrawImagePoints: return describeAs<DrawImagePoints>(r);
-    case RecordType::DrawString: return describeAs<DrawString>(r);
-    case RecordType::DrawDriverString: return describeAs<DrawDriverString>(r);
-    default: return describeStateFields(r);
+    Fields f;
+    switch (visit(r, [&f](const auto& read) { fields(f, read); })) {
+    case Visited::Read: return f.text();
+    case Visited::TooShort: return QStringLiteral("too short: %1 bytes").arg(r.data.size());
+    default: return QStringLiteral("flags=0x%1 bytes=%2 (not played)").arg(r.flags, 0, 16).arg(r.data.size());
     }
 }
 

@@ -163,21 +163,27 @@ bool skipUnused(PenFields& f)
     return true;
 }
 
-std::optional<QBrush> brushAt(Bytes b, std::optional<QColor>* hatchBack, const AffordPixels& afford);
+// The transform a texture or gradient brush may carry at offset, which moves past it; false when
+// the brush is cut short there.
+bool readBrushTransform(Bytes d, quint32 flags, qint64& offset, QTransform& transform)
+{
+    if (!(flags & BrushData::Transform))
+        return true;
+    if (!d.has(offset, 24))
+        return false;
+    transform = matrixAt(d, offset);
+    offset += 24;
+    return true;
+}
 
 std::optional<QBrush> textureBrush(Bytes d, const AffordPixels& afford)
 {
     if (!d.has(0, 8))
         return std::nullopt;
-    const quint32 flags = d.u32(0);
     qint64 offset = 8;
     QTransform transform;
-    if (flags & BrushData::Transform) {
-        if (!d.has(offset, 24))
-            return std::nullopt;
-        transform = matrixAt(d, offset);
-        offset += 24;
-    }
+    if (!readBrushTransform(d, d.u32(0), offset, transform))
+        return std::nullopt;
     const std::optional<QImage> texture = image(d.from(offset), afford);
     if (!texture || texture->isNull() || !finiteTransform(transform))
         return std::nullopt;
@@ -246,12 +252,8 @@ std::optional<QBrush> linearGradientBrush(Bytes d)
     gradient.setColorAt(1, end);
     qint64 offset = 40;
     QTransform transform;
-    if (flags & BrushData::Transform) {
-        if (!d.has(offset, 24))
-            return std::nullopt;
-        transform = matrixAt(d, offset);
-        offset += 24;
-    }
+    if (!readBrushTransform(d, flags, offset, transform))
+        return std::nullopt;
     const QGradientStops stops = gradientStops(d, offset, flags, start, end);
     if (!stops.isEmpty())
         gradient.setStops(stops);

@@ -55,63 +55,12 @@ void EmfPlusPlayer::play(Bytes records)
     }
 }
 
-template <typename R>
-void EmfPlusPlayer::playAs(const Record& r)
-{
-    if (const std::optional<R> read = R::read(r))
-        apply(*read);
-}
-
 void EmfPlusPlayer::record(const Record& r)
 {
-    if (r.recordType() == RecordType::Header)
-        return playAs<Header>(r);
-    if (m_mode != Mode::Draw)
+    // Before the header, and in a picture drawn from its GDI records, only the header counts.
+    if (r.recordType() != RecordType::Header && m_mode != Mode::Draw)
         return;
-    switch (r.recordType()) {
-    case RecordType::Object: return playAs<ObjectRecord>(r);
-    case RecordType::Clear: return playAs<Clear>(r);
-    case RecordType::FillRects: return playAs<FillRects>(r);
-    case RecordType::DrawRects: return playAs<DrawRects>(r);
-    case RecordType::FillPolygon: return playAs<FillPolygon>(r);
-    case RecordType::DrawLines: return playAs<DrawLines>(r);
-    case RecordType::FillEllipse: return playAs<FillEllipse>(r);
-    case RecordType::DrawEllipse: return playAs<DrawEllipse>(r);
-    case RecordType::FillPie: return playAs<FillPie>(r);
-    case RecordType::DrawPie:
-    case RecordType::DrawArc: return playAs<DrawArc>(r);
-    case RecordType::FillRegion:
-    case RecordType::FillPath: return playAs<FillShape>(r);
-    case RecordType::DrawPath: return playAs<DrawPath>(r);
-    case RecordType::FillClosedCurve: return playAs<FillClosedCurve>(r);
-    case RecordType::DrawClosedCurve: return playAs<DrawClosedCurve>(r);
-    case RecordType::DrawCurve: return playAs<DrawCurve>(r);
-    case RecordType::DrawBeziers: return playAs<DrawBeziers>(r);
-    case RecordType::DrawImage: return playAs<DrawImage>(r);
-    case RecordType::DrawImagePoints: return playAs<DrawImagePoints>(r);
-    case RecordType::DrawString: return playAs<DrawString>(r);
-    case RecordType::DrawDriverString: return playAs<DrawDriverString>(r);
-    case RecordType::SetAntiAliasMode: return playAs<SetAntiAliasMode>(r);
-    case RecordType::SetInterpolationMode: return playAs<SetInterpolationMode>(r);
-    case RecordType::Save: return playAs<Save>(r);
-    case RecordType::Restore:
-    case RecordType::EndContainer: return playAs<Restore>(r);
-    case RecordType::BeginContainer: return playAs<BeginContainer>(r);
-    case RecordType::BeginContainerNoParams: return playAs<BeginContainerNoParams>(r);
-    case RecordType::SetWorldTransform: return playAs<SetWorldTransform>(r);
-    case RecordType::ResetWorldTransform: return playAs<ResetWorldTransform>(r);
-    case RecordType::MultiplyWorldTransform:
-    case RecordType::TranslateWorldTransform:
-    case RecordType::ScaleWorldTransform:
-    case RecordType::RotateWorldTransform: return playAs<ChangeWorldTransform>(r);
-    case RecordType::SetPageTransform: return playAs<SetPageTransform>(r);
-    case RecordType::ResetClip: return playAs<ResetClip>(r);
-    case RecordType::SetClipRect: return playAs<SetClipRect>(r);
-    case RecordType::SetClipPath:
-    case RecordType::SetClipRegion: return playAs<SetClipShape>(r);
-    case RecordType::OffsetClip: return playAs<OffsetClip>(r);
-    default: return;
-    }
+    visit(r, [this](const auto& read) { apply(read); });
 }
 
 void EmfPlusPlayer::apply(const Header& h)

@@ -54,8 +54,6 @@ private:
     };
 
     void record(const emfplus::Record& r);
-    template <typename R>
-    void playAs(const emfplus::Record& r);
     void objectPiece(quint16 flags, qint64 total, Bytes data);
     void defineObject(int id, gdiplus::ObjectType type, Bytes data);
 

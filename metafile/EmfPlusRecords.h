@@ -333,4 +333,73 @@ struct OffsetClip {
     static std::optional<OffsetClip> read(const Record& r);
 };
 
+// How visit() went with a record.
+enum class Visited { Read, TooShort, NotPlayed };
+
+namespace detail {
+template <typename R, typename F>
+Visited readAs(const Record& r, F& f)
+{
+    const std::optional<R> read = R::read(r);
+    if (!read)
+        return Visited::TooShort;
+    f(*read);
+    return Visited::Read;
+}
+} // namespace detail
+
+// Reads a record with its type's reader and hands the struct to f: the one place that says which
+// reader reads which record, for the player and for describe() alike.
+template <typename F>
+Visited visit(const Record& r, F&& f)
+{
+    using gdiplus::RecordType;
+    using detail::readAs;
+    switch (r.recordType()) {
+    case RecordType::Header: return readAs<Header>(r, f);
+    case RecordType::Object: return readAs<ObjectRecord>(r, f);
+    case RecordType::Clear: return readAs<Clear>(r, f);
+    case RecordType::FillRects: return readAs<FillRects>(r, f);
+    case RecordType::DrawRects: return readAs<DrawRects>(r, f);
+    case RecordType::FillPolygon: return readAs<FillPolygon>(r, f);
+    case RecordType::DrawLines: return readAs<DrawLines>(r, f);
+    case RecordType::FillEllipse: return readAs<FillEllipse>(r, f);
+    case RecordType::DrawEllipse: return readAs<DrawEllipse>(r, f);
+    case RecordType::FillPie: return readAs<FillPie>(r, f);
+    case RecordType::DrawPie:
+    case RecordType::DrawArc: return readAs<DrawArc>(r, f);
+    case RecordType::FillRegion:
+    case RecordType::FillPath: return readAs<FillShape>(r, f);
+    case RecordType::DrawPath: return readAs<DrawPath>(r, f);
+    case RecordType::FillClosedCurve: return readAs<FillClosedCurve>(r, f);
+    case RecordType::DrawClosedCurve: return readAs<DrawClosedCurve>(r, f);
+    case RecordType::DrawCurve: return readAs<DrawCurve>(r, f);
+    case RecordType::DrawBeziers: return readAs<DrawBeziers>(r, f);
+    case RecordType::DrawImage: return readAs<DrawImage>(r, f);
+    case RecordType::DrawImagePoints: return readAs<DrawImagePoints>(r, f);
+    case RecordType::DrawString: return readAs<DrawString>(r, f);
+    case RecordType::DrawDriverString: return readAs<DrawDriverString>(r, f);
+    case RecordType::SetAntiAliasMode: return readAs<SetAntiAliasMode>(r, f);
+    case RecordType::SetInterpolationMode: return readAs<SetInterpolationMode>(r, f);
+    case RecordType::Save: return readAs<Save>(r, f);
+    case RecordType::Restore:
+    case RecordType::EndContainer: return readAs<Restore>(r, f);
+    case RecordType::BeginContainer: return readAs<BeginContainer>(r, f);
+    case RecordType::BeginContainerNoParams: return readAs<BeginContainerNoParams>(r, f);
+    case RecordType::SetWorldTransform: return readAs<SetWorldTransform>(r, f);
+    case RecordType::ResetWorldTransform: return readAs<ResetWorldTransform>(r, f);
+    case RecordType::MultiplyWorldTransform:
+    case RecordType::TranslateWorldTransform:
+    case RecordType::ScaleWorldTransform:
+    case RecordType::RotateWorldTransform: return readAs<ChangeWorldTransform>(r, f);
+    case RecordType::SetPageTransform: return readAs<SetPageTransform>(r, f);
+    case RecordType::ResetClip: return readAs<ResetClip>(r, f);
+    case RecordType::SetClipRect: return readAs<SetClipRect>(r, f);
+    case RecordType::SetClipPath:
+    case RecordType::SetClipRegion: return readAs<SetClipShape>(r, f);
+    case RecordType::OffsetClip: return readAs<OffsetClip>(r, f);
+    default: return Visited::NotPlayed;
+    }
+}
+
 } // namespace metafile::emfplus
