@@ -77,6 +77,45 @@ private:
     QStringList m_parts;
 };
 
+QString unitName(Unit unit)
+{
+    switch (unit) {
+    case Unit::World: return QStringLiteral("world");
+    case Unit::Display: return QStringLiteral("display");
+    case Unit::Pixel: return QStringLiteral("pixel");
+    case Unit::Point: return QStringLiteral("point");
+    case Unit::Inch: return QStringLiteral("inch");
+    case Unit::Document: return QStringLiteral("document");
+    case Unit::Millimeter: return QStringLiteral("millimeter");
+    default: return QString::number(quint32(unit));
+    }
+}
+
+QString combineModeName(CombineMode mode)
+{
+    switch (mode) {
+    case CombineMode::Replace: return QStringLiteral("replace");
+    case CombineMode::Intersect: return QStringLiteral("intersect");
+    case CombineMode::Union: return QStringLiteral("union");
+    case CombineMode::Xor: return QStringLiteral("xor");
+    case CombineMode::Exclude: return QStringLiteral("exclude");
+    case CombineMode::Complement: return QStringLiteral("complement");
+    default: return QString::number(quint32(mode));
+    }
+}
+
+QString brushTypeName(quint32 type)
+{
+    switch (BrushType(type)) {
+    case BrushType::SolidColor: return QStringLiteral("solid");
+    case BrushType::HatchFill: return QStringLiteral("hatch");
+    case BrushType::TextureFill: return QStringLiteral("texture");
+    case BrushType::PathGradient: return QStringLiteral("pathgradient");
+    case BrushType::LinearGradient: return QStringLiteral("lineargradient");
+    default: return QString::number(type);
+    }
+}
+
 const char* objectTypeName(ObjectType type)
 {
     switch (type) {
@@ -122,15 +161,15 @@ void describeObject(Fields& f, ObjectType type, Bytes data)
     const Object o = object(type, data, afford);
     switch (o.kind) {
     case Object::Kind::Brush:
-        f.add("style", qint64(o.paint.brush.style())).colour("colour", o.paint.brush.color().rgba());
+        f.add("brush", brushTypeName(data.u32(4))).colour("colour", o.paint.brush.color().rgba());
         break;
     case Object::Kind::Pen:
-        f.add("width", o.pen.width).add("unit", qint64(o.pen.unit)).add("style", qint64(o.pen.pen.style()));
+        f.add("width", o.pen.width).add("unit", unitName(o.pen.unit)).add("dashes", o.pen.pen.style() == Qt::CustomDashLine);
         f.colour("colour", o.pen.brush.color().rgba());
         break;
     case Object::Kind::Path: f.add("elements", qint64(o.path.elementCount())).rect("bounds", o.path.boundingRect()); break;
     case Object::Kind::Font:
-        f.add("emsize", o.font.emSize).add("unit", qint64(o.font.unit)).add("style", qint64(o.font.style));
+        f.add("emsize", o.font.emSize).add("unit", unitName(o.font.unit)).add("style", qint64(o.font.style));
         f.add("family", QLatin1Char('"') + o.font.family + QLatin1Char('"'));
         break;
     case Object::Kind::Format:
@@ -178,11 +217,11 @@ void fields(Fields& f, const DrawCurve& r)
 void fields(Fields& f, const DrawBeziers& r) { f.add("pen", qint64(r.pen)).points("points", r.points); }
 void fields(Fields& f, const DrawImage& r)
 {
-    f.add("image", qint64(r.image)).add("sourceunit", qint64(r.sourceUnit)).rect("source", r.source).rect("dest", r.dest);
+    f.add("image", qint64(r.image)).add("sourceunit", unitName(r.sourceUnit)).rect("source", r.source).rect("dest", r.dest);
 }
 void fields(Fields& f, const DrawImagePoints& r)
 {
-    f.add("image", qint64(r.image)).add("sourceunit", qint64(r.sourceUnit)).rect("source", r.source).points("corners", r.corners);
+    f.add("image", qint64(r.image)).add("sourceunit", unitName(r.sourceUnit)).rect("source", r.source).points("corners", r.corners);
 }
 void fields(Fields& f, const DrawString& r)
 {
@@ -206,15 +245,15 @@ void fields(Fields& f, const SetInterpolationMode& r) { f.add("mode", qint64(r.m
 void fields(Fields& f, const StackIndex& r) { f.add("index", qint64(r.index)); }
 void fields(Fields& f, const BeginContainer& r)
 {
-    f.add("unit", qint64(r.unit)).rect("dest", r.dest).rect("source", r.source).add("index", qint64(r.index));
+    f.add("unit", unitName(r.unit)).rect("dest", r.dest).rect("source", r.source).add("index", qint64(r.index));
 }
 void fields(Fields& f, const SetWorldTransform& r) { f.matrix("matrix", r.matrix); }
 void fields(Fields&, const ResetWorldTransform&) {}
 void fields(Fields& f, const ChangeWorldTransform& r) { f.matrix("change", r.change).add("append", r.append); }
-void fields(Fields& f, const SetPageTransform& r) { f.add("unit", qint64(r.unit)).add("scale", double(r.scale)); }
+void fields(Fields& f, const SetPageTransform& r) { f.add("unit", unitName(r.unit)).add("scale", double(r.scale)); }
 void fields(Fields&, const ResetClip&) {}
-void fields(Fields& f, const SetClipRect& r) { f.add("mode", qint64(r.mode)).rect("rect", r.rect); }
-void fields(Fields& f, const SetClipShape& r) { f.add(r.region ? "region" : "path", qint64(r.shape)).add("mode", qint64(r.mode)); }
+void fields(Fields& f, const SetClipRect& r) { f.add("mode", combineModeName(r.mode)).rect("rect", r.rect); }
+void fields(Fields& f, const SetClipShape& r) { f.add(r.region ? "region" : "path", qint64(r.shape)).add("mode", combineModeName(r.mode)); }
 void fields(Fields& f, const OffsetClip& r) { f.add("dx", double(r.dx)).add("dy", double(r.dy)); }
 
 QString describeFields(const Record& r)
