@@ -20,7 +20,7 @@ namespace metafile::emfplus {
 struct Record {
     quint16 type = 0;
     quint16 flags = 0;
-    qint64 size = 0;                // the whole record, header included
+    qint64 size = 0; // the whole record, header included
     std::optional<qint64> objectTotal; // a piece of a large object: the whole object's size
     Bytes data;
 
@@ -37,7 +37,7 @@ NextRecord readRecord(Bytes records, qint64 at);
 // The name the format's documentation gives a record type ("EmfPlusFillPolygon"); for a type
 // it does not document, "EmfPlusRecord" and the number in hexadecimal.
 QString recordName(quint16 type);
-// A record's decoded fields as text, as its reader reads them: "brush=#ff0000ff count=3 ...".
+// A record's decoded fields as text, as its reader reads them: "colour=#ff0000ff count=3 points=[...]".
 QString describe(quint16 type, quint16 flags, Bytes data);
 QString describe(const Record& record);
 
