@@ -1,5 +1,6 @@
 #include "tools/MetafileDump.h"
 
+#include "metafile/EmfPlusRecords.h"
 #include "metafile/EmfRecords.h"
 #include "metafile/WmfRecords.h"
 
@@ -177,30 +178,6 @@ template <class Record> void printFields(const std::optional<Record>& record, st
     }, *record);
 }
 
-// Until the GDI+ player names its records itself.
-const char* plusRecordName(quint16 type)
-{
-    static const char* const names[] = {
-        "EmfPlusHeader", "EmfPlusEndOfFile", "EmfPlusComment", "EmfPlusGetDC", "EmfPlusMultiFormatStart",
-        "EmfPlusMultiFormatSection", "EmfPlusMultiFormatEnd", "EmfPlusObject", "EmfPlusClear", "EmfPlusFillRects",
-        "EmfPlusDrawRects", "EmfPlusFillPolygon", "EmfPlusDrawLines", "EmfPlusFillEllipse", "EmfPlusDrawEllipse",
-        "EmfPlusFillPie", "EmfPlusDrawPie", "EmfPlusDrawArc", "EmfPlusFillRegion", "EmfPlusFillPath",
-        "EmfPlusDrawPath", "EmfPlusFillClosedCurve", "EmfPlusDrawClosedCurve", "EmfPlusDrawCurve",
-        "EmfPlusDrawBeziers", "EmfPlusDrawImage", "EmfPlusDrawImagePoints", "EmfPlusDrawString",
-        "EmfPlusSetRenderingOrigin", "EmfPlusSetAntiAliasMode", "EmfPlusSetTextRenderingHint",
-        "EmfPlusSetTextContrast", "EmfPlusSetInterpolationMode", "EmfPlusSetPixelOffsetMode",
-        "EmfPlusSetCompositingMode", "EmfPlusSetCompositingQuality", "EmfPlusSave", "EmfPlusRestore",
-        "EmfPlusBeginContainer", "EmfPlusBeginContainerNoParams", "EmfPlusEndContainer",
-        "EmfPlusSetWorldTransform", "EmfPlusResetWorldTransform", "EmfPlusMultiplyWorldTransform",
-        "EmfPlusTranslateWorldTransform", "EmfPlusScaleWorldTransform", "EmfPlusRotateWorldTransform",
-        "EmfPlusSetPageTransform", "EmfPlusResetClip", "EmfPlusSetClipRect", "EmfPlusSetClipPath",
-        "EmfPlusSetClipRegion", "EmfPlusOffsetClip", "EmfPlusDrawDriverString", "EmfPlusStrokeFillPath",
-        "EmfPlusSerializableObject", "EmfPlusSetTSGraphics", "EmfPlusSetTSClip",
-    };
-    const int index = int(type) - 0x4001;
-    return index >= 0 && index < int(std::size(names)) ? names[index] : nullptr;
-}
-
 void printName(const char* name, quint64 type, std::ostream& out)
 {
     if (name)
@@ -209,21 +186,24 @@ void printName(const char* name, quint64 type, std::ostream& out)
         out << "unknown " << hex(type);
 }
 
-// The GDI+ records of one comment, each: type, flags, size, size of its data.
+// The GDI+ records of one comment, each with the fields the GDI+ player reads from it.
 void dumpPlus(Bytes records, std::ostream& out)
 {
-    qint64 at = 0;
-    while (at < records.size()) {
-        const quint16 type = records.u16(at);
-        const qint64 size = records.u32(at + 4);
-        out << "    +" << at << ' ';
-        if (!records.has(at, 12) || size < 12 || !records.has(at, size)) {
-            out << "GDI+ record cut short: " << records.size() - at << " bytes left, " << size << " claimed\n";
+    for (qint64 at = 0;;) {
+        const emfplus::NextRecord next = emfplus::readRecord(records, at);
+        if (!next.record) {
+            if (!next.problem.isEmpty())
+                out << "    +" << at << " GDI+ records stop: " << next.problem.toStdString() << '\n';
             return;
         }
-        printName(plusRecordName(type), type, out);
-        out << " flags=" << hex(records.u16(at + 2)) << " size=" << size << " dataSize=" << records.u32(at + 8) << '\n';
-        at += size;
+        const emfplus::Record& r = *next.record;
+        out << "    +" << at << ' ' << emfplus::recordName(r.type).toStdString() << " flags=" << hex(r.flags)
+            << " size=" << r.size;
+        const QString fields = emfplus::describe(r);
+        if (!fields.isEmpty())
+            out << ' ' << fields.toStdString();
+        out << '\n';
+        at += r.size;
     }
 }
 
