@@ -58,7 +58,18 @@ private:
     void print(gdi::TextOutOptions v) { print(quint32(v.toInt())); }
     void print(double v) { m_out << v; }
     void print(float v) { m_out << v; }
-    void print(const QString& v) { m_out << '"' << v.toStdString() << '"'; }
+    // Control characters, which a file may hold anywhere, are shown by their code.
+    void print(const QString& v)
+    {
+        QString shown;
+        for (const QChar c : v) {
+            if (c.unicode() < 0x20 || c == u'"' || c == u'\\')
+                shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+            else
+                shown += c;
+        }
+        m_out << '"' << shown.toStdString() << '"';
+    }
     void print(const QPointF& p) { m_out << '(' << p.x() << ',' << p.y() << ')'; }
     void print(const QPoint& p) { print(QPointF(p)); }
     void print(const QSizeF& s) { m_out << s.width() << 'x' << s.height(); }
@@ -109,7 +120,9 @@ private:
     }
     void print(const GdiFont& font)
     {
-        m_out << "{face=\"" << font.face.toStdString() << "\" height=" << font.height << " width=" << font.width
+        m_out << "{face=";
+        print(font.face);
+        m_out << " height=" << font.height << " width=" << font.width
               << " escapement=" << font.escapement << " weight=" << font.weight << " italic=" << font.italic
               << " charset=" << int(font.charset) << '}';
     }
