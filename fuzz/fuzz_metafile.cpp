@@ -1,7 +1,9 @@
 // Any bytes as a metafile read through QImageReader, whole, scaled and clipped: the player must
 // not crash, hang or run away with memory, whatever the header and records claim, and every
-// picture it reads must come out at the size the reader was asked for.
+// picture it reads must come out at the size the reader was asked for. The same bytes go through
+// metafile_dump's printer, which reads every record whether or not a picture comes of it.
 #include "metafile/Metafile.h"
+#include "tools/MetafileDump.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -10,6 +12,7 @@
 #include <QtPlugin>
 
 #include <cstdlib>
+#include <ostream>
 
 Q_IMPORT_PLUGIN(MetafilePlugin)
 
@@ -30,9 +33,18 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     return 0;
 }
 
+// Takes every character, so that the printer formats all it would print.
+class Discard : public std::streambuf {
+protected:
+    int overflow(int c) override { return c; }
+};
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray file = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    Discard discard;
+    std::ostream nowhere(&discard);
+    metafile::dumpMetafile(file, nowhere);
     const Metafile::Region regions[] = {
         {},
         { QRect(), QSize(64, 40), QRect() },

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "metafile/EmfPlusObjects.h"
+#include "metafile/EmfPlusRecords.h"
 #include "metafile/MetafileBytes.h"
 
-#include <QBrush>
-#include <QImage>
 #include <QPainterPath>
-#include <QPen>
 #include <QTransform>
 
 #include <array>
@@ -35,45 +34,18 @@ public:
     // Whether the picture turned out to be drawn by its GDI+ records.
     bool drawing() const { return m_mode == Mode::Draw; }
 
-    struct Font {
-        double emSize = 0;
-        int unit = 0;
-        int style = 0; // bold 1, italic 2, underline 4, strike-out 8
-        QString family;
-    };
-    struct Format {
-        quint32 flags = 0;
-        int align = 0;     // near, centre, far
-        int lineAlign = 0; // the same, down the layout box
-    };
-    struct Pen {
-        double width = 1;
-        int unit = 0;
-        QPen pen; // style, caps, joins and dashes; width and brush are set when drawing
-        QBrush brush;
-    };
-    // A brush, and the background a hatch paints beneath its lines.
-    struct Paint {
-        QBrush brush;
-        std::optional<QColor> back;
-    };
-    struct Object {
-        enum class Kind { None, Brush, Pen, Path, Region, Image, Font, Format };
-        Kind kind = Kind::None;
-        Paint paint;
-        Pen pen;
-        QPainterPath path; // also a region's area, in world units
-        QImage image;
-        Font font;
-        Format format;
-    };
+    using Font = emfplus::Font;
+    using Format = emfplus::Format;
+    using Pen = emfplus::Pen;
+    using Paint = emfplus::Paint;
+    using Object = emfplus::Object;
 
 private:
     enum class Mode { Unknown, Ignore, Draw };
     struct State {
         QTransform world;
         QTransform container; // what the containers begun so far map onto
-        int pageUnit = 2;     // pixels
+        gdiplus::Unit pageUnit = gdiplus::Unit::Pixel;
         double pageScale = 1;
         std::optional<QPainterPath> clip; // picture pixels; none: no limit
         QList<QPainterPath> outerClips;   // those of the containers around: drawing stays inside
@@ -81,21 +53,56 @@ private:
         bool smoothImages = true;
     };
 
-    void record(quint16 type, quint16 flags, Bytes data);
-    void object(quint16 flags, Bytes data);
+    void record(const emfplus::Record& r);
     void objectPiece(quint16 flags, qint64 total, Bytes data);
-    void defineObject(int id, int kind, Bytes data);
+    void defineObject(int id, gdiplus::ObjectType type, Bytes data);
+
+    void apply(const emfplus::Header& r);
+    void apply(const emfplus::ObjectRecord& r);
+    void apply(const emfplus::Clear& r);
+    void apply(const emfplus::FillRects& r);
+    void apply(const emfplus::DrawRects& r);
+    void apply(const emfplus::FillPolygon& r);
+    void apply(const emfplus::DrawLines& r);
+    void apply(const emfplus::FillEllipse& r);
+    void apply(const emfplus::DrawEllipse& r);
+    void apply(const emfplus::FillPie& r);
+    void apply(const emfplus::DrawArc& r);
+    void apply(const emfplus::FillShape& r);
+    void apply(const emfplus::DrawPath& r);
+    void apply(const emfplus::FillClosedCurve& r);
+    void apply(const emfplus::DrawClosedCurve& r);
+    void apply(const emfplus::DrawCurve& r);
+    void apply(const emfplus::DrawBeziers& r);
+    void apply(const emfplus::DrawImage& r);
+    void apply(const emfplus::DrawImagePoints& r);
+    void apply(const emfplus::DrawString& r);
+    void apply(const emfplus::DrawDriverString& r);
+    void apply(const emfplus::SetAntiAliasMode& r);
+    void apply(const emfplus::SetInterpolationMode& r);
+    void apply(const emfplus::Save& r);
+    void apply(const emfplus::Restore& r);
+    void apply(const emfplus::BeginContainer& r);
+    void apply(const emfplus::BeginContainerNoParams& r);
+    void apply(const emfplus::SetWorldTransform& r);
+    void apply(const emfplus::ResetWorldTransform& r);
+    void apply(const emfplus::ChangeWorldTransform& r);
+    void apply(const emfplus::SetPageTransform& r);
+    void apply(const emfplus::ResetClip& r);
+    void apply(const emfplus::SetClipRect& r);
+    void apply(const emfplus::SetClipShape& r);
+    void apply(const emfplus::OffsetClip& r);
 
     QTransform toPicture() const;
-    double unitToDevice(int unit) const;
-    std::optional<Paint> paintFor(quint16 flags, quint32 value) const;
+    double unitToDevice(gdiplus::Unit unit) const;
+    double emInWorld(const Font& font) const;
+    std::optional<Paint> paintFor(const emfplus::BrushRef& brush) const;
     const Object* objectAt(int id, Object::Kind kind) const;
     void fill(const QPainterPath& world, const Paint& paint);
     void stroke(const QPainterPath& world, int penId);
     void text(const QString& string, const Font& font, const Paint& paint, const QRectF& layout, const Format& format);
-    void driverText(quint16 flags, Bytes data);
     void image(int id, const QRectF& source, const std::array<QPointF, 3>& corners);
-    void combineClip(const QPainterPath& picture, int mode);
+    void combineClip(const QPainterPath& picture, gdiplus::CombineMode mode);
     QPainterPath withinReach(const QPainterPath& clip);
     QList<QPainterPath> clips() const;
     void beginContainer(quint32 index, const QTransform& fit);
@@ -115,16 +122,5 @@ private:
     int m_pendingId = -1;
     int m_pendingKind = 0;
 };
-
-// Readers for the shapes GDI+ records store, exposed for the tests.
-namespace emfplus {
-// count points from data: float pairs, 16-bit integer pairs (compressed), or relative steps of
-// one or two bytes each (flags as the drawing records give them). Empty when data is too short.
-QList<QPointF> points(Bytes data, qint64 count, quint16 flags);
-// A serialized GDI+ path object; nullopt when malformed.
-std::optional<QPainterPath> path(Bytes data);
-// Cardinal spline through points with the given tension, as bezier segments.
-QPainterPath curve(const QList<QPointF>& points, double tension, bool closed);
-} // namespace emfplus
 
 } // namespace metafile

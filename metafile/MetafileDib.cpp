@@ -12,6 +12,9 @@ namespace {
 
 enum : quint32 { BiRgb = 0, BiRle8 = 1, BiRle4 = 2, BiBitfields = 3, BiJpeg = 4, BiPng = 5, BiAlphaBitfields = 6 };
 
+// Bits per pixel of the uncompressed kinds, as biBitCount gives them.
+enum class Depth { Mono = 1, Nibble = 4, Byte = 8, Word = 16, Rgb = 24, Dword = 32 };
+
 struct Header {
     int width = 0;
     int height = 0;
@@ -23,71 +26,62 @@ struct Header {
     qint64 size = 0; // header, masks and colour table together
 };
 
-std::optional<Header> readHeader(Bytes info, quint32 usage, const QList<QRgb>& palette)
+// The size and depth: a BITMAPCOREHEADER (12 bytes) or a BITMAPINFOHEADER or one of its longer
+// successors. False when the header is of neither kind, cut short or the bitmap too large.
+bool readSize(Bytes info, quint32 headerSize, Header& h, qint64& clrUsed)
 {
-    if (!info.has(0, 4))
-        return {};
-    Header h;
-    const quint32 headerSize = info.u32(0);
-    qint64 clrUsed = 0;
-    int entrySize = 4;
     if (headerSize == 12) {
         if (!info.has(0, 12))
-            return {};
+            return false;
         h.width = info.u16(4);
         h.height = info.u16(6);
         h.bitCount = info.u16(10);
-        entrySize = 3;
     } else if (headerSize >= 40 && headerSize <= 1024) {
         if (!info.has(0, headerSize))
-            return {};
+            return false;
         h.width = info.i32(4);
         const qint32 height = info.i32(8);
         if (height == std::numeric_limits<qint32>::min())
-            return {};
+            return false;
         h.bottomUp = height > 0;
         h.height = height < 0 ? -height : height;
         h.bitCount = info.u16(14);
         h.compression = info.u32(16);
         clrUsed = info.u32(32);
     } else {
-        return {};
+        return false;
     }
-    if (h.width <= 0 || h.height <= 0 || h.width > kMaxDibSide || h.height > kMaxDibSide
-        || qint64(h.width) * h.height > kMaxDibPixels)
-        return {};
+    return h.width > 0 && h.height > 0 && h.width <= kMaxDibSide && h.height <= kMaxDibSide
+        && qint64(h.width) * h.height <= kMaxDibPixels;
+}
 
+// Whether the compression is one read here, at a depth it allows.
+bool compressionFits(Header& h, quint32 headerSize)
+{
     switch (h.compression) {
     case BiRgb:
-        if (h.bitCount != 1 && h.bitCount != 4 && h.bitCount != 8 && h.bitCount != 16 && h.bitCount != 24
-            && h.bitCount != 32)
-            return {};
-        break;
+        return h.bitCount == 1 || h.bitCount == 4 || h.bitCount == 8 || h.bitCount == 16 || h.bitCount == 24
+            || h.bitCount == 32;
     case BiRle8:
-        if (h.bitCount != 8 || !h.bottomUp)
-            return {};
-        break;
+        return h.bitCount == 8 && h.bottomUp;
     case BiRle4:
-        if (h.bitCount != 4 || !h.bottomUp)
-            return {};
-        break;
+        return h.bitCount == 4 && h.bottomUp;
     case BiBitfields:
     case BiAlphaBitfields:
-        if (h.bitCount != 16 && h.bitCount != 32)
-            return {};
-        break;
+        return h.bitCount == 16 || h.bitCount == 32;
     case BiJpeg:
     case BiPng:
         // A whole JPEG or PNG file as the pixels, as pictures recorded for printing carry them.
-        if (headerSize == 12)
-            return {};
         h.bitCount = 0;
-        break;
+        return headerSize != 12;
     default:
-        return {};
+        return false;
     }
+}
 
-    qint64 offset = headerSize;
+// The colour masks of 16- and 32-bit pixels; offset moves past them where they follow the header.
+bool readMasks(Bytes info, quint32 headerSize, Header& h, qint64& offset)
+{
     if (h.compression == BiBitfields || h.compression == BiAlphaBitfields) {
         // A plain 40-byte header has its masks after it; the later headers carry them inside.
         const int count = h.compression == BiAlphaBitfields ? 4 : 3;
@@ -95,7 +89,7 @@ std::optional<Header> readHeader(Bytes info, quint32 usage, const QList<QRgb>& p
         if (headerSize == 40)
             offset += 4 * count;
         if (!info.has(at, 4 * count) || (headerSize > 40 && headerSize < quint32(40 + 4 * count)))
-            return {};
+            return false;
         for (int i = 0; i < count; ++i)
             h.masks[i] = info.u32(at + 4 * i);
         if (headerSize >= 56 && count == 3)
@@ -105,14 +99,27 @@ std::optional<Header> readHeader(Bytes info, quint32 usage, const QList<QRgb>& p
         h.masks[1] = 0x03E0;
         h.masks[2] = 0x001F;
     }
+    return true;
+}
+
+std::optional<Header> readHeader(Bytes info, quint32 usage, const QList<QRgb>& palette)
+{
+    if (!info.has(0, 4))
+        return {};
+    Header h;
+    const quint32 headerSize = info.u32(0);
+    qint64 clrUsed = 0;
+    qint64 offset = headerSize;
+    if (!readSize(info, headerSize, h, clrUsed) || !compressionFits(h, headerSize)
+        || !readMasks(info, headerSize, h, offset))
+        return {};
 
     qint64 entries = clrUsed;
     if (h.bitCount == 0)
         entries = 0;
     else if (h.bitCount <= 8 && (entries == 0 || headerSize == 12))
         entries = qint64(1) << h.bitCount;
-    if (usage == DibPaletteColours)
-        entrySize = 2;
+    const int entrySize = usage == DibPaletteColours ? 2 : headerSize == 12 ? 3 : 4;
     if (entries > 65536 || !info.has(offset, entries * entrySize))
         return {};
     if (h.bitCount <= 8) {
@@ -258,27 +265,27 @@ Dib decodeDib(Bytes info, Bytes bits, quint32 usage, const QList<QRgb>& palette,
         const qint64 line = stride * (h.bottomUp ? h.height - 1 - row : row);
         auto* out = reinterpret_cast<QRgb*>(image.scanLine(row));
         for (int x = 0; x < h.width; ++x) {
-            switch (h.bitCount) {
-            case 1:
+            switch (Depth(h.bitCount)) {
+            case Depth::Mono:
                 out[x] = colourAt(h.colours, (bits.u8(line + x / 8) >> (7 - x % 8)) & 1);
                 break;
-            case 4:
+            case Depth::Nibble:
                 out[x] = colourAt(h.colours, (bits.u8(line + x / 2) >> (x % 2 == 0 ? 4 : 0)) & 0x0F);
                 break;
-            case 8:
+            case Depth::Byte:
                 out[x] = colourAt(h.colours, bits.u8(line + x));
                 break;
-            case 16: {
+            case Depth::Word: {
                 const quint32 p = bits.u16(line + 2 * x);
                 out[x] = qRgb(red.value(p), green.value(p), blue.value(p));
                 break;
             }
-            case 24: {
+            case Depth::Rgb: {
                 const qint64 at = line + 3 * x;
                 out[x] = qRgb(bits.u8(at + 2), bits.u8(at + 1), bits.u8(at));
                 break;
             }
-            case 32: {
+            case Depth::Dword: {
                 const quint32 p = bits.u32(line + 4 * x);
                 int r, g, b, a = 255;
                 if (masked) {
