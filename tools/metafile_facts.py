@@ -4,8 +4,9 @@
 For an EMF: whether it carries GDI+ records (EMF+ comments), whether their header marks the
 picture dual (drawn twice, once in GDI+ records and once in plain GDI records), how many GDI+
 records and GetDC records it holds, how many plain GDI records are drawn outside GetDC sections,
-raster operations used by its bit-block transfers (SRCPAINT and SRCAND in pairs are how a GDI
-fallback imitates see-through areas), and GDI+ images that are metafiles.
+raster operations used by its bit-block transfers (SRCPAINT and SRCAND in pairs imitate
+see-through bitmaps; "(outside)" marks those outside GetDC sections), and GDI+ images that are
+metafiles.
 For a WMF: whether it carries an EMF in META_ESCAPE MFCOMMENT records tagged "WMFC", in how many
 chunks, whether the chunks are complete and in order, whether the 16-bit words of the WMF sum
 whether the chunks' checksum is the one's complement of the XOR of the EMF's 16-bit words,
@@ -110,7 +111,7 @@ def emf_facts(data):
         elif kind == EMR_STRETCHDIBITS:
             rop = u32(record, 68)
         if rop is not None:
-            name = ROP_NAMES.get(rop, "0x%08X" % rop)
+            name = ROP_NAMES.get(rop, "0x%08X" % rop) + ("" if in_get_dc else "(outside)")
             facts["rops"][name] = facts["rops"].get(name, 0) + 1
     return facts
 
