@@ -43,16 +43,18 @@ def u32(data, at):
 
 
 def emf_records(data):
+    """The records up to the end record; a record that does not fit, or no end record at all,
+    ends the list with one "broken" entry."""
     at = 0
     while at + 8 <= len(data):
         kind, size = struct.unpack_from("<II", data, at)
         if size < 8 or size % 4 or at + size > len(data):
-            yield ("broken", at, None)
-            return
+            break
         yield (kind, at, data[at:at + size])
         if kind == EMR_EOF:
             return
         at += size
+    yield ("broken", at, None)
 
 
 def plus_records(payload):
@@ -123,14 +125,13 @@ def wmf_facts(data):
     if header_words != 9 or u16(data, start) not in (1, 2):
         facts["problem"] = "no WMF header"
         return facts
-    facts.update(ok=True, records=0, wmfc_chunks=0, wmfc_declared=None, wmfc_in_order=True,
+    facts.update(ok=True, records=0, broken=True, wmfc_chunks=0, wmfc_declared=None, wmfc_in_order=True,
                  wmfc_complete=False, wmfc_checksum=None, wmfc_checksum_ok=None, embedded=None)
     at = start + 18
     chunks = []
     while at + 6 <= len(data):
         size_words, function = u32(data, at), u16(data, at + 4)
         if size_words < 3 or at + 2 * size_words > len(data):
-            facts["broken"] = True
             break
         facts["records"] += 1
         if function == META_ESCAPE and u16(data, at + 6) == MFCOMMENT:
@@ -142,6 +143,7 @@ def wmf_facts(data):
                     facts["wmfc_checksum"] = u16(body, 12)
                 chunks.append((chunk_count, this_size, remaining, total, body[34:34 + this_size]))
         if function == 0:
+            facts["broken"] = False
             break
         at += 2 * size_words
     facts["wmfc_chunks"] = len(chunks)
@@ -186,14 +188,15 @@ def summary(facts):
         if facts["plus_metafile_images"]:
             text += "; %d GDI+ metafile images" % facts["plus_metafile_images"]
         return text + ("; BROKEN records" if facts["broken"] else "")
+    broken = "; BROKEN records" if facts["broken"] else ""
     if not facts["wmfc_chunks"]:
-        return "WMF, no embedded EMF; %d records" % facts["records"]
+        return "WMF, no embedded EMF; %d records%s" % (facts["records"], broken)
     checksum = "checksum right" if facts["wmfc_checksum_ok"] else "checksum 0x%04X, not 0x%04X" % (
         facts["wmfc_checksum"], facts["wmfc_checksum_expected"])
-    return "WMF carrying an EMF in %d of %d WMFC chunks, %s, %s; inside: %s" % (
+    return "WMF carrying an EMF in %d of %d WMFC chunks, %s, %s%s; inside: %s" % (
         facts["wmfc_chunks"], facts["wmfc_declared"],
         "complete" if facts["wmfc_complete"] else "INCOMPLETE or out of order",
-        checksum, summary(facts["embedded"]))
+        checksum, broken, summary(facts["embedded"]))
 
 
 def main(args):
