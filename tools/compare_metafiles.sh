@@ -38,8 +38,8 @@ withLo=
 if command -v soffice >/dev/null && ((${#files[@]} > 0)); then
     withLo=1
     rm -f "$out"/lo/*.png
-    # A profile of our own: a LibreOffice already running under the default one would take the
-    # job over and convert nothing for us.
+    # A profile of our own, so that a LibreOffice someone else runs under the default one cannot
+    # take the job over.
     profile=$(mktemp -d)
     trap 'rm -rf "$profile"' EXIT
     timeout 1800 soffice -env:UserInstallation="file://$profile" --headless --convert-to png \
@@ -90,6 +90,17 @@ agreement() {
 
 agrees() {
     awk -v s="$1" -v i="$2" 'BEGIN { exit !(s >= 95 && i >= 80) }'
+}
+
+# Prints "same ink flag" for two cropped drawings compared at cmpSize; flag 1 when they agree.
+pair() {
+    local a=$1 b=$2 tag=$3 same ink
+    if [[ ! -f $a || ! -f $b ]]; then
+        echo "- - 0"
+        return
+    fi
+    read -r same ink < <(agreement "$a" "$b" "$cmpSize" "$tag")
+    if agrees "$same" "$ink"; then echo "$same $ink 1"; else echo "$same $ink 0"; fi
 }
 
 # Which one of ours, the converter and LibreOffice differs from the two others.
@@ -174,18 +185,9 @@ for path in "${files[@]}"; do
             if [[ -f $c ]] && ! isBlank "$c"; then ref=$c; break; fi
         done
         cmpSize=$([[ -n $ref ]] && identify -format '%wx%h' "$ref" || echo 1x1)
-        pair() { # A B TAG -> "same ink flag"
-            if [[ -f $1 && -f $2 ]]; then
-                local r
-                r=$(agreement "$1" "$2" "$cmpSize" "$base.$3")
-                if agrees $r; then echo "$r 1"; else echo "$r 0"; fi
-            else
-                echo "- - 0"
-            fi
-        }
-        read -r olSame olInk olFlag < <(pair "$co" "$cl" ol)
-        read -r clSame clInk clFlag < <(pair "$cc" "$cl" cl)
-        read -r _ _ ocFlag < <(pair "$co" "$cc" oc)
+        read -r olSame olInk olFlag < <(pair "$co" "$cl" "$base.ol")
+        read -r clSame clInk clFlag < <(pair "$cc" "$cl" "$base.cl")
+        read -r _ _ ocFlag < <(pair "$co" "$cc" "$base.oc")
         olText="$olSame/$olInk$([[ $olFlag == 1 ]] && echo +)"
         clText="$clSame/$clInk$([[ $clFlag == 1 ]] && echo +)"
         [[ -f $cl ]] || olText="no-LO"

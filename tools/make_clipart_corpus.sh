@@ -32,12 +32,13 @@ mkdir -p "$out/svg" "$out/emf" "$out/wmf"
 { pick "$count" "${all[@]}"; pick "$blurred" "${withFilter[@]}"; } | awk '!seen[$0]++' >"$out/picked.txt"
 while IFS= read -r path; do cp "$path" "$out/svg/"; done <"$out/picked.txt"
 
-# A profile of our own, so a LibreOffice already running for someone else does not take the job
-# over (it would convert nothing for us and return at once).
+# A profile of our own, so that a LibreOffice someone else runs under the default one cannot
+# take the job over.
 profile=$(mktemp -d)
 trap 'rm -rf "$profile"' EXIT
 for kind in emf wmf; do
     soffice -env:UserInstallation="file://$profile" --headless --convert-to "$kind" \
         --outdir "$out/$kind" "$out"/svg/*.svg >"$out/$kind.log" 2>&1
 done
-echo "picked $(wc -l <"$out/picked.txt") SVGs; $(ls "$out/emf" | wc -l) EMF, $(ls "$out/wmf" | wc -l) WMF in $out"
+count() { find "$1" -maxdepth 1 -name "*.$2" | wc -l; }
+echo "picked $(wc -l <"$out/picked.txt") SVGs; $(count "$out/emf" emf) EMF, $(count "$out/wmf" wmf) WMF in $out"
