@@ -170,12 +170,12 @@ for path in "${files[@]}"; do
     fi
 
     olText=- clText=- oddText=-
+    co="$out/tmp/$base.crop-ours.png"
+    cc="$out/tmp/$base.crop-conv.png"
+    cl="$out/tmp/$base.crop-lo.png"
+    rm -f "$co" "$cc" "$cl"
     if [[ -n $withLo ]]; then
         loTotal=$((loTotal + 1))
-        co="$out/tmp/$base.crop-ours.png"
-        cc="$out/tmp/$base.crop-conv.png"
-        cl="$out/tmp/$base.crop-lo.png"
-        rm -f "$co" "$cc" "$cl"
         [[ -f $ours ]] && crop "$ours" "$co"
         [[ -s $theirs ]] && crop "$theirs" "$cc"
         [[ -s $lo ]] && crop "$lo" "$cl"
@@ -200,7 +200,7 @@ for path in "${files[@]}"; do
     if [[ -f $ours ]]; then
         # Side by side at our picture's size: ours, the converter's, LibreOffice's drawing.
         panels=("$ours")
-        for other in "$theirs" "$out/tmp/$base.crop-lo.png"; do
+        for other in "$theirs" "$cl"; do
             [[ -s $other ]] && panels+=("(" "$other" -resize "$size" -background white -gravity center -extent "$size" ")")
         done
         convert "${panels[@]}" -background white +append +repage "$out/side/$base.png"
