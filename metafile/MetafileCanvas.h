@@ -304,6 +304,10 @@ private:
     bool m_pathDone = false;
     bool m_pathWidened = false; // the path is a stroke's outline in overlapping pieces
     bool m_pathOverflow = false; // past the size limit: the bracket stays open, drawing nothing
+    // The path's last figure is open, so the next line or curve drawn from the current position
+    // goes on with it. A move, a closed figure or a closed shape ends it, and GDI then starts a
+    // new figure at the current position rather than joining the two with a line.
+    bool m_figureOpen = false;
     QPainterPath m_path; // picture pixels
     qint64 m_budget;
     qint64 m_patternPixels = 0;

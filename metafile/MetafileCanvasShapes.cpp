@@ -93,10 +93,11 @@ void MetafileCanvas::addToPath(const QPainterPath& logical, bool continueFigure)
     QPainterPath mapped = t.map(logical);
     if (!sane(mapped.controlPointRect()))
         return;
-    if (continueFigure && m_path.elementCount() > 0)
+    if (continueFigure && m_figureOpen && m_path.elementCount() > 0)
         m_path.connectPath(mapped);
     else
         m_path.addPath(mapped);
+    m_figureOpen = continueFigure;
     if (pathTooLong())
         overflowPath();
 }
@@ -110,6 +111,7 @@ void MetafileCanvas::overflowPath()
 void MetafileCanvas::moveTo(QPointF p)
 {
     m_s.position = p;
+    m_figureOpen = false;
 }
 
 void MetafileCanvas::lineTo(QPointF p)
@@ -122,9 +124,10 @@ void MetafileCanvas::lineTo(QPointF p)
         const QPointF from = t.map(m_s.position);
         const QPointF to = t.map(p);
         if (usable(t) && sane(QRectF(from, to)) && !m_pathOverflow) {
-            if (m_path.elementCount() == 0 || m_path.currentPosition() != from)
+            if (!m_figureOpen || m_path.elementCount() == 0 || m_path.currentPosition() != from)
                 m_path.moveTo(from);
             m_path.lineTo(to);
+            m_figureOpen = true;
             if (pathTooLong())
                 overflowPath();
         }
@@ -230,10 +233,13 @@ void MetafileCanvas::polyDraw(const QList<QPointF>& points, const QList<quint8>&
         if (types[i] & Close)
             path.closeSubpath();
     }
-    if (m_pathOpen)
+    if (m_pathOpen) {
         addToPath(path, true);
-    else
+        if (!types.isEmpty() && (types.last() & Close))
+            m_figureOpen = false;
+    } else {
         draw(path, false, true);
+    }
     if (!points.isEmpty())
         m_s.position = path.currentPosition();
 }
@@ -393,6 +399,7 @@ void MetafileCanvas::abortPath()
     m_pathOpen = false;
     m_pathDone = false;
     m_pathOverflow = false;
+    m_figureOpen = false;
     m_path = QPainterPath();
 }
 
@@ -400,6 +407,7 @@ void MetafileCanvas::closeFigure()
 {
     if (m_pathOpen && !m_pathOverflow)
         m_path.closeSubpath();
+    m_figureOpen = false;
 }
 
 std::optional<QPainterPath> MetafileCanvas::takeFinishedPath()

@@ -259,8 +259,10 @@ void MetafileCanvas::addTextToPath(const TextLayout& layout)
     if (m_pathOverflow || exhausted())
         return;
     QPainterPath mapped = layout.local.map(layout.outlines());
-    if (sane(mapped.controlPointRect()) && !m_pathOverflow)
+    if (sane(mapped.controlPointRect()) && !m_pathOverflow) {
         m_path.addPath(mapped);
+        m_figureOpen = false;
+    }
     if (pathTooLong())
         overflowPath();
 }
