@@ -131,6 +131,37 @@ TEST(EmfPlayback, paths_fill_stroke_and_clip)
     EXPECT_EQ(px(image, 200, 107), kWhitePx);
 }
 
+TEST(EmfPlayback, a_move_inside_a_path_starts_a_new_figure)
+{
+    // Three squares in one path, each a move, a curve along its top edge, two lines and a close,
+    // as office programs write shapes of many figures. Joined into one figure by lines between
+    // them, the alternate fill would also paint the triangle between their starting corners.
+    Emf emf = Emf::pixels(240, 240);
+    emf.createPen(1, 5, 0, 0).selectObject(1).createBrush(2, 0, kGreen).selectObject(2);
+    emf.beginPath();
+    for (const QPoint corner : { QPoint(10, 10), QPoint(90, 70), QPoint(170, 10) }) {
+        const int x = corner.x();
+        const int y = corner.y();
+        emf.moveTo(x, y).polyBezierTo16({ { x + 20, y }, { x + 40, y }, { x + 60, y } });
+        emf.lineTo(x + 60, y + 40).lineTo(x, y + 40).closeFigure();
+    }
+    emf.endPath().fillPath();
+    // Two open curves stroked: nothing runs from the end of one to the start of the other.
+    emf.createPen(3, 0, 3, kBlue).selectObject(3);
+    emf.beginPath();
+    emf.moveTo(10, 180).polyBezierTo16({ { 30, 180 }, { 50, 180 }, { 70, 180 } });
+    emf.moveTo(170, 180).polyBezierTo16({ { 190, 180 }, { 210, 180 }, { 230, 180 } });
+    emf.endPath().strokePath();
+    const QImage image = render(emf.finish());
+    EXPECT_EQ(px(image, 40, 30), px(kGreen));
+    EXPECT_EQ(px(image, 120, 90), px(kGreen));
+    EXPECT_EQ(px(image, 200, 30), px(kGreen));
+    EXPECT_EQ(px(image, 90, 30), kWhitePx) << "between the figures";
+    EXPECT_EQ(px(image, 40, 180), px(kBlue));
+    EXPECT_EQ(px(image, 200, 180), px(kBlue));
+    EXPECT_EQ(px(image, 120, 180), kWhitePx) << "between the curves";
+}
+
 TEST(EmfPlayback, a_widened_path_fills_as_the_outline_of_its_stroke)
 {
     // A 20-pixel pen widens the path of a square's edges; filling it paints a band along the
