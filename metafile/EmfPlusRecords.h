@@ -123,7 +123,7 @@ struct FillEllipse {
     static std::optional<FillEllipse> read(const Record& r);
 };
 
-struct DrawEllipse {
+struct DrawEllipse { // no more than the box
     int pen = 0;
     QRectF box;
     static std::optional<DrawEllipse> read(const Record& r);
