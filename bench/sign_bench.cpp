@@ -113,25 +113,7 @@ void BM_ArrowStepOntoStillSign(benchmark::State& state)
 
 void BM_ArrowStepOntoPhoto(benchmark::State& state)
 {
-    DesktopPlatform platform;
-    FileList list(platform);
-    list.setPattern(QStringLiteral("*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpeg"));
-    // The sign box: keeps the picture it is shown.
-    struct SignBox final : SignFace {
-        void showPicture(Picture shown) override { picture = std::move(shown); }
-        Picture picture;
-    } box;
-    DestinationSign sign(platform, list, box, QSize(50, 30));
-    sign.setFolderPath(g_photos);
-    sign.pointListAtFolder();
-    bool down = true;
-    for (auto _ : state) {
-        sign.keyDown(down ? VbKey::Down : VbKey::Up);
-        down = !down;
-        benchmark::DoNotOptimize(box.picture.size());
-    }
-    if (box.picture.size() != QSize(6000, 4000))
-        state.SkipWithError("the photo was not shown");
+    stepBackAndForth(state, g_photos, QSize(6000, 4000), false);
 }
 
 void BM_FullDecodeOfPhoto(benchmark::State& state)
