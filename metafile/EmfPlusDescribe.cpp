@@ -262,7 +262,7 @@ QString describeFields(const Record& r)
     switch (visit(r, [&f](const auto& read) { fields(f, read); })) {
     case Visited::Read: return f.text();
     case Visited::TooShort: return QStringLiteral("too short: %1 bytes").arg(r.data.size());
-    default: return QStringLiteral("flags=0x%1 bytes=%2 (not played)").arg(r.flags, 0, 16).arg(r.data.size());
+    default: return QStringLiteral("(not played)");
     }
 }
 
