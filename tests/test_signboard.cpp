@@ -153,7 +153,7 @@ TEST_F(Signboard, an_absurd_picture_header_is_refused_at_once)
     g.write(gif);
     g.close();
     clock.restart();
-    EXPECT_EQ(PictureLoader::load(g.fileName()).error, PictureError::TooLarge);
+    EXPECT_EQ(PictureLoader::load(g.fileName()).kind(), Failure::Kind::TooLarge);
     EXPECT_LT(clock.elapsed(), 2000);
 }
 
