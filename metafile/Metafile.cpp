@@ -69,17 +69,14 @@ QByteArray formatName(QByteArrayView head)
     return b.has(0, 44) && b.u32(40) == 0x464D4520 ? QByteArrayLiteral("emf") : QByteArrayLiteral("wmf");
 }
 
-Result<Header> inspect(QByteArrayView file)
+Result<Header> inspect(QByteArrayView file, QSize* statedSize)
 {
     const Layout layout = scan(file);
+    if (statedSize)
+        *statedSize = layout.size;
     if (layout.problem != Problem::None)
         return failureOf(layout.problem);
     return Header { layout.format, layout.size };
-}
-
-QSize statedSize(QByteArrayView file)
-{
-    return scan(file).size;
 }
 
 Result<void> play(QByteArrayView file, QPainter& painter)

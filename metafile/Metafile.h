@@ -50,12 +50,9 @@ struct Header {
 };
 
 // Reads the header and walks the record chain without drawing: a file whose records run past
-// its end is refused here, before anything is drawn.
-Result<Header> inspect(QByteArrayView file);
-
-// The size the file states, even when inspect() refuses it for that size; invalid when it
-// states none.
-QSize statedSize(QByteArrayView file);
+// its end is refused here, before anything is drawn. statedSize, when given, receives the size
+// the file states even when it is refused (for that size, say); invalid when it states none.
+Result<Header> inspect(QByteArrayView file, QSize* statedSize = nullptr);
 
 // Draws the picture at its own size with its top-left corner at the painter's origin (the
 // painter's transform applies on top). Nothing is drawn when inspect() refuses it.

@@ -50,15 +50,10 @@ bool MetafileHandler::load() const
     if (!device() || !canRead(device()))
         return false;
     m_bytes = readAtMost(device(), Metafile::kMaxFileBytes);
-    const Result<Metafile::Header> header = Metafile::inspect(m_bytes);
-    m_playable = header.ok();
-    if (m_playable) {
-        m_size = header.value().size;
-        return true;
-    }
-    m_size = Metafile::statedSize(m_bytes);
-    m_bytes.clear();
-    return false;
+    m_playable = Metafile::inspect(m_bytes, &m_size).ok();
+    if (!m_playable)
+        m_bytes.clear();
+    return m_playable;
 }
 
 bool MetafileHandler::read(QImage* image)
