@@ -5,8 +5,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <optional>
-
 namespace Files {
 
 // Whether new files can be made in the folder (which is what replacing a file safely needs).

@@ -12,7 +12,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <optional>
 #include <span>
 
 class QMenu;
