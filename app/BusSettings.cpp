@@ -41,7 +41,7 @@ void BusSettings::load()
     // Whatever the file does not hold keeps its present value, which a save writes back.
     IniRecord::Values& v = m_file.values();
     v.signFolder = m_bus.sign().folderPath();
-    const bool whole = m_file.load();
+    const bool whole = m_file.load().ok();
     m_bus.sign().setFolderPath(v.signFolder);
     if (!whole || !apply(v))
         recover();
@@ -58,7 +58,7 @@ bool BusSettings::apply(const IniRecord::Values& v)
     // A sign folder that is gone, or not chosen yet, leaves the default sign up; the path stays
     // as it was for when the folder is back.
     DestinationSign& sign = m_bus.sign();
-    if (sign.pointListAtFolder().result == DestinationSign::FolderResult::Listed) {
+    if (sign.pointListAtFolder().ok()) {
         sign.ensureTrailingSeparator();
         sign.show(m_bus.File1.List(0));
     }
@@ -86,8 +86,7 @@ void BusSettings::applySignboard(const IniRecord::Values& v)
 
     // A picture that cannot be loaded now (deleted, or on a drive that is not there) is simply
     // missing: everything else still applies, and the path is kept for when the file is back.
-    PictureLoad board = m_platform.LoadPicture(v.signboardPath, QSize());
-    m_signboard.setPicture(board.ok() ? std::move(board.picture) : Picture());
+    m_signboard.setPicture(m_platform.LoadPicture(v.signboardPath, QSize()).valueOr(Picture()));
 }
 
 void BusSettings::recover()
@@ -124,8 +123,8 @@ void BusSettings::placePanelUnderBusOnceFramed()
 void BusSettings::save()
 {
     collect(m_file.values());
-    if (const std::optional<QString> failure = m_file.save()) {
-        m_platform.MsgBox(&m_bus, Form1::tr("設定を保存できませんでした。\n%1\n\n%2").arg(m_file.pathForWriting(), *failure),
+    if (const Result<void> saved = m_file.save(); !saved.ok()) {
+        m_platform.MsgBox(&m_bus, Form1::tr("設定を保存できませんでした。\n%1\n\n%2").arg(m_file.pathForWriting(), saved.failure().description),
                           Form1::programTitle(), Platform::MsgIcon::Exclamation);
     }
 }

@@ -154,19 +154,16 @@ void Form1::MnuEditHkPic_Click()
 
 bool Form1::picDir()
 {
-    const auto outcome = m_sign.pointListAtFolder();
-    switch (outcome.result) {
-    case DestinationSign::FolderResult::Listed:
+    const Result<void> listed = m_sign.pointListAtFolder();
+    if (listed.ok())
         return true;
-    case DestinationSign::FolderResult::NotFound:
+    if (listed.kind() == Failure::Kind::NotFound) {
         m_platform.MsgBox(activeModalOwner(), tr("指定したパスが見つかりません。再度指定しなおしてください。"),
                           programTitle(), Platform::MsgIcon::None);
         MnuEditHkPic_Click();
         return false;
-    case DestinationSign::FolderResult::OtherFailure:
-        m_platform.MsgBox(activeModalOwner(), outcome.description, programTitle(), Platform::MsgIcon::None);
-        return true;
     }
+    m_platform.MsgBox(activeModalOwner(), listed.failure().description, programTitle(), Platform::MsgIcon::None);
     return true;
 }
 
@@ -255,8 +252,8 @@ void Form1::MnuViewWaku_Click()
 void Form1::MnuSetKanban_Click()
 {
     // Every failure here ends the command quietly, with the signboard as it was.
-    if (const std::optional<QString> name = m_signboard->choosePicture(m_platform, this))
-        m_settings.values().signboardPath = *name;
+    if (const Result<QString> name = m_signboard->choosePicture(m_platform, this); name.ok())
+        m_settings.values().signboardPath = name.value();
 }
 
 void Form1::MnuKanbanReset_Click()

@@ -108,14 +108,14 @@ struct SignBox {
 double cpuPercentOver(const QString& path, int seconds, int* framesShown)
 {
     SignBox sign;
-    const PictureLoad load = PictureLoader::load(path, { 104, 32 });
-    sign.image.setPicture(load.picture);
+    const Result<Picture> load = PictureLoader::load(path, { 104, 32 });
+    sign.image.setPicture(load.value());
     int frames = 0;
     PictureAnimator animator(*sign.box, [&](const Picture& frame) {
         sign.image.setPicture(frame);
         ++frames;
     });
-    animator.play(load.picture);
+    animator.play(load.value());
     QApplication::processEvents();
     const double before = cpuSeconds();
     QTimer::singleShot(seconds * 1000, qApp, &QCoreApplication::quit);
@@ -144,12 +144,12 @@ int memory(const QTemporaryDir& dir, int frameCount)
     const QString path = writeGif(dir, "fifty.gif", animation(50, { 104, 32 }, 4));
     SignBox sign;
     const long before = rssKiB();
-    const PictureLoad load = PictureLoader::load(path, { 104, 32 });
-    sign.image.setPicture(load.picture);
+    const Result<Picture> load = PictureLoader::load(path, { 104, 32 });
+    sign.image.setPicture(load.value());
     using namespace std::chrono_literals;
     FramePlayer::TimePoint now {};
-    FramePlayer player(std::make_unique<FrameDecoder>(load.picture.animation(), load.picture.size()),
-                       frameDelay(load.picture.animation()->firstDelayMs), 0, now);
+    FramePlayer player(std::make_unique<FrameDecoder>(load.value().animation(), load.value().size()),
+                       frameDelay(load.value().animation()->firstDelayMs), 0, now);
     std::printf("frames   rss_kib\n");
     long base = 0;
     long peak = 0;
@@ -179,8 +179,8 @@ int memoryLive(const QTemporaryDir& dir, int seconds)
 {
     const QString path = writeGif(dir, "fifty.gif", animation(50, { 104, 32 }, 4));
     SignBox sign;
-    const PictureLoad load = PictureLoader::load(path, { 104, 32 });
-    sign.image.setPicture(load.picture);
+    const Result<Picture> load = PictureLoader::load(path, { 104, 32 });
+    sign.image.setPicture(load.value());
     int frames = 0;
     long base = 0;
     long peak = 0;
@@ -189,7 +189,7 @@ int memoryLive(const QTemporaryDir& dir, int seconds)
         if (++frames == 50)
             base = rssKiB();
     });
-    animator.play(load.picture);
+    animator.play(load.value());
     QTimer sampler;
     int second = 0;
     QObject::connect(&sampler, &QTimer::timeout, [&] {
@@ -227,8 +227,8 @@ int huge(const QTemporaryDir& dir, int seconds)
     for (const QImage& frame : frames)
         gif.addFrame(frame, 0);
     const QString path = writeGif(dir, "huge.gif", gif.finish());
-    const PictureLoad load = PictureLoader::load(path);
-    if (!load.picture.isAnimated()) {
+    const Result<Picture> load = PictureLoader::load(path);
+    if (!load.value().isAnimated()) {
         std::fprintf(stderr, "the huge picture does not play\n");
         return 1;
     }
@@ -236,13 +236,13 @@ int huge(const QTemporaryDir& dir, int seconds)
     window.resize(400, 300);
     auto* board = new PictureBox(&window, { 0, 0, 3000, 2000 });
     window.show();
-    board->setPicture(load.picture);
+    board->setPicture(load.value());
     int shown = 0;
     PictureAnimator animator(*board, [&](const Picture& frame) {
         board->showFrame(frame);
         ++shown;
     });
-    animator.play(load.picture);
+    animator.play(load.value());
     using Clock = std::chrono::steady_clock;
     QTimer key;
     key.setTimerType(Qt::PreciseTimer);
@@ -270,9 +270,9 @@ double meanStepMs(const QString& path, int steps)
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     for (int i = 0; i < steps; ++i) {
-        const PictureLoad load = PictureLoader::load(path, { 50, 30 });
-        sign.image.setPicture(load.picture);
-        animator.play(load.picture);
+        const Result<Picture> load = PictureLoader::load(path, { 50, 30 });
+        sign.image.setPicture(load.value());
+        animator.play(load.value());
         sign.box->repaint();
     }
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count() / steps;

@@ -75,7 +75,7 @@ int main(int argc, char** argv)
     if (!animatedSign.isEmpty()) {
         DestinationSign& sign = bus.sign();
         sign.setFolderPath(QFileInfo(animatedSign).absolutePath() + u'/');
-        sign.pointListAtFolder();
+        (void)sign.pointListAtFolder();
         if (!sign.show(QFileInfo(animatedSign).fileName()) || !bus.signAnimation().isTicking()) {
             std::fprintf(stderr, "%s does not play on the sign\n", argv[1]);
             return 1;

@@ -54,7 +54,7 @@ int main(int argc, char** argv)
     } box;
     DestinationSign destination(platform, list, box, QSize(50, 30));
     destination.setFolderPath(dir.path());
-    destination.pointListAtFolder();
+    (void)destination.pointListAtFolder();
     std::printf("signs in the folder: %d\n", list.ListCount());
 
     using Clock = std::chrono::steady_clock;

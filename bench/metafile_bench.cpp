@@ -81,8 +81,8 @@ QByteArray clipArt()
 void BM_RenderEmfInMemory(benchmark::State& state)
 {
     for (auto _ : state) {
-        const Metafile::Rendering r = Metafile::render(g_emfBytes);
-        benchmark::DoNotOptimize(r.image.constBits());
+        const Result<Metafile::Rendering> r = Metafile::render(g_emfBytes);
+        benchmark::DoNotOptimize(r.value().image.constBits());
     }
     state.counters["records"] = g_records;
 }
@@ -105,9 +105,9 @@ void readPlain(benchmark::State& state, const QString& path, QSize expectedImage
 void load(benchmark::State& state, const QString& path, QSize visible, QSize expectedImage)
 {
     for (auto _ : state) {
-        const PictureLoad load = PictureLoader::load(path, visible);
-        benchmark::DoNotOptimize(load.picture.image().constBits());
-        if (load.picture.image().size() != expectedImage) {
+        const Result<Picture> load = PictureLoader::load(path, visible);
+        benchmark::DoNotOptimize(load.value().image().constBits());
+        if (load.value().image().size() != expectedImage) {
             state.SkipWithError("the picture was not loaded");
             break;
         }
@@ -129,7 +129,7 @@ int main(int argc, char** argv)
         return 1;
     emf.close();
     // The BMP is the same picture, so both load the same pixels.
-    if (!Metafile::render(g_emfBytes).image.convertToFormat(QImage::Format_RGB888).save(g_bmp, "BMP"))
+    if (!Metafile::render(g_emfBytes).value().image.convertToFormat(QImage::Format_RGB888).save(g_bmp, "BMP"))
         return 1;
 
     const QSize full(kWidth, kHeight);

@@ -90,7 +90,7 @@ void stepBackAndForth(benchmark::State& state, const QString& folder, QSize expe
     } box;
     DestinationSign sign(platform, list, box, QSize(50, 30));
     sign.setFolderPath(folder);
-    sign.pointListAtFolder();
+    (void)sign.pointListAtFolder();
     bool down = true;
     for (auto _ : state) {
         sign.keyDown(down ? VbKey::Down : VbKey::Up);
@@ -132,7 +132,7 @@ void BM_PicDirOn50000Files(benchmark::State& state)
     FileList list(platform);
     list.setPattern(QStringLiteral("*.bmp;*.wmf;*.emf;*.gif;*.jpg;*.jpeg"));
     for (auto _ : state) {
-        list.setPath(g_many);
+        (void)list.setPath(g_many);
         benchmark::DoNotOptimize(list.ListCount());
     }
     state.counters["entries"] = list.ListCount();

@@ -55,16 +55,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (ftruncate(g_fd, 0) != 0 || pwrite(g_fd, data, size, 0) != ssize_t(size))
         return 0;
     for (const QSize visible : { QSize(), QSize(50, 30) }) {
-        const PictureLoad load = PictureLoader::load(g_path, visible);
+        const Result<Picture> load = PictureLoader::load(g_path, visible);
         if (!load.ok())
             continue;
-        const QSize full = load.picture.size();
+        const QSize full = load.value().size();
         if (qint64(full.width()) * full.height() > PictureLoader::kMaxPixels)
             std::abort();
-        if (visible.isValid() && (load.picture.image().width() > visible.width() || load.picture.image().height() > visible.height()))
+        if (visible.isValid() && (load.value().image().width() > visible.width() || load.value().image().height() > visible.height()))
             std::abort();
-        if (load.picture.isAnimated())
-            readFrames(load.picture);
+        if (load.value().isAnimated())
+            readFrames(load.value());
     }
     return 0;
 }

@@ -38,6 +38,17 @@ void playLayout(const Layout& layout, QPainter& painter)
 
 } // namespace
 
+Failure failureOf(Problem problem)
+{
+    switch (problem) {
+    case Problem::NotAMetafile: return { Failure::Kind::NotAPicture, {} };
+    case Problem::Malformed: return { Failure::Kind::Malformed, {} };
+    case Problem::TooLarge:
+    case Problem::None: break;
+    }
+    return { Failure::Kind::TooLarge, {} };
+}
+
 bool looksLikeMetafile(QByteArrayView head)
 {
     const Bytes b(head);
@@ -58,19 +69,23 @@ QByteArray formatName(QByteArrayView head)
     return b.has(0, 44) && b.u32(40) == 0x464D4520 ? QByteArrayLiteral("emf") : QByteArrayLiteral("wmf");
 }
 
-Header inspect(QByteArrayView file)
+Result<Header> inspect(QByteArrayView file, QSize* statedSize)
 {
     const Layout layout = scan(file);
-    return { layout.format, layout.size, layout.problem };
+    if (statedSize)
+        *statedSize = layout.size;
+    if (layout.problem != Problem::None)
+        return failureOf(layout.problem);
+    return Header { layout.format, layout.size };
 }
 
-bool play(QByteArrayView file, QPainter& painter)
+Result<void> play(QByteArrayView file, QPainter& painter)
 {
     const Layout layout = scan(file);
     if (layout.problem != Problem::None)
-        return false;
+        return failureOf(layout.problem);
     playLayout(layout, painter);
-    return true;
+    return {};
 }
 
 QSize outputSize(QSize pictureSize, const Region& region)
@@ -86,11 +101,11 @@ QSize outputSize(QSize pictureSize, const Region& region)
     return size.isEmpty() ? QSize() : size;
 }
 
-Rendering render(QByteArrayView file, const Region& region, Allocate allocate)
+Result<Rendering> render(QByteArrayView file, const Region& region, Allocate allocate)
 {
     const Layout layout = scan(file);
     if (layout.problem != Problem::None)
-        return { {}, layout.size, layout.problem };
+        return failureOf(layout.problem);
 
     QRect source(QPoint(0, 0), layout.size);
     if (region.clipRect.isValid())
@@ -100,17 +115,17 @@ Rendering render(QByteArrayView file, const Region& region, Allocate allocate)
     if (region.scaledClipRect.isValid())
         kept &= region.scaledClipRect;
     if (source.isEmpty() || kept.isEmpty())
-        return { {}, layout.size, Problem::TooLarge };
+        return failureOf(Problem::TooLarge);
 
     QImage image;
     if (allocate) {
         if (!allocate(kept.size(), &image))
-            return { {}, layout.size, Problem::TooLarge };
+            return failureOf(Problem::TooLarge);
     } else {
         image = QImage(kept.size(), QImage::Format_RGB32);
     }
     if (image.isNull())
-        return { {}, layout.size, Problem::TooLarge };
+        return failureOf(Problem::TooLarge);
     // White, as the picture would show on the desktop it was drawn for; it also gives the
     // raster operations that masked bitmaps use (AND, then OR or XOR) a destination to work on.
     image.fill(Qt::white);
@@ -124,10 +139,10 @@ Rendering render(QByteArrayView file, const Region& region, Allocate allocate)
         painter.setTransform(toImage);
         playLayout(layout, painter);
     }
-    return { std::move(image), layout.size, Problem::None };
+    return Rendering { std::move(image), layout.size };
 }
 
-Rendering render(QByteArrayView file, QSize visibleSize)
+Result<Rendering> render(QByteArrayView file, QSize visibleSize)
 {
     Region region;
     if (visibleSize.isValid() && !visibleSize.isEmpty())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result/Result.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QImage>
@@ -15,12 +17,18 @@ namespace Metafile {
 
 enum class Format { None, Wmf, PlaceableWmf, Emf };
 
+// What the players find wrong with a file. Outside this folder it travels as a Failure: other
+// bytes altogether are NotAPicture, broken or truncated records Malformed, a picture size beyond
+// kMaxSide or more pixels asked for than may be allocated TooLarge.
 enum class Problem {
     None,
-    NotAMetafile, // other bytes altogether
-    Malformed,    // a metafile's header, but broken or truncated records
-    TooLarge,     // a picture size beyond kMaxSide, or more pixels asked for than may be allocated
+    NotAMetafile,
+    Malformed,
+    TooLarge,
 };
+
+// The failure a problem is reported as; None is no failure and must not be passed.
+Failure failureOf(Problem problem);
 
 // The largest side a metafile picture may state. A vector picture's own size costs nothing until
 // it is drawn, and a poster is read at a smaller size, so this only keeps sizes sane; what may be
@@ -39,25 +47,20 @@ QByteArray formatName(QByteArrayView head);
 struct Header {
     Format format = Format::None;
     QSize size; // pixels at 96 dpi
-    Problem problem = Problem::NotAMetafile;
-
-    bool ok() const { return problem == Problem::None; }
 };
 
 // Reads the header and walks the record chain without drawing: a file whose records run past
-// its end is refused here, before anything is drawn.
-Header inspect(QByteArrayView file);
+// its end is refused here, before anything is drawn. statedSize, when given, receives the size
+// the file states even when it is refused (for that size, say); invalid when it states none.
+Result<Header> inspect(QByteArrayView file, QSize* statedSize = nullptr);
 
 // Draws the picture at its own size with its top-left corner at the painter's origin (the
-// painter's transform applies on top). False, with nothing drawn, when inspect() refuses it.
-bool play(QByteArrayView file, QPainter& painter);
+// painter's transform applies on top). Nothing is drawn when inspect() refuses it.
+Result<void> play(QByteArrayView file, QPainter& painter);
 
 struct Rendering {
     QImage image; // the picture on white, or only its top-left part when a visible size was given
     QSize size;   // the picture's own size
-    Problem problem = Problem::NotAMetafile;
-
-    bool ok() const { return problem == Problem::None; }
 };
 
 // What part of the picture to draw, and how large, with the meanings QImageReader gives them:
@@ -76,9 +79,9 @@ QSize outputSize(QSize pictureSize, const Region& region);
 // Allocator for the image; returns false to refuse a size (the reader's allocation limit).
 using Allocate = bool (*)(QSize size, QImage* image);
 
-Rendering render(QByteArrayView file, const Region& region, Allocate allocate = nullptr);
+Result<Rendering> render(QByteArrayView file, const Region& region, Allocate allocate = nullptr);
 
 // With a valid visibleSize, only that much of the top-left corner is rendered (and allocated).
-Rendering render(QByteArrayView file, QSize visibleSize = {});
+Result<Rendering> render(QByteArrayView file, QSize visibleSize = {});
 
 } // namespace Metafile

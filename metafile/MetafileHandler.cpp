@@ -45,15 +45,15 @@ bool MetafileHandler::canRead() const
 bool MetafileHandler::load() const
 {
     if (m_loaded)
-        return m_header.ok();
+        return m_playable;
     m_loaded = true;
     if (!device() || !canRead(device()))
         return false;
     m_bytes = readAtMost(device(), Metafile::kMaxFileBytes);
-    m_header = Metafile::inspect(m_bytes);
-    if (!m_header.ok())
+    m_playable = Metafile::inspect(m_bytes, &m_size).ok();
+    if (!m_playable)
         m_bytes.clear();
-    return m_header.ok();
+    return m_playable;
 }
 
 bool MetafileHandler::read(QImage* image)
@@ -64,11 +64,11 @@ bool MetafileHandler::read(QImage* image)
     const auto allocate = [](QSize size, QImage* out) {
         return QImageIOHandler::allocateImage(size, QImage::Format_RGB32, out);
     };
-    Metafile::Rendering rendering = Metafile::render(m_bytes, m_region, allocate);
+    Result<Metafile::Rendering> rendering = Metafile::render(m_bytes, m_region, allocate);
     m_bytes.clear();
-    if (!rendering.ok() || rendering.image.isNull())
+    if (!rendering.ok() || rendering.value().image.isNull())
         return false;
-    *image = std::move(rendering.image);
+    *image = std::move(rendering.value().image);
     return true;
 }
 
@@ -78,7 +78,7 @@ QVariant MetafileHandler::option(ImageOption option) const
     case Size:
         // A picture refused for its size still states it.
         load();
-        return m_header.size.isValid() ? QVariant(m_header.size) : QVariant();
+        return m_size.isValid() ? QVariant(m_size) : QVariant();
     case ImageFormat:
         return QImage::Format_RGB32;
     case ClipRect:

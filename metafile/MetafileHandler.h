@@ -27,7 +27,9 @@ private:
 
     mutable bool m_loaded { false };
     mutable QByteArray m_bytes;
-    mutable Metafile::Header m_header;
+    mutable bool m_playable { false };
+    // What the file states, even when it is refused for that size.
+    mutable QSize m_size;
     Metafile::Region m_region;
     bool m_done { false };
 };

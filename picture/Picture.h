@@ -82,19 +82,3 @@ private:
     std::shared_ptr<Shown> m_shown;
     std::shared_ptr<const Animation> m_animation;
 };
-
-enum class PictureError {
-    None,
-    NotFound,     // no such file
-    IsFolder,     // the name is a folder
-    NotReadable,  // permission denied or I/O error
-    NotAPicture,  // a file, but nothing we can decode
-    TooLarge,     // a header that claims an absurd size
-};
-
-struct PictureLoad {
-    Picture picture;
-    PictureError error { PictureError::None };
-
-    bool ok() const { return error == PictureError::None; }
-};

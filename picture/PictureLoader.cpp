@@ -27,16 +27,16 @@ qreal primaryScreenRatio()
 
 // A metafile is a drawing: it is drawn again for each screen scale it is shown at, rather than
 // drawn once at 1x and stretched. Only the visible part is drawn, at that scale.
-PictureLoad loadMetafile(const QByteArray& bytes, const QByteArray& format, QSize visibleSize)
+Result<Picture> loadMetafile(const QByteArray& bytes, const QByteArray& format, QSize visibleSize)
 {
     QBuffer header;
     header.setData(bytes);
     header.open(QIODevice::ReadOnly);
     const QSize full = QImageReader(&header, format).size();
     if (!full.isValid())
-        return { {}, PictureError::NotAPicture };
+        return Failure { Failure::Kind::NotAPicture, {} };
     if (qint64(full.width()) * full.height() > kMaxPixels)
-        return { {}, PictureError::TooLarge };
+        return Failure { Failure::Kind::TooLarge, {} };
     const QSize shown = visibleSize.isValid() ? full.boundedTo(visibleSize) : full;
     auto renditions = [bytes, format, full, shown](qreal ratio) -> QImage {
         QBuffer buffer;
@@ -59,8 +59,8 @@ PictureLoad loadMetafile(const QByteArray& bytes, const QByteArray& format, QSiz
     };
     Picture picture(renditions, primaryScreenRatio(), full);
     if (picture.isEmpty())
-        return { {}, PictureError::NotAPicture };
-    return { std::move(picture), PictureError::None };
+        return Failure { Failure::Kind::NotAPicture, {} };
+    return picture;
 }
 
 // The rest of an animated GIF whose first frame the reader has just read. A file too large to keep
@@ -81,29 +81,29 @@ std::shared_ptr<const Animation> animationOf(QFile& file, const QImageReader& re
 
 } // namespace
 
-PictureLoad load(const QString& fileName, QSize visibleSize)
+Result<Picture> load(const QString& fileName, QSize visibleSize)
 {
     if (fileName.isEmpty())
-        return {};
+        return Picture();
 
     const QFileInfo info(fileName);
     if (!info.exists())
-        return { {}, PictureError::NotFound };
+        return Failure { Failure::Kind::NotFound, {} };
     if (info.isDir())
-        return { {}, PictureError::IsFolder };
+        return Failure { Failure::Kind::IsAFolder, {} };
 
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        return { {}, PictureError::NotReadable };
+        return Failure { Failure::Kind::Unreadable, {} };
     // A metafile is named outright: its header is weaker than other formats' signatures, and
     // naming it spares asking every installed image plugin.
     const QByteArray metafileFormat = Metafile::formatName(file.peek(64));
     if (!metafileFormat.isEmpty()) {
         if (file.size() > Metafile::kMaxFileBytes)
-            return { {}, PictureError::TooLarge };
+            return Failure { Failure::Kind::TooLarge, {} };
         const QByteArray bytes = file.readAll();
         if (bytes.size() != file.size())
-            return { {}, PictureError::NotReadable };
+            return Failure { Failure::Kind::Unreadable, {} };
         return loadMetafile(bytes, metafileFormat, visibleSize);
     }
 
@@ -113,11 +113,11 @@ PictureLoad load(const QString& fileName, QSize visibleSize)
     const QByteArray format = reader.format();
     static const QList<QByteArray> accepted { "bmp", "gif", "jpeg", "jpg", "png" };
     if (format.isEmpty() || !accepted.contains(format))
-        return { {}, PictureError::NotAPicture };
+        return Failure { Failure::Kind::NotAPicture, {} };
 
     const QSize size = reader.size();
     if (size.isValid() && qint64(size.width()) * size.height() > kMaxPixels)
-        return { {}, PictureError::TooLarge };
+        return Failure { Failure::Kind::TooLarge, {} };
     // Not every header states its size (a GIF's first frame may not): the reader's own limit
     // keeps a picture that claims nothing within the same bound.
     reader.setAllocationLimit(kAllocationLimitMiB);
@@ -129,9 +129,9 @@ PictureLoad load(const QString& fileName, QSize visibleSize)
 
     QImage image;
     if (!reader.read(&image) || image.isNull())
-        return { {}, PictureError::NotAPicture };
+        return Failure { Failure::Kind::NotAPicture, {} };
     if (qint64(image.width()) * image.height() > kMaxPixels)
-        return { {}, PictureError::TooLarge };
+        return Failure { Failure::Kind::TooLarge, {} };
     // A header's size is only a claim; without one to trust, the decoded picture is the truth.
     const QSize full = clipInReader ? size : image.size();
     Picture picture;
@@ -145,7 +145,7 @@ PictureLoad load(const QString& fileName, QSize visibleSize)
     }
     if (format == "gif" && reader.imageCount() > 1)
         picture.setAnimation(animationOf(file, reader, visibleSize));
-    return { std::move(picture), PictureError::None };
+    return picture;
 }
 
 } // namespace PictureLoader

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "picture/Picture.h"
+#include "result/Result.h"
 
 #include <QString>
 
@@ -19,7 +20,8 @@ inline constexpr qint64 kMaxAnimationBytes = 32LL * 1024 * 1024;
 // With a visible size, only the picture's top-left part of that size is decoded where the format
 // allows it (a JPEG photo shown on the small sign box); the picture keeps its full size.
 // An animated GIF gives its first frame, and the picture carries what its later frames are
-// decoded from.
-PictureLoad load(const QString& fileName, QSize visibleSize = {});
+// decoded from. A failure says what kind of file stood in the way; nothing describes it, as the
+// program never tells the user why a picture did not load.
+Result<Picture> load(const QString& fileName, QSize visibleSize = {});
 
 } // namespace PictureLoader

@@ -60,7 +60,7 @@ DesktopPlatform::~DesktopPlatform()
     StopSound();
 }
 
-PictureLoad DesktopPlatform::LoadPicture(const QString& fileName, QSize visibleSize)
+Result<Picture> DesktopPlatform::LoadPicture(const QString& fileName, QSize visibleSize)
 {
     return PictureLoader::load(fileName, visibleSize);
 }
@@ -74,7 +74,7 @@ QString DesktopPlatform::BrowseForFolder(QWidget* owner, const QString& title)
     return QFileInfo(chosen).absoluteFilePath();
 }
 
-FolderListing DesktopPlatform::ListFolder(const QString& path)
+Result<QStringList> DesktopPlatform::ListFolder(const QString& path)
 {
     return Folders::list(path);
 }
@@ -138,13 +138,11 @@ QString DesktopPlatform::GetOpenFileName(QWidget* owner, const QString& filter)
     return QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
 }
 
-Platform::MakerAnswer DesktopPlatform::MakerHomepage()
+Result<QString> DesktopPlatform::MakerHomepage()
 {
     // Beside the program, or where an installed program keeps its private libraries.
     const QString here = ProgramFolder();
-    const MakerLibrary::Answer answer
-        = MakerLibrary::homepage(MakerLibrary::kLibrary, { here, here + QStringLiteral("/../" KURURIN_PRIVATE_LIBDIR) });
-    return { answer.address, answer.error };
+    return MakerLibrary::homepage(MakerLibrary::kLibrary, { here, here + QStringLiteral("/../" KURURIN_PRIVATE_LIBDIR) });
 }
 
 void DesktopPlatform::OpenUrl(QWidget*, const QString& address)
@@ -162,18 +160,15 @@ bool DesktopPlatform::IsWritableFolder(const QString& folder) const
     return Files::isWritableFolder(folder);
 }
 
-std::optional<QByteArray> DesktopPlatform::ReadFile(const QString& path)
+Result<QByteArray> DesktopPlatform::ReadFile(const QString& path)
 {
     // The settings file is one short line; anything far larger is not ours.
     return Files::read(path, 1 << 20);
 }
 
-std::optional<QString> DesktopPlatform::WriteFileAtomically(const QString& path, const QByteArray& bytes)
+Result<void> DesktopPlatform::WriteFileAtomically(const QString& path, const QByteArray& bytes)
 {
-    const Files::WriteResult result = Files::writeAtomically(path, bytes);
-    if (result.ok)
-        return std::nullopt;
-    return result.description;
+    return Files::writeAtomically(path, bytes);
 }
 
 void DesktopPlatform::PlaySound(std::span<const std::byte> waveImage, bool wait)

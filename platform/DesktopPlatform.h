@@ -15,8 +15,8 @@ public:
     DesktopPlatform();
     ~DesktopPlatform() override;
 
-    FolderListing ListFolder(const QString& path) override;
-    PictureLoad LoadPicture(const QString& fileName, QSize visibleSize) override;
+    Result<QStringList> ListFolder(const QString& path) override;
+    Result<Picture> LoadPicture(const QString& fileName, QSize visibleSize) override;
     QString BrowseForFolder(QWidget* owner, const QString& title) override;
     void MsgBox(QWidget* owner, const QString& text, const QString& title, MsgIcon icon) override;
     void SetTopmost(QWidget* window) override;
@@ -25,12 +25,12 @@ public:
     void PopupMenu(QMenu* menu, QPoint globalPos) override;
     void DragWithMouse(QWidget* child, QPoint grabOffset) override;
     QString GetOpenFileName(QWidget* owner, const QString& filter) override;
-    MakerAnswer MakerHomepage() override;
+    Result<QString> MakerHomepage() override;
     void OpenUrl(QWidget* owner, const QString& address) override;
     QString UserConfigFolder() const override;
     bool IsWritableFolder(const QString& folder) const override;
-    std::optional<QByteArray> ReadFile(const QString& path) override;
-    std::optional<QString> WriteFileAtomically(const QString& path, const QByteArray& bytes) override;
+    Result<QByteArray> ReadFile(const QString& path) override;
+    Result<void> WriteFileAtomically(const QString& path, const QByteArray& bytes) override;
     void PlaySound(std::span<const std::byte> waveImage, bool wait) override;
     void StopSound() override;
     void WatchShutdownRequests(std::function<void()> onRequest) override;

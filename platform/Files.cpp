@@ -27,11 +27,12 @@ QString userConfigFolder()
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/kururin");
 }
 
-std::optional<QByteArray> read(const QString& path, qint64 maxBytes)
+Result<QByteArray> read(const QString& path, qint64 maxBytes)
 {
     QFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
+        return SystemErrors::failure(errno ? errno : EIO);
     // Read as far as the limit in pieces: asking for the limit at once would set that much
     // memory aside for a settings file of a hundred bytes.
     QByteArray bytes;
@@ -40,12 +41,12 @@ std::optional<QByteArray> read(const QString& path, qint64 maxBytes)
     for (;;) {
         const qint64 n = file.read(piece, sizeof piece);
         if (n < 0 || file.error() != QFileDevice::NoError)
-            return std::nullopt;
+            return Failure { Failure::Kind::Unreadable, SystemErrors::text(EIO) };
         if (n == 0)
             return bytes;
         bytes.append(piece, n);
         if (bytes.size() > maxBytes)
-            return std::nullopt;
+            return Failure { Failure::Kind::TooLarge, SystemErrors::text(EFBIG) };
     }
 }
 
@@ -80,11 +81,11 @@ void removeLeftovers(const QString& path)
 
 } // namespace
 
-WriteResult writeAtomically(const QString& path, const QByteArray& bytes)
+Result<void> writeAtomically(const QString& path, const QByteArray& bytes)
 {
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
-        return { false, SystemErrors::text(errno ? errno : EACCES) };
+        return SystemErrors::failure(errno ? errno : EACCES);
 
     // Every step is checked by hand: a full disk shows up as a short write or a failing close,
     // and only a file that was written whole and synced may replace the old one.
@@ -93,11 +94,11 @@ WriteResult writeAtomically(const QString& path, const QByteArray& bytes)
     QByteArray temporary = QFile::encodeName(info.absoluteDir().filePath(temporaryPrefix(info))) + "XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0)
-        return { false, SystemErrors::text(errno) };
+        return SystemErrors::failure(errno);
     auto fail = [&](int err) {
         ::close(fd);
         ::unlink(temporary.constData());
-        return WriteResult { false, SystemErrors::text(err) };
+        return Result<void>(SystemErrors::failure(err));
     };
     qsizetype done = 0;
     while (done < bytes.size()) {
@@ -113,12 +114,12 @@ WriteResult writeAtomically(const QString& path, const QByteArray& bytes)
     if (::close(fd) != 0) {
         const int err = errno;
         ::unlink(temporary.constData());
-        return { false, SystemErrors::text(err) };
+        return SystemErrors::failure(err);
     }
     if (::rename(temporary.constData(), target.constData()) != 0) {
         const int err = errno;
         ::unlink(temporary.constData());
-        return { false, SystemErrors::text(err) };
+        return SystemErrors::failure(err);
     }
     removeLeftovers(path);
     // The rename itself must reach the disk too.

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "result/Result.h"
+
 #include <QByteArray>
 #include <QString>
-
-#include <optional>
 
 namespace Files {
 
@@ -14,15 +14,12 @@ bool isWritableFolder(const QString& folder);
 // ~/.config/kururin).
 QString userConfigFolder();
 
-// The whole file, or nothing when it cannot be read or is larger than maxBytes.
-std::optional<QByteArray> read(const QString& path, qint64 maxBytes);
+// The whole file; a failure when it cannot be read or is larger than maxBytes (TooLarge).
+Result<QByteArray> read(const QString& path, qint64 maxBytes);
 
-struct WriteResult {
-    bool ok { true };
-    QString description; // the system's words when it failed
-};
 // Writes a new file beside the old one, syncs it to the disk and renames it over the old one,
 // so that a crash, a power cut or a full disk leaves the old file whole or the new one complete.
-WriteResult writeAtomically(const QString& path, const QByteArray& bytes);
+// A failure is described in the system's words.
+Result<void> writeAtomically(const QString& path, const QByteArray& bytes);
 
 } // namespace Files

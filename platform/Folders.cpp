@@ -10,23 +10,13 @@
 
 namespace Folders {
 
-FolderListing list(const QString& path)
+Result<QStringList> list(const QString& path)
 {
-    FolderListing listing;
     const QByteArray native = QFile::encodeName(path);
     DIR* dir = ::opendir(native.isEmpty() ? "" : native.constData());
-    if (!dir) {
-        const int err = errno;
-        switch (err) {
-        case ENOENT: listing.error = FolderError::NotFound; break;
-        case ENOTDIR: listing.error = FolderError::NotAFolder; break;
-        case EACCES:
-        case EPERM: listing.error = FolderError::PermissionDenied; break;
-        default: listing.error = FolderError::Other; break;
-        }
-        listing.description = SystemErrors::text(err);
-        return listing;
-    }
+    if (!dir)
+        return SystemErrors::failure(errno);
+    QStringList names;
     const int dirFd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
         if (entry->d_name[0] == '.')
@@ -37,10 +27,10 @@ FolderListing list(const QString& path)
             regular = ::fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode);
         }
         if (regular)
-            listing.names << QFile::decodeName(entry->d_name);
+            names << QFile::decodeName(entry->d_name);
     }
     ::closedir(dir);
-    return listing;
+    return names;
 }
 
 } // namespace Folders

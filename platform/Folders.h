@@ -4,7 +4,7 @@
 
 namespace Folders {
 
-// The ordinary, non-hidden files of a folder, unsorted.
-FolderListing list(const QString& path);
+// The names of a folder's ordinary, non-hidden files, without their folder and unsorted.
+Result<QStringList> list(const QString& path);
 
 } // namespace Folders

@@ -10,7 +10,7 @@
 
 namespace MakerLibrary {
 
-Answer homepage(const QByteArray& library, const QStringList& folders)
+Result<QString> homepage(const QByteArray& library, const QStringList& folders)
 {
     // The program's own folders are tried by full path: the run path that dlopen would use is
     // the caller's, and a sanitizer or profiler that wraps dlopen changes who the caller is.
@@ -23,15 +23,15 @@ Answer homepage(const QByteArray& library, const QStringList& folders)
     if (!handle)
         handle = ::dlopen(library.constData(), RTLD_NOW | RTLD_LOCAL);
     if (!handle)
-        return { {}, QCoreApplication::translate("MakerLibrary", "ファイルが見つかりません。: %1")
-                         .arg(QString::fromLocal8Bit(library)) };
+        return Failure { Failure::Kind::NotFound, QCoreApplication::translate("MakerLibrary", "ファイルが見つかりません。: %1")
+                                                      .arg(QString::fromLocal8Bit(library)) };
 
     using HomepageFunction = const char* (*)();
     auto function = reinterpret_cast<HomepageFunction>(::dlsym(handle, kFunction));
     if (!function) {
         ::dlclose(handle);
-        return { {}, QCoreApplication::translate("MakerLibrary", "DLL エントリ ポイント %1 が %2 内に見つかりません。")
-                         .arg(QLatin1String(kFunction), QString::fromLocal8Bit(library)) };
+        return Failure { Failure::Kind::NotFound, QCoreApplication::translate("MakerLibrary", "DLL エントリ ポイント %1 が %2 内に見つかりません。")
+                                                      .arg(QLatin1String(kFunction), QString::fromLocal8Bit(library)) };
     }
     const char* text = function();
     // An address longer than any sensible one is not taken on trust either.
@@ -40,14 +40,14 @@ Answer homepage(const QByteArray& library, const QStringList& folders)
     ::dlclose(handle);
 
     if (address.trimmed().isEmpty())
-        return { {}, QCoreApplication::translate("MakerLibrary", "ホームページのアドレスを取得できませんでした。") };
+        return Failure { Failure::Kind::Malformed, QCoreApplication::translate("MakerLibrary", "ホームページのアドレスを取得できませんでした。") };
     const QUrl url(address, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     if (address.size() > qsizetype(kLongest) || !url.isValid()
         || (scheme != QLatin1String("http") && scheme != QLatin1String("https") && scheme != QLatin1String("file"))
         || (scheme != QLatin1String("file") && url.host().isEmpty()))
-        return { {}, QCoreApplication::translate("MakerLibrary", "ホームページのアドレスが正しくありません。") };
-    return { address, {} };
+        return Failure { Failure::Kind::Malformed, QCoreApplication::translate("MakerLibrary", "ホームページのアドレスが正しくありません。") };
+    return address;
 }
 
 } // namespace MakerLibrary

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result/Result.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -11,13 +13,8 @@ namespace MakerLibrary {
 inline constexpr const char* kLibrary = "libKBT7Res.so";
 inline constexpr const char* kFunction = "SoramichiHpURL";
 
-struct Answer {
-    QString address; // empty when there is none
-    QString error;   // what went wrong, in the words shown to the user
-    bool ok() const { return error.isEmpty(); }
-};
-
-// Looks in each of the folders first, then along the system's library search path.
-Answer homepage(const QByteArray& library = kLibrary, const QStringList& folders = {});
+// The address, or what went wrong in the words shown to the user. Looks in each of the folders
+// first, then along the system's library search path.
+Result<QString> homepage(const QByteArray& library = kLibrary, const QStringList& folders = {});
 
 } // namespace MakerLibrary

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "picture/Picture.h"
+#include "result/Result.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,25 +12,10 @@
 
 #include <cstddef>
 #include <functional>
-#include <optional>
 #include <span>
 
 class QMenu;
 class QWidget;
-
-enum class FolderError {
-    None,
-    NotFound,         // no such folder
-    NotAFolder,       // the path names a file
-    PermissionDenied, // the folder cannot be read
-    Other,            // any other failure of the file system
-};
-
-struct FolderListing {
-    QStringList names; // ordinary files only, without their folder; hidden files left out
-    FolderError error { FolderError::None };
-    QString description; // the system's own words for the failure
-};
 
 // Everything the program asks of the desktop goes through here, so that the windows and the
 // logic can be driven by tests with a fake standing in for real dialogs, sound and files.
@@ -37,16 +23,17 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
-    // Pictures: BMP, GIF, JPEG, PNG, WMF and EMF. An empty name gives an empty picture and no error. With a
+    // Pictures: BMP, GIF, JPEG, PNG, WMF and EMF. An empty name gives an empty picture and no failure. With a
     // visible size, decoding may stop at the part of that size the picture shows at its top left.
-    virtual PictureLoad LoadPicture(const QString& fileName, QSize visibleSize) = 0;
+    virtual Result<Picture> LoadPicture(const QString& fileName, QSize visibleSize) = 0;
 
     // A modal folder picker owned by the given window, starting at the file system's root and
     // offering only folders. Returns an absolute path, or nothing when cancelled.
     virtual QString BrowseForFolder(QWidget* owner, const QString& title) = 0;
 
-    // The files of a folder. Patterns and order are the caller's business.
-    virtual FolderListing ListFolder(const QString& path) = 0;
+    // The names of a folder's ordinary files, hidden ones left out; on failure, the system's
+    // words for why. Patterns and order are the caller's business.
+    virtual Result<QStringList> ListFolder(const QString& path) = 0;
 
     // Message boxes: one OK button; returns when the user has closed the box.
     enum class MsgIcon { None, Information, Exclamation, Critical };
@@ -77,20 +64,16 @@ public:
     virtual void WatchShutdownRequests(std::function<void()> onRequest) = 0;
 
     // The maker's homepage address, asked of the maker's library; on failure, why not.
-    struct MakerAnswer {
-        QString address;
-        QString error;
-    };
-    virtual MakerAnswer MakerHomepage() = 0;
+    virtual Result<QString> MakerHomepage() = 0;
     // Hands an address to the desktop's default handler (the web browser); nothing is reported.
     virtual void OpenUrl(QWidget* owner, const QString& address) = 0;
 
     // The settings file's folders and files.
     virtual QString UserConfigFolder() const = 0;
     virtual bool IsWritableFolder(const QString& folder) const = 0;
-    virtual std::optional<QByteArray> ReadFile(const QString& path) = 0;
+    virtual Result<QByteArray> ReadFile(const QString& path) = 0;
     // Replaces the file whole or not at all; on failure, the system's words for why.
-    virtual std::optional<QString> WriteFileAtomically(const QString& path, const QByteArray& bytes) = 0;
+    virtual Result<void> WriteFileAtomically(const QString& path, const QByteArray& bytes) = 0;
 
     // Sound: plays a complete RIFF WAVE image. With wait, returns when the clip has been heard
     // to its end; without, returns at once and the clip plays on. A new clip cuts off the one

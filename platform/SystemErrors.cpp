@@ -27,4 +27,16 @@ QString text(int err)
     }
 }
 
+Failure failure(int err)
+{
+    switch (err) {
+    case ENOENT: return { Failure::Kind::NotFound, text(err) };
+    case ENOTDIR: return { Failure::Kind::NotAFolder, text(err) };
+    case EISDIR: return { Failure::Kind::IsAFolder, text(err) };
+    case EACCES:
+    case EPERM: return { Failure::Kind::PermissionDenied, text(err) };
+    default: return { Failure::Kind::Other, text(err) };
+    }
+}
+
 } // namespace SystemErrors

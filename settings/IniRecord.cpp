@@ -194,17 +194,17 @@ QByteArray write(const Values& v)
     return line + "\r\n";
 }
 
-ReadOutcome read(const QByteArray& file, Values& into)
+Result<void> read(const QByteArray& file, Values& into, int* itemsRead)
 {
     Items items(file);
-    ReadOutcome outcome;
+    int taken = 0;
     auto take = [&](auto&& apply) {
         const std::optional<QByteArray> item = items.next();
         if (!item)
             return false;
         if (!apply(*item))
             return false;
-        ++outcome.itemsRead;
+        ++taken;
         return true;
     };
     auto text = [&](QString& field) {
@@ -253,7 +253,11 @@ ReadOutcome read(const QByteArray& file, Values& into)
         && take(position(into.signboardLeft)) && take(position(into.signboardTop)) && take(flag(into.signboardShown))
         && take(flag(into.frameShown)) && take(int32(into.frontSpeed)) && take(int32(into.middleSpeed))
         && take(int16(into.mode));
-    return outcome;
+    if (itemsRead)
+        *itemsRead = taken;
+    if (taken != kItemCount)
+        return Failure { Failure::Kind::Malformed, {} };
+    return {};
 }
 
 } // namespace IniRecord

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result/Result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -37,13 +39,10 @@ struct Values {
 // quote doubled; numbers with "." whatever the locale; booleans as #TRUE# and #FALSE#.
 QByteArray write(const Values& values);
 
-// What reading got to. Items are taken over into `into` one by one, so after a failure the
-// items before it hold what was read.
-struct ReadOutcome {
-    int itemsRead { 0 };
-    bool ok() const { return itemsRead == kItemCount; }
-};
-ReadOutcome read(const QByteArray& file, Values& into);
+// Reads the record into `into`: a failure (Malformed) unless every item was read. Items are
+// taken over one by one, so after a failure the items before it hold what was read; itemsRead,
+// when given, counts them.
+Result<void> read(const QByteArray& file, Values& into, int* itemsRead = nullptr);
 
 // A number item as a 32-bit integer: the nearest whole number, halves to even; nothing when it
 // does not fit.

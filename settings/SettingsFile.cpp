@@ -46,13 +46,15 @@ QString SettingsFile::pathForReading() const
     return QFileInfo::exists(beside) ? beside : written;
 }
 
-bool SettingsFile::load()
+Result<void> SettingsFile::load()
 {
-    const std::optional<QByteArray> file = m_platform.ReadFile(pathForReading());
-    return file && IniRecord::read(*file, m_values).ok();
+    const Result<QByteArray> file = m_platform.ReadFile(pathForReading());
+    if (!file.ok())
+        return file.failure();
+    return IniRecord::read(file.value(), m_values);
 }
 
-std::optional<QString> SettingsFile::save()
+Result<void> SettingsFile::save()
 {
     return m_platform.WriteFileAtomically(pathForWriting(), IniRecord::write(m_values));
 }

@@ -1,10 +1,9 @@
 #pragma once
 
+#include "result/Result.h"
 #include "settings/IniRecord.h"
 
 #include <QString>
-
-#include <optional>
 
 class Platform;
 
@@ -22,10 +21,10 @@ public:
     QString pathForReading() const;
 
     // Reads the record. Items are taken over one by one: after a failure the items before it
-    // hold what was read and the rest what they held. False unless the whole record was read.
-    bool load();
-    // Writes the record; the system's description of the failure when it could not.
-    std::optional<QString> save();
+    // hold what was read and the rest what they held. A failure unless the whole record was read.
+    Result<void> load();
+    // Writes the record; when it could not, the system's words for why.
+    Result<void> save();
 
     IniRecord::Values& values() { return m_values; }
     const IniRecord::Values& values() const { return m_values; }

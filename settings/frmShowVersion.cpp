@@ -105,13 +105,13 @@ void frmShowVersion::Form_Load()
 
 void frmShowVersion::Label5_Click()
 {
-    const Platform::MakerAnswer answer = m_platform.MakerHomepage();
-    if (!answer.error.isEmpty()) {
-        m_platform.MsgBox(this, answer.error + QStringLiteral("\r\n\r\n") + tr(" 上記内容をソラミチHP関係者まで報告してください。"),
+    const Result<QString> answer = m_platform.MakerHomepage();
+    if (!answer.ok()) {
+        m_platform.MsgBox(this, answer.failure().description + QStringLiteral("\r\n\r\n") + tr(" 上記内容をソラミチHP関係者まで報告してください。"),
                           tr("Sorhpurl.dllのエラー"), Platform::MsgIcon::Critical);
         return;
     }
-    m_platform.OpenUrl(this, answer.address);
+    m_platform.OpenUrl(this, answer.value());
 }
 
 void frmShowVersion::Command1_Click()

@@ -25,10 +25,10 @@ void DestinationSign::ensureTrailingSeparator()
 bool DestinationSign::show(const QString& name)
 {
     // An empty name (an index past the list's end) names the folder itself, which is no picture.
-    PictureLoad load = m_platform.LoadPicture(m_folderPath + name, m_visibleSize);
+    Result<Picture> load = m_platform.LoadPicture(m_folderPath + name, m_visibleSize);
     if (!load.ok())
         return false;
-    m_face.showPicture(std::move(load.picture));
+    m_face.showPicture(std::move(load).value());
     return true;
 }
 
@@ -69,15 +69,12 @@ void DestinationSign::showNumber(const QString& digits)
     show(m_list.List(int(number)));
 }
 
-DestinationSign::FolderOutcome DestinationSign::pointListAtFolder()
+Result<void> DestinationSign::pointListAtFolder()
 {
-    const FolderListing listing = m_list.setPath(m_folderPath);
-    switch (listing.error) {
-    case FolderError::None: return { FolderResult::Listed, {} };
+    Result<void> listed = m_list.setPath(m_folderPath);
     // A path that names a file, or runs through one, is as good as not there: the user is
     // asked for the folder again rather than told about files.
-    case FolderError::NotFound:
-    case FolderError::NotAFolder: return { FolderResult::NotFound, listing.description };
-    default: return { FolderResult::OtherFailure, listing.description };
-    }
+    if (!listed.ok() && listed.kind() == Failure::Kind::NotAFolder)
+        return Failure { Failure::Kind::NotFound, listed.failure().description };
+    return listed;
 }

@@ -36,13 +36,9 @@ public:
     // Loads folder path + name into the sign; a failure leaves the sign as it was.
     bool show(const QString& name);
 
-    enum class FolderResult { Listed, NotFound, OtherFailure };
-    struct FolderOutcome {
-        FolderResult result;
-        QString description; // the system's words for an other failure
-    };
-    // Points the list at the folder path; on failure the list keeps its previous folder.
-    FolderOutcome pointListAtFolder();
+    // Points the list at the folder path; on failure the list keeps its previous folder. A path
+    // that names a file, or runs through one, fails as NotFound, as if nothing were there.
+    Result<void> pointListAtFolder();
 
 private:
     Platform& m_platform;

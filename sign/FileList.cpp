@@ -33,17 +33,17 @@ bool FileList::matches(const QString& name) const
     return false;
 }
 
-FolderListing FileList::setPath(const QString& path)
+Result<void> FileList::setPath(const QString& path)
 {
-    FolderListing listing = m_platform.ListFolder(path);
-    if (listing.error != FolderError::None)
-        return listing;
+    Result<QStringList> listing = m_platform.ListFolder(path);
+    if (!listing.ok())
+        return listing.failure();
 
     // Sorted by name without regard to case; the folded names are made once, not per comparison,
     // which matters for folders of tens of thousands of files.
     std::vector<std::pair<QString, QString>> keyed;
-    keyed.reserve(listing.names.size());
-    for (QString& name : listing.names) {
+    keyed.reserve(listing.value().size());
+    for (QString& name : listing.value()) {
         if (matches(name))
             keyed.emplace_back(name.toCaseFolded(), std::move(name));
     }
@@ -54,8 +54,7 @@ FolderListing FileList::setPath(const QString& path)
         entries << std::move(name);
     m_path = path;
     m_entries = std::move(entries);
-    listing.names.clear();
-    return listing;
+    return {};
 }
 
 QString FileList::List(int index) const

@@ -13,7 +13,7 @@ public:
 
     QString Path() const { return m_path; }
     // Re-reads the folder at once. On failure the list keeps its previous folder and entries.
-    FolderListing setPath(const QString& path);
+    Result<void> setPath(const QString& path);
 
     QString Pattern() const { return m_pattern; }
     void setPattern(const QString& pattern);

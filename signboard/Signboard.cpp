@@ -91,15 +91,15 @@ void Signboard::dragFrom(Platform& platform, QPoint grab)
         m_board.syncFromWidgetGeometry();
 }
 
-std::optional<QString> Signboard::choosePicture(Platform& platform, QWidget* owner)
+Result<QString> Signboard::choosePicture(Platform& platform, QWidget* owner)
 {
     const QString name = platform.GetOpenFileName(owner, QCoreApplication::translate("Signboard", kPictureFilter));
     if (name.isEmpty())
-        return std::nullopt;
-    PictureLoad load = platform.LoadPicture(name, QSize());
+        return Failure { Failure::Kind::Cancelled, {} };
+    Result<Picture> load = platform.LoadPicture(name, QSize());
     if (!load.ok())
-        return std::nullopt;
-    setPicture(std::move(load.picture));
+        return load.failure();
+    setPicture(std::move(load).value());
     return name;
 }
 

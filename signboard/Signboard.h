@@ -4,12 +4,11 @@
 #include "elements/PictureAnimator.h"
 #include "elements/PictureBox.h"
 #include "elements/ShapeElement.h"
+#include "result/Result.h"
 #include "signboard/SignboardFrame.h"
 
 #include <QPoint>
 #include <QString>
-
-#include <optional>
 
 class Platform;
 class QWidget;
@@ -44,9 +43,9 @@ public:
     // at (in pixels inside the board); the frame stays behind until the next fit.
     void dragFrom(Platform& platform, QPoint grab);
 
-    // Asks for a picture file and shows it. The file's name, or nothing when no file was chosen
-    // or it could not be read: then the signboard stays as it was.
-    std::optional<QString> choosePicture(Platform& platform, QWidget* owner);
+    // Asks for a picture file and shows it, giving the file's name. When no file was chosen
+    // (Cancelled) or it could not be read, the signboard stays as it was.
+    Result<QString> choosePicture(Platform& platform, QWidget* owner);
 
     // No picture, back at the place a reset puts it.
     void reset();

@@ -49,15 +49,15 @@ public:
     std::function<void()> shutdownRequest;
     std::function<void(const Message&)> onMessage;
 
-    FolderListing ListFolder(const QString& path) override
+    Result<QStringList> ListFolder(const QString& path) override
     {
         ++listCount;
         // Tests run as root, whom permissions do not stop: an unreadable folder is simulated.
         if (unreadableFolders.contains(path))
-            return { {}, FolderError::PermissionDenied, SystemErrors::text(EACCES) };
+            return SystemErrors::failure(EACCES);
         return Folders::list(path);
     }
-    PictureLoad LoadPicture(const QString& fileName, QSize visibleSize) override
+    Result<Picture> LoadPicture(const QString& fileName, QSize visibleSize) override
     {
         loadedPictures << fileName;
         return PictureLoader::load(fileName, visibleSize);
@@ -98,7 +98,7 @@ public:
         return openResult;
     }
     void WatchShutdownRequests(std::function<void()> onRequest) override { shutdownRequest = std::move(onRequest); }
-    MakerAnswer MakerHomepage() override
+    Result<QString> MakerHomepage() override
     {
         ++makerCalls;
         return makerAnswer;
@@ -111,14 +111,13 @@ public:
             return true;
         return !readOnlyFolders.contains(folder) && Files::isWritableFolder(folder);
     }
-    std::optional<QByteArray> ReadFile(const QString& path) override { return Files::read(path, 1 << 20); }
-    std::optional<QString> WriteFileAtomically(const QString& path, const QByteArray& bytes) override
+    Result<QByteArray> ReadFile(const QString& path) override { return Files::read(path, 1 << 20); }
+    Result<void> WriteFileAtomically(const QString& path, const QByteArray& bytes) override
     {
         writtenFiles << path;
         if (failWritesWith)
-            return failWritesWith;
-        const Files::WriteResult r = Files::writeAtomically(path, bytes);
-        return r.ok ? std::nullopt : std::optional<QString>(r.description);
+            return Failure { Failure::Kind::Other, *failWritesWith };
+        return Files::writeAtomically(path, bytes);
     }
     void PlaySound(std::span<const std::byte> waveImage, bool wait) override
     {
@@ -139,7 +138,7 @@ public:
     QStringList unreadableFolders;
     std::optional<QString> failWritesWith;
     QStringList writtenFiles;
-    MakerAnswer makerAnswer { QStringLiteral("file:///usr/share/kururin/homepage/index.html"), {} };
+    Result<QString> makerAnswer { QStringLiteral("file:///usr/share/kururin/homepage/index.html") };
     int makerCalls { 0 };
     std::vector<std::pair<QWidget*, QString>> openedUrls;
     QStringList loadedPictures;

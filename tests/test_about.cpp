@@ -85,13 +85,13 @@ TEST_F(AboutBox, each_click_on_the_link_asks_the_library_afresh_and_opens_the_pa
     EXPECT_EQ(platform.makerCalls, 2);
     ASSERT_EQ(platform.openedUrls.size(), 2u);
     EXPECT_EQ(platform.openedUrls[0].first, box.get());
-    EXPECT_EQ(platform.openedUrls[0].second, platform.makerAnswer.address);
+    EXPECT_EQ(platform.openedUrls[0].second, platform.makerAnswer.value());
     EXPECT_TRUE(box->isVisible()) << "the box stays open";
 }
 
 TEST_F(AboutBox, a_library_failure_shows_the_report_message_and_opens_nothing)
 {
-    platform.makerAnswer = { {}, QStringLiteral("ファイルが見つかりません。: libKBT7Res.so") };
+    platform.makerAnswer = Failure { Failure::Kind::NotFound, QStringLiteral("ファイルが見つかりません。: libKBT7Res.so") };
     QTest::mouseClick(box->Label5, Qt::LeftButton);
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].text, "ファイルが見つかりません。: libKBT7Res.so" + kReport);

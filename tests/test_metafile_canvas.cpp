@@ -24,31 +24,31 @@ TEST(MetafileSize, a_placeable_wmf_is_its_box_over_its_units_per_inch)
     // 1440 twips by 720 at 1440 units per inch: one inch by half an inch.
     auto header = Metafile::inspect(wmf.placeable(0, 0, 1440, 720, 1440));
     EXPECT_TRUE(header.ok());
-    EXPECT_EQ(header.format, Metafile::Format::PlaceableWmf);
-    EXPECT_EQ(header.size, QSize(96, 48));
+    EXPECT_EQ(header.value().format, Metafile::Format::PlaceableWmf);
+    EXPECT_EQ(header.value().size, QSize(96, 48));
     // The box need not start at the origin, and may run backwards.
-    EXPECT_EQ(Metafile::inspect(wmf.placeable(-500, 1000, 500, 0, 1000)).size, QSize(96, 96));
+    EXPECT_EQ(Metafile::inspect(wmf.placeable(-500, 1000, 500, 0, 1000)).value().size, QSize(96, 96));
 }
 
 TEST(MetafileSize, a_plain_wmf_is_as_large_as_its_window)
 {
     Wmf plain;
     plain.setMapMode(8).setWindowOrg(-50, -20).setWindowExt(300, 120).rectangle(0, 0, 10, 10);
-    const Metafile::Header header = Metafile::inspect(plain.standard());
+    const Result<Metafile::Header> header = Metafile::inspect(plain.standard());
     EXPECT_TRUE(header.ok());
-    EXPECT_EQ(header.format, Metafile::Format::Wmf);
-    EXPECT_EQ(header.size, QSize(300, 120));
+    EXPECT_EQ(header.value().format, Metafile::Format::Wmf);
+    EXPECT_EQ(header.value().size, QSize(300, 120));
 }
 
 TEST(MetafileSize, an_emf_is_as_large_as_its_frame)
 {
     // 50.8 mm by 25.4 mm.
-    const Metafile::Header header = Metafile::inspect(Emf(QRect(QPoint(0, 0), QPoint(5080, 2540))).rectangle(0, 0, 5, 5).finish());
+    const Result<Metafile::Header> header = Metafile::inspect(Emf(QRect(QPoint(0, 0), QPoint(5080, 2540))).rectangle(0, 0, 5, 5).finish());
     EXPECT_TRUE(header.ok());
-    EXPECT_EQ(header.format, Metafile::Format::Emf);
-    EXPECT_EQ(header.size, QSize(192, 96));
-    const Metafile::Rendering r = Metafile::render(Emf::pixels(240, 120).finish());
-    EXPECT_EQ(r.image.size(), QSize(240, 120));
+    EXPECT_EQ(header.value().format, Metafile::Format::Emf);
+    EXPECT_EQ(header.value().size, QSize(192, 96));
+    const Result<Metafile::Rendering> r = Metafile::render(Emf::pixels(240, 120).finish());
+    EXPECT_EQ(r.value().image.size(), QSize(240, 120));
 }
 
 TEST(MetafileSize, a_plain_wmf_without_a_window_is_as_large_as_its_drawing)
@@ -59,12 +59,12 @@ TEST(MetafileSize, a_plain_wmf_without_a_window_is_as_large_as_its_drawing)
     wmf.createBrush(0, kRed).selectObject(0).createPen(5, 0, 0).selectObject(1).rectangle(100, 50, 300, 150);
     wmf.createFont(-20, 0, "Arial").selectObject(2).setBkMode(1).textOut(300, 100, "Go");
     const QByteArray file = wmf.standard();
-    const Metafile::Header header = Metafile::inspect(file);
+    const Result<Metafile::Header> header = Metafile::inspect(file);
     ASSERT_TRUE(header.ok());
-    EXPECT_EQ(header.format, Metafile::Format::Wmf);
-    EXPECT_NEAR(header.size.height(), 100, 2);
-    EXPECT_GT(header.size.width(), 200 + 10) << "the text right of the rectangle counts";
-    EXPECT_LT(header.size.width(), 200 + 60);
+    EXPECT_EQ(header.value().format, Metafile::Format::Wmf);
+    EXPECT_NEAR(header.value().size.height(), 100, 2);
+    EXPECT_GT(header.value().size.width(), 200 + 10) << "the text right of the rectangle counts";
+    EXPECT_LT(header.value().size.width(), 200 + 60);
     const QImage image = render(file);
     EXPECT_EQ(px(image, 2, 2), px(kRed));
     EXPECT_EQ(px(image, 197, 97), px(kRed));
@@ -74,15 +74,15 @@ TEST(MetafileSize, a_plain_wmf_without_a_window_is_as_large_as_its_drawing)
     // A placeable box without an inch, or a window without area, says nothing of the size either.
     Wmf shapes;
     shapes.createBrush(0, kRed).selectObject(0).createPen(5, 0, 0).selectObject(1).rectangle(10, 10, 110, 60);
-    EXPECT_EQ(Metafile::inspect(shapes.placeable(0, 0, 2000, 1000, 0)).size, QSize(100, 50));
-    EXPECT_EQ(Metafile::inspect(shapes.placeable(0, 0, 0, 0, 1440)).size, QSize(100, 50));
+    EXPECT_EQ(Metafile::inspect(shapes.placeable(0, 0, 2000, 1000, 0)).value().size, QSize(100, 50));
+    EXPECT_EQ(Metafile::inspect(shapes.placeable(0, 0, 0, 0, 1440)).value().size, QSize(100, 50));
     Wmf flat;
     flat.setMapMode(8).setWindowExt(0, 300).createBrush(0, kRed).selectObject(0).rectangle(10, 10, 110, 60);
-    EXPECT_EQ(Metafile::inspect(flat.standard()).problem, Metafile::Problem::None);
+    EXPECT_TRUE(Metafile::inspect(flat.standard()).ok());
 
     Wmf nothing;
     nothing.createBrush(0, kRed).selectObject(0);
-    EXPECT_EQ(Metafile::inspect(nothing.standard()).problem, Metafile::Problem::Malformed) << "nothing drawn, no size";
+    EXPECT_EQ(Metafile::inspect(nothing.standard()).kind(), Failure::Kind::Malformed) << "nothing drawn, no size";
 }
 
 TEST(MetafileSize, absurd_sides_are_refused_from_the_header_while_posters_pass)
@@ -90,13 +90,13 @@ TEST(MetafileSize, absurd_sides_are_refused_from_the_header_while_posters_pass)
     Wmf wmf;
     wmf.rectangle(0, 0, 10, 10);
     // 30,000 inches wide.
-    const Metafile::Header huge = Metafile::inspect(wmf.placeable(0, 0, 30000, 100, 1));
-    EXPECT_EQ(huge.problem, Metafile::Problem::TooLarge);
-    EXPECT_EQ(huge.size.width(), 30000 * 96);
-    EXPECT_EQ(Metafile::inspect(wmf.placeable(0, 0, 32000, 100, 96)).problem, Metafile::Problem::None);
+    QSize stated;
+    EXPECT_EQ(Metafile::inspect(wmf.placeable(0, 0, 30000, 100, 1), &stated).kind(), Failure::Kind::TooLarge);
+    EXPECT_EQ(stated.width(), 30000 * 96) << "a picture refused for its size still states it";
+    EXPECT_TRUE(Metafile::inspect(wmf.placeable(0, 0, 32000, 100, 96)).ok());
     // A poster three metres wide is a picture; a kilometre is not.
-    EXPECT_EQ(Metafile::inspect(Emf(QRect(0, 0, 300000, 1000)).finish()).problem, Metafile::Problem::None);
-    EXPECT_EQ(Metafile::inspect(Emf(QRect(0, 0, 100000000, 1000)).finish()).problem, Metafile::Problem::TooLarge);
+    EXPECT_TRUE(Metafile::inspect(Emf(QRect(0, 0, 300000, 1000)).finish()).ok());
+    EXPECT_EQ(Metafile::inspect(Emf(QRect(0, 0, 100000000, 1000)).finish()).kind(), Failure::Kind::TooLarge);
 }
 
 TEST(MetafilePlay, a_painter_transform_applies_on_top)
@@ -110,7 +110,7 @@ TEST(MetafilePlay, a_painter_transform_applies_on_top)
         QPainter painter(&image);
         painter.translate(10, 10);
         painter.scale(2, 2);
-        ASSERT_TRUE(Metafile::play(file, painter));
+        ASSERT_TRUE(Metafile::play(file, painter).ok());
     }
     EXPECT_EQ(px(image, 12, 12), px(kRed));
     EXPECT_EQ(px(image, 56, 56), px(kRed));
@@ -266,9 +266,9 @@ TEST(MetafileText, turned_text_in_a_picture_squashed_almost_flat_is_drawn_from_i
     emf.createFont(1, -32, 0, QStringLiteral("Arial")).selectObject(1).setBkMode(1).setTextColor(kBlack);
     emf.setWorldTransform(QTransform().rotate(73) * QTransform::fromTranslate(0, 13000));
     emf.extTextOutW(0, 0, QStringLiteral("Bus"));
-    const Metafile::Rendering r = Metafile::render(emf.finish(), { QRect(), QSize(64, 40), QRect() });
+    const Result<Metafile::Rendering> r = Metafile::render(emf.finish(), { QRect(), QSize(64, 40), QRect() });
     ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.image.size(), QSize(64, 40));
+    EXPECT_EQ(r.value().image.size(), QSize(64, 40));
 }
 
 class MetafileLoader : public ::testing::Test {
@@ -294,49 +294,49 @@ protected:
 
 TEST_F(MetafileLoader, a_metafile_loads_by_its_content_whatever_its_name)
 {
-    const PictureLoad load = PictureLoader::load(write("sign.bmp", sample()));
+    const Result<Picture> load = PictureLoader::load(write("sign.bmp", sample()));
     ASSERT_TRUE(load.ok());
-    EXPECT_EQ(load.picture.size(), QSize(240, 120));
-    EXPECT_FALSE(load.picture.isPartial());
-    EXPECT_EQ(px(load.picture.image(), 10, 10), px(kRed));
-    EXPECT_EQ(px(load.picture.image(), 220, 110), px(kBlue));
+    EXPECT_EQ(load.value().size(), QSize(240, 120));
+    EXPECT_FALSE(load.value().isPartial());
+    EXPECT_EQ(px(load.value().image(), 10, 10), px(kRed));
+    EXPECT_EQ(px(load.value().image(), 220, 110), px(kBlue));
 
     Wmf wmf;
     wmf.createBrush(0, kGreen).selectObject(0).rectangle(0, 0, 100, 100);
-    const PictureLoad w = PictureLoader::load(write("board.wmf", wmf.placeable(0, 0, 1000, 500, 1000)));
+    const Result<Picture> w = PictureLoader::load(write("board.wmf", wmf.placeable(0, 0, 1000, 500, 1000)));
     ASSERT_TRUE(w.ok());
-    EXPECT_EQ(w.picture.size(), QSize(96, 48));
-    EXPECT_EQ(px(w.picture.image(), 4, 4), px(kGreen));
+    EXPECT_EQ(w.value().size(), QSize(96, 48));
+    EXPECT_EQ(px(w.value().image(), 4, 4), px(kGreen));
 }
 
 TEST_F(MetafileLoader, the_sign_box_gets_only_the_top_left_corner_rendered)
 {
     const QString path = write("a.emf", sample());
-    const PictureLoad part = PictureLoader::load(path, QSize(50, 30));
+    const Result<Picture> part = PictureLoader::load(path, QSize(50, 30));
     ASSERT_TRUE(part.ok());
-    EXPECT_EQ(part.picture.size(), QSize(240, 120));
-    EXPECT_TRUE(part.picture.isPartial());
-    EXPECT_EQ(part.picture.image().size(), QSize(50, 30));
-    const QImage whole = PictureLoader::load(path).picture.image();
-    EXPECT_EQ(part.picture.image(), whole.copy(0, 0, 50, 30));
+    EXPECT_EQ(part.value().size(), QSize(240, 120));
+    EXPECT_TRUE(part.value().isPartial());
+    EXPECT_EQ(part.value().image().size(), QSize(50, 30));
+    const QImage whole = PictureLoader::load(path).value().image();
+    EXPECT_EQ(part.value().image(), whole.copy(0, 0, 50, 30));
 
     Emf small = Emf::pixels(24, 24);
-    const PictureLoad tiny = PictureLoader::load(write("tiny.emf", small.finish()), QSize(50, 30));
-    EXPECT_EQ(tiny.picture.image().size(), QSize(24, 24));
-    EXPECT_FALSE(tiny.picture.isPartial());
+    const Result<Picture> tiny = PictureLoader::load(write("tiny.emf", small.finish()), QSize(50, 30));
+    EXPECT_EQ(tiny.value().image().size(), QSize(24, 24));
+    EXPECT_FALSE(tiny.value().isPartial());
 }
 
 TEST_F(MetafileLoader, broken_and_absurd_metafiles_are_classified_as_before)
 {
     const QByteArray good = sample();
-    EXPECT_EQ(PictureLoader::load(write("cut.emf", good.first(good.size() / 2))).error, PictureError::NotAPicture);
+    EXPECT_EQ(PictureLoader::load(write("cut.emf", good.first(good.size() / 2))).kind(), Failure::Kind::NotAPicture);
     Wmf wmf;
     wmf.rectangle(0, 0, 10, 10);
     CpuClock clock;
     clock.start();
-    EXPECT_EQ(PictureLoader::load(write("huge.wmf", wmf.placeable(0, 0, 30000, 30000, 1))).error, PictureError::TooLarge);
+    EXPECT_EQ(PictureLoader::load(write("huge.wmf", wmf.placeable(0, 0, 30000, 30000, 1))).kind(), Failure::Kind::TooLarge);
     EXPECT_LT(clock.elapsed(), 1000);
-    EXPECT_EQ(PictureLoader::load(write("short.wmf", good.first(30))).error, PictureError::NotAPicture);
-    EXPECT_EQ(PictureLoader::load(dir.path() + "/none.wmf").error, PictureError::NotFound);
-    EXPECT_EQ(PictureLoader::load(dir.path()).error, PictureError::IsFolder);
+    EXPECT_EQ(PictureLoader::load(write("short.wmf", good.first(30))).kind(), Failure::Kind::NotAPicture);
+    EXPECT_EQ(PictureLoader::load(dir.path() + "/none.wmf").kind(), Failure::Kind::NotFound);
+    EXPECT_EQ(PictureLoader::load(dir.path()).kind(), Failure::Kind::IsAFolder);
 }

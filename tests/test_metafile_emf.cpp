@@ -541,7 +541,7 @@ TEST(EmfPlayback, ansi_text_in_shift_jis_draws_exactly_what_wide_text_does)
             e.extTextOutW(4, 4, QStringLiteral("くるりん号"));
         else
             e.extTextOutA(4, 4, sjis({ 0x82, 0xAD, 0x82, 0xE9, 0x82, 0xE8, 0x82, 0xF1, 0x8D, 0x86 }));
-        return Metafile::render(e.finish()).image;
+        return Metafile::render(e.finish()).value().image;
     };
     const QImage a = text(false);
     int ink = 0;

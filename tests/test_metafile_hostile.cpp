@@ -22,25 +22,25 @@ TEST(MetafileHostile, truncated_files_and_records_running_past_the_end_give_no_p
     const QByteArray whole = emf.finish();
     ASSERT_TRUE(Metafile::inspect(whole).ok());
     for (int cut : { 120, 150, int(whole.size()) - 30 })
-        EXPECT_EQ(Metafile::render(whole.first(cut)).problem, Metafile::Problem::Malformed) << cut;
-    EXPECT_EQ(Metafile::render(whole.first(60)).problem, Metafile::Problem::NotAMetafile) << "not even a header";
+        EXPECT_EQ(Metafile::render(whole.first(cut)).kind(), Failure::Kind::Malformed) << cut;
+    EXPECT_EQ(Metafile::render(whole.first(60)).kind(), Failure::Kind::NotAPicture) << "not even a header";
 
     QByteArray lying = whole;
     lying[108 + 4] = char(0xF0); // the first record claims 240 bytes more than it has... and more
     lying[108 + 7] = char(0x7F);
-    EXPECT_EQ(Metafile::render(lying).problem, Metafile::Problem::Malformed);
+    EXPECT_EQ(Metafile::render(lying).kind(), Failure::Kind::Malformed);
     QByteArray odd = whole;
     odd[108 + 4] = char(6); // a size that is not a whole number of 32-bit words
     odd[108 + 5] = 0;
-    EXPECT_EQ(Metafile::render(odd).problem, Metafile::Problem::Malformed);
+    EXPECT_EQ(Metafile::render(odd).kind(), Failure::Kind::Malformed);
 
     Wmf wmf;
     wmf.createBrush(0, kRed).selectObject(0).rectangle(0, 0, 10, 10);
     const QByteArray wmfWhole = placeable(wmf, 100, 100);
-    EXPECT_EQ(Metafile::render(wmfWhole.first(wmfWhole.size() - 9)).problem, Metafile::Problem::Malformed);
+    EXPECT_EQ(Metafile::render(wmfWhole.first(wmfWhole.size() - 9)).kind(), Failure::Kind::Malformed);
     QByteArray zero = wmfWhole;
     zero[22 + 18] = zero[22 + 19] = zero[22 + 20] = zero[22 + 21] = 0; // a record of no words
-    EXPECT_EQ(Metafile::render(zero).problem, Metafile::Problem::Malformed);
+    EXPECT_EQ(Metafile::render(zero).kind(), Failure::Kind::Malformed);
 }
 
 TEST(MetafileHostile, records_whose_counts_lie_are_skipped_and_the_rest_still_draws)
@@ -180,10 +180,10 @@ TEST(MetafileHostile, a_file_that_would_paint_for_minutes_stops_within_its_budge
     const QByteArray file = emf.finish();
     CpuClock clock;
     clock.start();
-    const Metafile::Rendering r = Metafile::render(file);
+    const Result<Metafile::Rendering> r = Metafile::render(file);
     EXPECT_LT(clock.elapsed(), 8000);
     EXPECT_TRUE(r.ok());
-    EXPECT_EQ(px(r.image, 1000, 1000), px(kRed)) << "what was painted before it stopped stays";
+    EXPECT_EQ(px(r.value().image, 1000, 1000), px(kRed)) << "what was painted before it stopped stays";
 
     // A plain WMF without a window is measured by playing it: that pass has a budget too.
     Wmf wmf;
@@ -192,8 +192,8 @@ TEST(MetafileHostile, a_file_that_would_paint_for_minutes_stops_within_its_budge
         wmf.textOut(i % 500, i % 300, "Kururin");
     const QByteArray plain = wmf.standard();
     clock.restart();
-    const Metafile::Header header = Metafile::inspect(plain);
-    const Metafile::Rendering measured = Metafile::render(plain);
+    const Result<Metafile::Header> header = Metafile::inspect(plain);
+    const Result<Metafile::Rendering> measured = Metafile::render(plain);
     EXPECT_LT(clock.elapsed(), 8000);
     EXPECT_TRUE(header.ok());
     EXPECT_TRUE(measured.ok());
@@ -445,10 +445,10 @@ TEST(MetafileSeeds, the_fuzz_corpus_holds_the_generators_files)
     const bool rewrite = qEnvironmentVariableIntValue("KURURIN_WRITE_METAFILE_SEEDS") == 1;
     for (const auto& [name, bytes] : seeds) {
         EXPECT_LE(bytes.size(), 4096) << qPrintable(name) << " must fit the fuzzer's length limit";
-        const Metafile::Rendering r = Metafile::render(bytes);
+        const Result<Metafile::Rendering> r = Metafile::render(bytes);
         EXPECT_TRUE(r.ok()) << qPrintable(name);
         int ink = 0;
-        inkBox(r.image, &ink);
+        inkBox(r.value().image, &ink);
         EXPECT_GT(ink, 500) << qPrintable(name) << " draws something";
         QFile f(corpus.filePath(name));
         if (rewrite) {

@@ -188,9 +188,9 @@ TEST(MetafilePicture, a_metafile_sign_is_drawn_again_for_each_screen_scale)
     file.write(halves());
     file.close();
 
-    const PictureLoad load = PictureLoader::load(path, QSize(60, 30));
+    const Result<Picture> load = PictureLoader::load(path, QSize(60, 30));
     ASSERT_TRUE(load.ok());
-    const Picture& sign = load.picture;
+    const Picture& sign = load.value();
     EXPECT_EQ(sign.size(), QSize(100, 50));
     EXPECT_TRUE(sign.isPartial());
 

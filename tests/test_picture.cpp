@@ -253,24 +253,24 @@ TEST(AnimatedPicture, the_loader_gives_the_first_frame_as_a_still_picture_would_
     const QString animated = writeFile(dir, "anim.gif", GifWriter::animation(frames, 50, 0));
     const QString still = writeFile(dir, "still.gif", GifWriter::animation({ frames.first() }, 50, 0));
 
-    const PictureLoad a = PictureLoader::load(animated);
-    const PictureLoad s = PictureLoader::load(still);
+    const Result<Picture> a = PictureLoader::load(animated);
+    const Result<Picture> s = PictureLoader::load(still);
     ASSERT_TRUE(a.ok());
     ASSERT_TRUE(s.ok());
-    EXPECT_EQ(a.picture.image(), s.picture.image());
-    EXPECT_EQ(a.picture.size(), s.picture.size());
-    EXPECT_FALSE(s.picture.isAnimated());
-    ASSERT_TRUE(a.picture.isAnimated());
-    EXPECT_EQ(a.picture.animation()->firstDelayMs, 500);
-    EXPECT_EQ(a.picture.animation()->loopCount, -1);
+    EXPECT_EQ(a.value().image(), s.value().image());
+    EXPECT_EQ(a.value().size(), s.value().size());
+    EXPECT_FALSE(s.value().isAnimated());
+    ASSERT_TRUE(a.value().isAnimated());
+    EXPECT_EQ(a.value().animation()->firstDelayMs, 500);
+    EXPECT_EQ(a.value().animation()->loopCount, -1);
 
     // On the small sign box only the top-left part is kept, of every frame alike.
-    const PictureLoad small = PictureLoader::load(animated, { 50, 30 });
-    const PictureLoad smallStill = PictureLoader::load(still, { 50, 30 });
+    const Result<Picture> small = PictureLoader::load(animated, { 50, 30 });
+    const Result<Picture> smallStill = PictureLoader::load(still, { 50, 30 });
     ASSERT_TRUE(small.ok());
-    EXPECT_EQ(small.picture.image(), smallStill.picture.image());
-    EXPECT_EQ(small.picture.size(), QSize(80, 40));
-    FrameDecoder decoder(small.picture.animation(), small.picture.size());
+    EXPECT_EQ(small.value().image(), smallStill.value().image());
+    EXPECT_EQ(small.value().size(), QSize(80, 40));
+    FrameDecoder decoder(small.value().animation(), small.value().size());
     decoder.next();
     const std::optional<Frame> second = decoder.next();
     ASSERT_TRUE(second);
@@ -315,10 +315,10 @@ TEST(AnimatedPicture, bad_frames_show_what_decodes_and_no_more)
     oversized.addFrame(filled({ 400, 300 }, Qt::green), 10);
     oversized.addFrame(filled({ 5, 5 }, Qt::blue), 10, { 500, 500 });
     QTemporaryDir dir;
-    const PictureLoad load = PictureLoader::load(writeFile(dir, "over.gif", oversized.finish()));
+    const Result<Picture> load = PictureLoader::load(writeFile(dir, "over.gif", oversized.finish()));
     ASSERT_TRUE(load.ok());
-    EXPECT_EQ(load.picture.size(), QSize(20, 10));
-    FrameDecoder decoder(load.picture.animation(), load.picture.size());
+    EXPECT_EQ(load.value().size(), QSize(20, 10));
+    FrameDecoder decoder(load.value().animation(), load.value().size());
     int count = 0;
     while (std::optional<Frame> frame = decoder.next()) {
         EXPECT_EQ(frame->picture.size(), QSize(20, 10));
@@ -435,12 +435,12 @@ TEST(FramePlayer, thousands_of_zero_delay_frames_decode_one_a_tenth_of_a_second)
     for (int i = 0; i < count; ++i)
         frames << filled({ 2, 2 }, kColours[i % 2]);
     QTemporaryDir dir;
-    const PictureLoad load = PictureLoader::load(writeFile(dir, "many.gif", GifWriter::animation(frames, 0, 0)));
+    const Result<Picture> load = PictureLoader::load(writeFile(dir, "many.gif", GifWriter::animation(frames, 0, 0)));
     ASSERT_TRUE(load.ok());
-    ASSERT_TRUE(load.picture.isAnimated());
+    ASSERT_TRUE(load.value().isAnimated());
     const TimePoint start {};
-    FramePlayer player(std::make_unique<FrameDecoder>(load.picture.animation(), load.picture.size()),
-                       frameDelay(load.picture.animation()->firstDelayMs), 0, start);
+    FramePlayer player(std::make_unique<FrameDecoder>(load.value().animation(), load.value().size()),
+                       frameDelay(load.value().animation()->firstDelayMs), 0, start);
     // Asked all the time over ten seconds, it hands out a hundred frames, in turn.
     int shown = 0;
     QColor last = Qt::red;

@@ -590,11 +590,11 @@ TEST(AtomicWrite, a_save_killed_half_way_leaves_the_old_file_whole)
     QTemporaryDir dir;
     const QString path = dir.path() + "/RX27A0022.ini";
     const QByteArray old = "0,0,0,3675,\"\",\"\",0,0,\"\",3180,1815,#TRUE#,#TRUE#,10000,6000,0\r\n";
-    ASSERT_FALSE(Files::writeAtomically(path, old).description.size());
+    ASSERT_TRUE(Files::writeAtomically(path, old).ok());
     const pid_t child = fork();
     if (child == 0) {
         // A save far too big to finish before it is killed.
-        Files::writeAtomically(path, QByteArray(512 * 1024 * 1024, 'x'));
+        (void)Files::writeAtomically(path, QByteArray(512 * 1024 * 1024, 'x'));
         _exit(0);
     }
     // Kill it once its new file holds a few megabytes. The file is watched, not the process's
@@ -627,13 +627,13 @@ TEST(AtomicWrite, a_save_killed_half_way_leaves_the_old_file_whole)
     };
     const QStringList leftovers = newFiles();
     ASSERT_EQ(leftovers.size(), 1);
-    ASSERT_TRUE(Files::writeAtomically(path, old).ok);
+    ASSERT_TRUE(Files::writeAtomically(path, old).ok());
     EXPECT_EQ(newFiles(), leftovers) << "too fresh to be taken";
     QFile leftover(dir.filePath(leftovers[0]));
     ASSERT_TRUE(leftover.open(QIODevice::ReadWrite));
     ASSERT_TRUE(leftover.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
     leftover.close();
-    ASSERT_TRUE(Files::writeAtomically(path, old).ok);
+    ASSERT_TRUE(Files::writeAtomically(path, old).ok());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList { "RX27A0022.ini", "RX27A0022.ini.backup" }));
 }
 
@@ -643,14 +643,14 @@ TEST(AtomicWrite, a_full_disk_fails_the_save_and_leaves_the_old_file_whole)
     QTemporaryDir dir;
     const QString path = dir.path() + "/RX27A0022.ini";
     const QByteArray old = "0,0,0,3675,\"\",\"\",0,0,\"\",3180,1815,#TRUE#,#TRUE#,10000,6000,0\r\n";
-    ASSERT_TRUE(Files::writeAtomically(path, old).ok);
+    ASSERT_TRUE(Files::writeAtomically(path, old).ok());
     const pid_t child = fork();
     if (child == 0) {
         signal(SIGXFSZ, SIG_IGN);
         struct rlimit limit { 16, 16 };
         setrlimit(RLIMIT_FSIZE, &limit);
-        const Files::WriteResult result = Files::writeAtomically(path, QByteArray(4096, 'x'));
-        _exit(result.ok ? 0 : 3);
+        const Result<void> result = Files::writeAtomically(path, QByteArray(4096, 'x'));
+        _exit(result.ok() ? 0 : 3);
     }
     int status = 0;
     waitpid(child, &status, 0);
@@ -670,13 +670,13 @@ TEST(AtomicWrite, killed_at_any_moment_the_file_is_old_or_new_never_broken)
     const QString path = dir.path() + "/RX27A0022.ini";
     const QByteArray old(200, 'o');
     const QByteArray fresh(200, 'n');
-    ASSERT_TRUE(Files::writeAtomically(path, old).ok);
+    ASSERT_TRUE(Files::writeAtomically(path, old).ok());
     int killedMidway = 0;
     for (int round = 0; round < 40; ++round) {
         const pid_t child = fork();
         if (child == 0) {
             for (;;)
-                Files::writeAtomically(path, fresh);
+                (void)Files::writeAtomically(path, fresh);
         }
         QThread::usleep(200 + 97 * (round % 23));
         kill(child, SIGKILL);
@@ -707,19 +707,19 @@ TEST(FileRead, whole_files_up_to_the_limit_and_nothing_past_it)
     // Sizes across the 16 KiB pieces the reader takes, and exactly at the limit.
     for (qsizetype n : { qsizetype(0), qsizetype(1), qsizetype(16384), qsizetype(16385), qsizetype(40000) }) {
         writeBytes(n);
-        const std::optional<QByteArray> read = Files::read(path, 40000);
-        ASSERT_TRUE(read.has_value()) << n;
-        EXPECT_EQ(read->size(), n);
+        const Result<QByteArray> read = Files::read(path, 40000);
+        ASSERT_TRUE(read.ok()) << n;
+        EXPECT_EQ(read.value().size(), n);
         for (qsizetype i = 0; i < n; i += 997)
-            EXPECT_EQ(read->at(i), char('0' + i % 10)) << i;
+            EXPECT_EQ(read.value().at(i), char('0' + i % 10)) << i;
     }
     writeBytes(40001);
-    EXPECT_FALSE(Files::read(path, 40000).has_value());
-    EXPECT_FALSE(Files::read(dir.filePath(QStringLiteral("missing.ini")), 40000).has_value());
+    EXPECT_EQ(Files::read(path, 40000).kind(), Failure::Kind::TooLarge);
+    EXPECT_EQ(Files::read(dir.filePath(QStringLiteral("missing.ini")), 40000).kind(), Failure::Kind::NotFound);
     // A file whose size the system does not know beforehand is read to its end all the same.
-    const std::optional<QByteArray> proc = Files::read(QStringLiteral("/proc/self/status"), 1 << 20);
-    ASSERT_TRUE(proc.has_value());
-    EXPECT_TRUE(proc->startsWith("Name:"));
+    const Result<QByteArray> proc = Files::read(QStringLiteral("/proc/self/status"), 1 << 20);
+    ASSERT_TRUE(proc.ok());
+    EXPECT_TRUE(proc.value().startsWith("Name:"));
 }
 
 // ---- Dragging a child window
@@ -757,9 +757,9 @@ TEST(InstalledFonts, name_the_installed_face_and_ask_for_no_hinting)
 // The real maker's library, and stand-ins for it that fail in each way.
 TEST(MakersLibrary, gives_the_address_of_the_homepage_installed_beside_it)
 {
-    const MakerLibrary::Answer answer = MakerLibrary::homepage(KURURIN_MAKER_LIBRARY);
-    ASSERT_TRUE(answer.ok()) << answer.error.toStdString();
-    const QUrl url(answer.address);
+    const Result<QString> answer = MakerLibrary::homepage(KURURIN_MAKER_LIBRARY);
+    ASSERT_TRUE(answer.ok()) << answer.failure().description.toStdString();
+    const QUrl url(answer.value());
     EXPECT_EQ(url.scheme(), "file");
     EXPECT_TRUE(url.toLocalFile().endsWith("/homepage/index.html"));
     QFile page(url.toLocalFile());
@@ -769,7 +769,7 @@ TEST(MakersLibrary, gives_the_address_of_the_homepage_installed_beside_it)
 
 TEST(MakersLibrary, every_way_of_failing_has_its_own_description)
 {
-    auto error = [](const char* library) { return MakerLibrary::homepage(library).error; };
+    auto error = [](const char* library) { return MakerLibrary::homepage(library).failure().description; };
     EXPECT_EQ(error("/nonexistent/libKBT7Res.so"), "ファイルが見つかりません。: /nonexistent/libKBT7Res.so");
     EXPECT_EQ(error(KURURIN_STAND_IN_NO_FUNCTION),
               QStringLiteral("DLL エントリ ポイント SoramichiHpURL が %1 内に見つかりません。").arg(KURURIN_STAND_IN_NO_FUNCTION));

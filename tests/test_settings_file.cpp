@@ -82,7 +82,7 @@ TEST(SettingsRecord, every_item_survives_a_round_trip_including_awkward_paths)
 TEST(SettingsRecord, positions_read_back_as_whole_twips_rounding_halves_to_even)
 {
     Values v;
-    IniRecord::read("1234.5,1235.5,-0.5,7.49,\"\",\"\",0,0,\"\",1,2,#TRUE#,#TRUE#,1,1,0", v);
+    ASSERT_TRUE(IniRecord::read("1234.5,1235.5,-0.5,7.49,\"\",\"\",0,0,\"\",1,2,#TRUE#,#TRUE#,1,1,0", v).ok());
     EXPECT_EQ(v.form1Left, 1234);
     EXPECT_EQ(v.form1Top, 1236);
     EXPECT_EQ(v.panelLeft, 0);
@@ -107,9 +107,10 @@ TEST(SettingsRecord, too_few_items_fail_and_keep_what_was_read)
 {
     Values v;
     v.reservedText = "before";
-    const auto outcome = IniRecord::read("1,2,3,4,\"/signs\",\"r\",5", v);
+    int itemsRead = 0;
+    const Result<void> outcome = IniRecord::read("1,2,3,4,\"/signs\",\"r\",5", v, &itemsRead);
     EXPECT_FALSE(outcome.ok());
-    EXPECT_EQ(outcome.itemsRead, 7);
+    EXPECT_EQ(itemsRead, 7);
     EXPECT_EQ(v.signFolder, "/signs");
     EXPECT_EQ(v.reservedText, "r");
     EXPECT_EQ(v.reservedNumber1, 5);
@@ -119,19 +120,21 @@ TEST(SettingsRecord, too_few_items_fail_and_keep_what_was_read)
 TEST(SettingsRecord, values_that_do_not_fit_their_item_fail_there)
 {
     Values v;
-    auto outcome = IniRecord::read("1,2,3,4,\"\",\"\",0,0,\"\",1,2,#MAYBE#,#TRUE#,1,1,0", v);
-    EXPECT_EQ(outcome.itemsRead, 11) << "a boolean item that is no boolean";
-    outcome = IniRecord::read("1,2,3,4,\"\",\"\",0,0,\"\",1,2,#TRUE#,#TRUE#,1,1,40000", v);
-    EXPECT_EQ(outcome.itemsRead, 15) << "a mode beyond 16 bits";
-    outcome = IniRecord::read("9e12,2,3,4", v);
-    EXPECT_EQ(outcome.itemsRead, 0) << "a position beyond 32 bits";
+    int itemsRead = -1;
+    EXPECT_FALSE(IniRecord::read("1,2,3,4,\"\",\"\",0,0,\"\",1,2,#MAYBE#,#TRUE#,1,1,0", v, &itemsRead).ok());
+    EXPECT_EQ(itemsRead, 11) << "a boolean item that is no boolean";
+    EXPECT_FALSE(IniRecord::read("1,2,3,4,\"\",\"\",0,0,\"\",1,2,#TRUE#,#TRUE#,1,1,40000", v, &itemsRead).ok());
+    EXPECT_EQ(itemsRead, 15) << "a mode beyond 16 bits";
+    EXPECT_FALSE(IniRecord::read("9e12,2,3,4", v, &itemsRead).ok());
+    EXPECT_EQ(itemsRead, 0) << "a position beyond 32 bits";
 }
 
 TEST(SettingsRecord, an_unterminated_quote_runs_to_the_end_of_the_file)
 {
     Values v;
-    const auto outcome = IniRecord::read("1,2,3,4,\"/never/closed,5,6", v);
-    EXPECT_EQ(outcome.itemsRead, 5);
+    int itemsRead = -1;
+    EXPECT_FALSE(IniRecord::read("1,2,3,4,\"/never/closed,5,6", v, &itemsRead).ok());
+    EXPECT_EQ(itemsRead, 5);
     EXPECT_EQ(v.signFolder, "/never/closed,5,6");
 }
 
@@ -155,7 +158,7 @@ TEST(SettingsPlace, a_program_in_the_root_folder_puts_one_separator_before_the_n
     platform.writableFolders << QStringLiteral("/");
     SettingsFile file(platform);
     EXPECT_EQ(file.pathForWriting(), "/RX27A0022.ini");
-    file.save();
+    EXPECT_FALSE(file.save().ok());
     EXPECT_EQ(platform.writtenFiles, QStringList { "/RX27A0022.ini" });
 }
 
@@ -178,7 +181,7 @@ TEST(SettingsPlace, a_program_under_usr_keeps_its_settings_in_the_users_folder_e
         platform.writtenFiles.clear();
         EXPECT_EQ(file.pathForWriting(), user) << folder.toStdString();
         EXPECT_EQ(file.pathForReading(), user) << folder.toStdString();
-        file.save();
+        EXPECT_FALSE(file.save().ok());
         EXPECT_EQ(platform.writtenFiles, QStringList { user }) << folder.toStdString();
     }
 }

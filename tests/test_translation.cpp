@@ -282,7 +282,7 @@ TEST(EnglishTexts, the_door_toggles_carry_english_lettering_inside_their_picture
 TEST(EnglishTexts, messages_and_error_descriptions_are_english)
 {
     Windows english({ "en-US" });
-    english.platform.makerAnswer = { {}, MakerLibrary::homepage("libKBT7Res-not-here.so", {}).error };
+    english.platform.makerAnswer = MakerLibrary::homepage("libKBT7Res-not-here.so", {});
     english.about.Label5_Click();
     ASSERT_EQ(english.platform.messages.size(), 1u);
     EXPECT_EQ(english.platform.messages[0].title, "Sorhpurl.dll error");

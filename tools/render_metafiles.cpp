@@ -26,15 +26,16 @@ namespace {
 constexpr int kLargeSide = 4096;
 constexpr int kFitSide = 2048;
 
-const char* problemName(Metafile::Problem p)
+const char* verdict(const Result<Metafile::Header>& header)
 {
-    switch (p) {
-    case Metafile::Problem::None: return "ok";
-    case Metafile::Problem::NotAMetafile: return "not-a-metafile";
-    case Metafile::Problem::Malformed: return "malformed";
-    case Metafile::Problem::TooLarge: return "too-large";
+    if (header.ok())
+        return "ok";
+    switch (header.kind()) {
+    case Failure::Kind::NotAPicture: return "not-a-metafile";
+    case Failure::Kind::Malformed: return "malformed";
+    case Failure::Kind::TooLarge: return "too-large";
+    default: return "?";
     }
-    return "?";
 }
 
 QSize drawnSize(QSize own)
@@ -67,11 +68,11 @@ int main(int argc, char** argv)
         const QByteArray bytes = file.readAll();
         QElapsedTimer clock;
         clock.start();
-        const Metafile::Header header = Metafile::inspect(bytes);
+        const Result<Metafile::Header> header = Metafile::inspect(bytes);
         QImage image;
         if (header.ok()) {
             QImageReader reader(in.filePath(name));
-            const QSize size = drawnSize(header.size);
+            const QSize size = drawnSize(header.value().size);
             reader.setScaledSize(scale == 1.0 ? size : (QSizeF(size) * scale).toSize().boundedTo(QSize(4096, 4096)));
             image = reader.read();
         }
@@ -83,7 +84,7 @@ int main(int argc, char** argv)
         else
             QFile::remove(out.filePath(base + ".png"));
         std::printf("%-24s %5dx%-5d %6lld ms  %s\n", qPrintable(name), image.width(), image.height(),
-                    static_cast<long long>(ms), problemName(header.problem));
+                    static_cast<long long>(ms), verdict(header));
     }
     std::printf("slowest %lld ms\n", static_cast<long long>(slowest));
     return 0;

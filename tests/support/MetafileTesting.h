@@ -47,9 +47,12 @@ inline constexpr unsigned kWhitePx = 0xFFFFFF;
 
 inline QImage render(const QByteArray& file, QSize visible = {})
 {
-    const Metafile::Rendering r = Metafile::render(file, visible);
-    EXPECT_TRUE(r.ok()) << "problem " << int(r.problem);
-    return r.image;
+    const Result<Metafile::Rendering> r = Metafile::render(file, visible);
+    if (!r.ok()) {
+        ADD_FAILURE() << "failure " << int(r.kind());
+        return {};
+    }
+    return r.value().image;
 }
 
 inline bool dark(QRgb c)
