@@ -412,4 +412,10 @@ enum class MetaType : quint16 {
     META_STRETCHDIB = 0x0F43,
 };
 
+// META_ESCAPE's escape functions: only the comment is read, for the EMF a WMF may carry.
+enum class EscapeFunction : quint16 { MFCOMMENT = 0x000F };
+// A comment holding a chunk of an embedded EMF starts with "WMFC", then the comment type.
+inline constexpr quint32 kWmfcCommentId = 0x43464D57;
+inline constexpr quint32 kWmfcEnhancedMetafile = 1;
+
 } // namespace metafile::gdi

@@ -20,15 +20,21 @@ Layout scan(QByteArrayView file)
     return layout;
 }
 
+// The EMF's frame, in its reference device's pixels, fills a picture of the given size.
+void playEmfAt(const Layout& layout, QSize size, QPainter& painter)
+{
+    const QTransform deviceToPicture = QTransform::fromTranslate(-layout.frame.left(), -layout.frame.top())
+        * QTransform::fromScale(size.width() / layout.frame.width(), size.height() / layout.frame.height());
+    metafile::MetafileCanvas canvas(painter, size, deviceToPicture, layout.pixelsPerMm);
+    metafile::playEmf(layout, canvas);
+}
+
 void playLayout(const Layout& layout, QPainter& painter)
 {
     if (layout.format == Format::Emf) {
-        // The frame, in the reference device's pixels, fills the picture.
-        const QTransform deviceToPicture = QTransform::fromTranslate(-layout.frame.left(), -layout.frame.top())
-            * QTransform::fromScale(layout.size.width() / layout.frame.width(),
-                                    layout.size.height() / layout.frame.height());
-        metafile::MetafileCanvas canvas(painter, layout.size, deviceToPicture, layout.pixelsPerMm);
-        metafile::playEmf(layout, canvas);
+        playEmfAt(layout, layout.size, painter);
+    } else if (layout.embedded) {
+        playEmfAt(layout.embedded->layout, layout.size, painter);
     } else {
         // A WMF's device is the picture itself, at 96 dots per inch.
         metafile::MetafileCanvas canvas(painter, layout.size, QTransform(), QSizeF(96 / 25.4, 96 / 25.4));

@@ -7,11 +7,13 @@
 #include <QRectF>
 #include <QSizeF>
 
+#include <memory>
 #include <optional>
 
 namespace metafile {
 
 class MetafileCanvas;
+struct EmbeddedEmf;
 
 // What the header and a walk over the record chain found.
 struct Layout {
@@ -26,11 +28,20 @@ struct Layout {
     QSizeF windowExt;
     std::optional<QPointF> drawingOrigin;
     int objectCount = 0;
+    // The EMF the file carries, complete and sound: the picture is drawn from it, at the WMF's
+    // size, instead of from the WMF's records.
+    std::shared_ptr<const EmbeddedEmf> embedded;
 
     // EMF: reference device pixels per millimetre, the frame in those pixels, the handle count.
     QSizeF pixelsPerMm;
     QRectF frame;
     int handles = 0;
+};
+
+// The layout's records point into the bytes, which is why the two are kept together.
+struct EmbeddedEmf {
+    QByteArray bytes;
+    Layout layout;
 };
 
 Layout scanWmf(Bytes file);

@@ -416,6 +416,21 @@ bool sizePlainFile(Layout& l, std::optional<QSizeF> extent, QPointF origin)
     return true;
 }
 
+// A WMF made from an EMF (GetWinMetaFileBits) carries that EMF whole, and drawn from it the
+// picture is the one its writer made rather than the WMF's approximation. Only scanEmf reads the
+// embedded bytes, and an EMF is never searched for a WMF, so there is one level and no more.
+void attachEmbeddedEmf(Layout& l, qint64 fileSize)
+{
+    std::optional<QByteArray> bytes = wmf::readEmbeddedEmf(l.records, fileSize);
+    if (!bytes)
+        return;
+    auto embedded = std::make_shared<EmbeddedEmf>();
+    embedded->bytes = std::move(*bytes);
+    embedded->layout = scanEmf(Bytes(embedded->bytes));
+    if (embedded->layout.format == Format::Emf && embedded->layout.problem == Problem::None)
+        l.embedded = std::move(embedded);
+}
+
 } // namespace
 
 Layout scanWmf(Bytes file)
@@ -448,6 +463,7 @@ Layout scanWmf(Bytes file)
     if (l.size.width() < 1 || l.size.height() < 1 || l.windowExt.width() == 0 || l.windowExt.height() == 0)
         return l;
     l.problem = Problem::None;
+    attachEmbeddedEmf(l, file.size());
     return l;
 }
 

@@ -447,6 +447,73 @@ std::optional<Record> readRecord(Bytes record)
     return e->read(raw);
 }
 
+std::optional<EmfChunk> readEmfChunk(Bytes record)
+{
+    constexpr qint64 kChunkHeaderSize = 34;
+    if (MetaType(record.u16(4)) != MetaType::META_ESCAPE
+        || gdi::EscapeFunction(record.u16(6)) != gdi::EscapeFunction::MFCOMMENT)
+        return std::nullopt;
+    const Bytes body = record.sub(10, record.u16(8));
+    if (!body.has(0, kChunkHeaderSize) || body.u32(0) != gdi::kWmfcCommentId
+        || body.u32(4) != gdi::kWmfcEnhancedMetafile)
+        return std::nullopt;
+    EmfChunk chunk { .checksum = body.u16(12), .count = body.u32(18), .remaining = body.u32(26),
+                     .total = body.u32(30), .data = {} };
+    const quint32 size = body.u32(22);
+    if (!body.has(kChunkHeaderSize, size))
+        return std::nullopt;
+    chunk.data = body.sub(kChunkHeaderSize, size);
+    return chunk;
+}
+
+namespace {
+
+// The documented checksum is the one's complement of the XOR of the EMF's 16-bit words;
+// LibreOffice writes the XOR's negation, one more, and reads its own files back.
+bool checksumRight(const QByteArray& emf, quint16 checksum)
+{
+    const Bytes b(emf);
+    quint16 sum = 0;
+    for (qint64 at = 0; at + 1 < b.size(); at += 2)
+        sum ^= b.u16(at);
+    return checksum == quint16(~sum) || checksum == quint16(-sum);
+}
+
+} // namespace
+
+std::optional<QByteArray> readEmbeddedEmf(Bytes records, qint64 largest)
+{
+    QByteArray emf;
+    std::optional<EmfChunk> first;
+    quint32 chunks = 0;
+    for (qint64 at = 0; records.has(at, 6);) {
+        const qint64 words = records.u32(at);
+        if (words < 3 || !records.has(at, 2 * words) || MetaType(records.u16(at + 4)) == MetaType::META_EOF)
+            break;
+        const std::optional<EmfChunk> chunk = readEmfChunk(records.sub(at, 2 * words));
+        at += 2 * words;
+        if (!chunk)
+            continue;
+        if (!first) {
+            if (chunk->count == 0 || chunk->total == 0 || chunk->total % 2 || chunk->total > largest)
+                return std::nullopt;
+            first = chunk;
+            emf.reserve(qsizetype(chunk->total));
+        }
+        // Each chunk must continue where the last one ended: a chunk out of order, or one more
+        // than the count, breaks this.
+        const qint64 after = emf.size() + chunk->data.size();
+        if (chunk->count != first->count || chunk->total != first->total || after > qint64(first->total)
+            || chunk->remaining != first->total - after)
+            return std::nullopt;
+        emf.append(chunk->data.view());
+        ++chunks;
+    }
+    if (!first || chunks != first->count || emf.size() != qint64(first->total) || !checksumRight(emf, first->checksum))
+        return std::nullopt;
+    return emf;
+}
+
 const char* recordName(MetaType type)
 {
     const Entry* e = entry(type);

@@ -164,6 +164,24 @@ using Record = std::variant<std::monostate, NoParameters, Setting, ObjectRef, Co
 // over as well.
 std::optional<Record> readRecord(Bytes record);
 
+// One chunk of an EMF carried in a META_ESCAPE MFCOMMENT record tagged "WMFC", as
+// GetWinMetaFileBits writes it: every chunk repeats the chunk count and the EMF's total size;
+// the checksum is the first chunk's.
+struct EmfChunk {
+    quint16 checksum = 0;
+    quint32 count = 0;
+    quint32 remaining = 0; // bytes of the EMF after this chunk
+    quint32 total = 0;
+    Bytes data;
+};
+// None for any other record, or a chunk whose data does not fit in its record.
+std::optional<EmfChunk> readEmfChunk(Bytes record);
+
+// The EMF carried by the WMF records `records`, put back together; none unless every chunk is
+// there, in order and consistent, and the whole is at most `largest` bytes with a checksum right
+// by the documented rule or by the one off from it that LibreOffice writes.
+std::optional<QByteArray> readEmbeddedEmf(Bytes records, qint64 largest);
+
 // The documentation's name for a record type ("META_ESCAPE"); null for a number it does not
 // define.
 const char* recordName(MetaType type);

@@ -129,6 +129,29 @@ TEST(MetafileDump, names_wmf_records_and_where_a_cut_short_one_stops)
     EXPECT_NE(text.find("#2 @44 stops: record of 7 words with 10 bytes left"), std::string::npos) << text;
 }
 
+TEST(MetafileDump, says_once_that_a_wmf_carries_an_embedded_emf)
+{
+    // Eight bytes carried in two WMFC chunks of four; the checksum is the complement of their
+    // words' XOR.
+    const auto chunk = [](Bytes& b, quint16 checksum, quint16 word0, quint16 word1, quint32 remaining) {
+        b.u32(24).u16(0x0626).u16(15).u16(34 + 4);
+        b.u32(0x43464D57).u32(1).u32(0x10000).u16(checksum).u32(0).u32(2).u32(4).u32(remaining).u32(8);
+        b.u16(word0).u16(word1);
+    };
+    Bytes b;
+    b.u16(1).u16(9).u16(0x300).u32(0).u16(0).u32(0).u16(0);
+    chunk(b, quint16(~(0x0201 ^ 0x0403 ^ 0x0605 ^ 0x0807)), 0x0201, 0x0403, 4);
+    chunk(b, 0, 0x0605, 0x0807, 0);
+    b.u32(3).u16(0x0000);
+    std::string text = dump(b.data());
+    EXPECT_NE(text.find("\ncarries an embedded EMF of 8 bytes in WMFC comments\n#0 "), std::string::npos) << text;
+
+    Bytes miscounted = b;
+    miscounted.setU32(18 + 10 + 18, 3);
+    text = dump(miscounted.data());
+    EXPECT_EQ(text.find("embedded EMF"), std::string::npos) << text;
+}
+
 TEST(MetafileDump, refuses_what_is_no_metafile)
 {
     bool ok = true;

@@ -412,6 +412,15 @@ TEST(MetafileSeeds, the_fuzz_corpus_holds_the_generators_files)
         emf.beginPath().ellipse(40, 40, 110, 110).endPath().widenPath().selectClipPath(5).rectangle(0, 0, 120, 120);
         seeds.append({ QStringLiteral("widened_paths.emf"), emf.finish() });
     }
+    {
+        // A WMF drawn from the EMF it carries in chunks; its own records draw something else.
+        Emf emf = Emf::pixels(100, 50);
+        emf.createPen(1, 0, 3, kBlue).selectObject(1).createBrush(2, 0, kGreen).selectObject(2).ellipse(5, 5, 95, 45);
+        Wmf wmf;
+        wmf.embedEmf(Wmf::emfChunks(emf.finish(), 96, 1));
+        wmf.createBrush(0, kRed).selectObject(0).rectangle(10, 10, 90, 40);
+        seeds.append({ QStringLiteral("embedded_emf.wmf"), wmf.placeable(0, 0, 100, 50, 96) });
+    }
 
     {
         EmfPlus plus;

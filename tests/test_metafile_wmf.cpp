@@ -373,3 +373,80 @@ TEST(WmfPlayback, set_dib_to_dev_draws_unstretched_and_only_the_scan_lines_store
     EXPECT_EQ(px(w, 20, 10), kWhitePx);
     EXPECT_EQ(px(w, 21, 11), px(kYellow));
 }
+
+namespace {
+
+// An EMF of 200 by 100 pixels that paints its left half blue.
+QByteArray blueLeftHalf()
+{
+    Emf emf = Emf::pixels(200, 100);
+    emf.createPen(1, 5, 0, 0).selectObject(1).createBrush(2, 0, kBlue).selectObject(2).rectangle(0, 0, 100, 100);
+    return emf.finish();
+}
+
+// A WMF of 100 by 50 pixels whose own records paint it all red, carrying the chunks.
+QByteArray redWmfCarrying(const QList<QByteArray>& chunks)
+{
+    Wmf wmf;
+    wmf.embedEmf(chunks);
+    wmf.createPen(5, 0, 0).selectObject(0).createBrush(0, kRed).selectObject(1).rectangle(0, 0, 101, 51);
+    return placeable(wmf, 100, 50);
+}
+
+} // namespace
+
+TEST(WmfEmbeddedEmf, a_wmf_carrying_an_emf_in_chunks_is_drawn_from_the_emf_fitted_to_the_wmfs_size)
+{
+    const QByteArray emf = blueLeftHalf();
+    for (int checksumDelta : { 0, 1 }) { // the documented checksum and LibreOffice's
+        SCOPED_TRACE(checksumDelta);
+        const QList<QByteArray> chunks = Wmf::emfChunks(emf, 64, checksumDelta);
+        ASSERT_GE(chunks.size(), 3);
+        const QByteArray file = redWmfCarrying(chunks);
+        const Metafile::Header header = Metafile::inspect(file);
+        EXPECT_EQ(header.format, Metafile::Format::PlaceableWmf);
+        EXPECT_EQ(header.size, QSize(100, 50));
+        const QImage image = render(file);
+        ASSERT_EQ(image.size(), QSize(100, 50));
+        EXPECT_EQ(px(image, 20, 25), px(kBlue));
+        EXPECT_EQ(px(image, 45, 45), px(kBlue));
+        EXPECT_EQ(px(image, 55, 25), kWhitePx); // the EMF's right half, where the WMF paints red
+        EXPECT_EQ(px(image, 95, 45), kWhitePx);
+    }
+}
+
+TEST(WmfEmbeddedEmf, an_embedded_emf_missing_out_of_order_or_inconsistent_leaves_the_wmfs_own_records)
+{
+    const QByteArray emf = blueLeftHalf();
+    const QList<QByteArray> good = Wmf::emfChunks(emf, 64);
+    ASSERT_GE(good.size(), 3);
+    QList<std::pair<const char*, QList<QByteArray>>> cases;
+    cases.append({ "checksum off by two", Wmf::emfChunks(emf, 64, 2) });
+    cases.append({ "checksum one less", Wmf::emfChunks(emf, 64, -1) });
+    cases.append({ "a chunk missing", good });
+    cases.back().second.removeAt(1);
+    cases.append({ "the last chunk missing", good });
+    cases.back().second.removeLast();
+    cases.append({ "two chunks swapped", good });
+    cases.back().second.swapItemsAt(1, 2);
+    cases.append({ "a chunk twice", good });
+    cases.back().second.insert(1, good[1]);
+    cases.append({ "a count of one more", Wmf::emfChunks(emf, 64, 0, int(good.size()) + 1) });
+    cases.append({ "a count of one less", Wmf::emfChunks(emf, 64, 0, int(good.size()) - 1) });
+    // One chunk claiming an EMF of two gigabytes: refused before anything is set aside for it.
+    QList<QByteArray> huge = Wmf::emfChunks(emf, int(emf.size()));
+    for (int k = 0; k < 4; ++k)
+        huge[0][30 + k] = char(k == 3 ? 0x7F : 0xF0);
+    cases.append({ "a total larger than the file", huge });
+    QByteArray notAnEmf = emf;
+    notAnEmf[40] = 'X'; // the signature
+    cases.append({ "bytes that are no EMF", Wmf::emfChunks(notAnEmf, 64) });
+    for (const auto& [name, chunks] : cases) {
+        SCOPED_TRACE(name);
+        const QByteArray file = redWmfCarrying(chunks);
+        EXPECT_EQ(Metafile::inspect(file).size, QSize(100, 50));
+        const QImage image = render(file);
+        EXPECT_EQ(px(image, 20, 25), px(kRed));
+        EXPECT_EQ(px(image, 80, 25), px(kRed));
+    }
+}

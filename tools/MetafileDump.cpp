@@ -273,6 +273,8 @@ bool dumpWmf(Bytes file, std::ostream& out)
     out << "header type=" << header->type << " version=" << hex(header->version) << " words=" << header->words
         << " objects=" << header->objects << " largestRecord=" << header->largestRecord << '\n';
     at += wmf::kHeaderSize;
+    if (const std::optional<QByteArray> emf = wmf::readEmbeddedEmf(file.from(at), file.size()))
+        out << "carries an embedded EMF of " << emf->size() << " bytes in WMFC comments\n";
     for (qint64 index = 0; at < file.size(); ++index) {
         const qint64 words = file.u32(at);
         const quint16 function = file.u16(at + 4);

@@ -313,6 +313,41 @@ public:
         return record(0x061D, Bytes().u32(rop).i16(dest.height()).i16(dest.width()).i16(dest.y()).i16(dest.x()));
     }
 
+    // A META_ESCAPE MFCOMMENT record holding the body.
+    Wmf& comment(const QByteArray& body)
+    {
+        return record(0x0626, Bytes().u16(0x000F).u16(int(body.size())).raw(body));
+    }
+
+    // The bodies of the comments GetWinMetaFileBits writes to carry an EMF: chunks of at most
+    // chunkSize bytes, each with the chunk count and sizes, the first with the checksum, the
+    // one's complement of the XOR of the EMF's 16-bit words (LibreOffice writes one more: give
+    // checksumDelta 1). count overrides the chunk count every chunk states.
+    static QList<QByteArray> emfChunks(const QByteArray& emf, int chunkSize, int checksumDelta = 0, int count = -1)
+    {
+        quint16 sum = 0;
+        for (qsizetype i = 0; i + 1 < emf.size(); i += 2)
+            sum ^= quint16(quint8(emf[i]) | quint8(emf[i + 1]) << 8);
+        const int chunks = int((emf.size() + chunkSize - 1) / chunkSize);
+        QList<QByteArray> bodies;
+        for (int k = 0; k < chunks; ++k) {
+            const QByteArray piece = emf.mid(qsizetype(k) * chunkSize, chunkSize);
+            const qsizetype after = qsizetype(k) * chunkSize + piece.size();
+            Bytes b;
+            b.raw("WMFC").u32(1).u32(0x10000).u16(k == 0 ? quint16(~sum + checksumDelta) : 0).u32(0);
+            b.u32(quint32(count < 0 ? chunks : count)).u32(quint32(piece.size()));
+            b.u32(quint32(emf.size() - after)).u32(quint32(emf.size())).raw(piece);
+            bodies.append(b.d);
+        }
+        return bodies;
+    }
+    Wmf& embedEmf(const QList<QByteArray>& chunks)
+    {
+        for (const QByteArray& body : chunks)
+            comment(body);
+        return *this;
+    }
+
     // The records with a plain header and the closing record; objects: the table's size.
     QByteArray standard(int objects = -1) const
     {
