@@ -403,9 +403,10 @@ TEST(WmfEmbeddedEmf, a_wmf_carrying_an_emf_in_chunks_is_drawn_from_the_emf_fitte
         const QList<QByteArray> chunks = Wmf::emfChunks(emf, 64, checksumDelta);
         ASSERT_GE(chunks.size(), 3);
         const QByteArray file = redWmfCarrying(chunks);
-        const Metafile::Header header = Metafile::inspect(file);
-        EXPECT_EQ(header.format, Metafile::Format::PlaceableWmf);
-        EXPECT_EQ(header.size, QSize(100, 50));
+        const Result<Metafile::Header> header = Metafile::inspect(file);
+        ASSERT_TRUE(header.ok());
+        EXPECT_EQ(header.value().format, Metafile::Format::PlaceableWmf);
+        EXPECT_EQ(header.value().size, QSize(100, 50));
         const QImage image = render(file);
         ASSERT_EQ(image.size(), QSize(100, 50));
         EXPECT_EQ(px(image, 20, 25), px(kBlue));
@@ -444,7 +445,7 @@ TEST(WmfEmbeddedEmf, an_embedded_emf_missing_out_of_order_or_inconsistent_leaves
     for (const auto& [name, chunks] : cases) {
         SCOPED_TRACE(name);
         const QByteArray file = redWmfCarrying(chunks);
-        EXPECT_EQ(Metafile::inspect(file).size, QSize(100, 50));
+        EXPECT_EQ(Metafile::inspect(file).value().size, QSize(100, 50));
         const QImage image = render(file);
         EXPECT_EQ(px(image, 20, 25), px(kRed));
         EXPECT_EQ(px(image, 80, 25), px(kRed));
