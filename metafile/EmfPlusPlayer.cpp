@@ -42,11 +42,13 @@ EmfPlusPlayer::~EmfPlusPlayer() = default;
 void EmfPlusPlayer::play(Bytes records)
 {
     qint64 at = 0;
+    m_handsToGdi = false;
     while (m_mode != Mode::Ignore && !m_canvas.exhausted()) {
         const std::optional<Record> r = readRecord(records, at).record;
         if (!r)
             return;
         m_canvas.countDecodedPixels(kCostPerRecord);
+        m_handsToGdi = r->recordType() == RecordType::GetDC && m_mode == Mode::Draw;
         if (r->objectTotal)
             objectPiece(r->flags, *r->objectTotal, r->data);
         else
@@ -67,8 +69,7 @@ void EmfPlusPlayer::apply(const Header& h)
 {
     if (m_mode != Mode::Unknown)
         return;
-    // Dual pictures are drawn from their GDI records, as GDI draws them.
-    m_mode = h.dual ? Mode::Ignore : Mode::Draw;
+    m_mode = h.dual && !m_drawDual ? Mode::Ignore : Mode::Draw;
     const double dpiX = h.dpiX;
     const double dpiY = h.dpiY;
     if (dpiX >= 10 && dpiX <= 10000 && dpiY >= 10 && dpiY <= 10000) {

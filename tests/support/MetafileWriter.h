@@ -694,6 +694,9 @@ public:
     {
         return record(0x4001, dual ? 1 : 0, Bytes().u32(0xDBC01002).u32(1).u32(quint32(dpi)).u32(quint32(dpi)));
     }
+    EmfPlus& endOfFile() { return record(0x4002, 0, Bytes()); }
+    // Hands drawing to GDI: the GDI records up to the next GDI+ ones are part of the picture.
+    EmfPlus& getDC() { return record(0x4004, 0, Bytes()); }
     EmfPlus& object(int id, int kind, const Bytes& data) { return record(0x4008, quint16(id | kind << 8), data); }
     // An object too large for one record, in pieces: each but the last (or every one, with
     // markLast, as some writers do) flagged as continued and giving the whole size first.
