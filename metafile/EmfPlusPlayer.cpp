@@ -2,6 +2,7 @@
 
 #include "metafile/EmfPlusGeometry.h"
 #include "metafile/MetafileCanvas.h"
+#include "metafile/MetafilePlayers.h"
 
 #include <algorithm>
 
@@ -456,8 +457,28 @@ void EmfPlusPlayer::image(int id, const QRectF& source, const std::array<QPointF
     const QTransform t = sourceToWorld * toPicture();
     if (!finiteTransform(t))
         return;
+    if (!o->picture.isEmpty()) {
+        picture(o->picture, source, t);
+        return;
+    }
     const QRect part = source.normalized().toAlignedRect().intersected(o->image.rect());
     m_canvas.plusImage(t, o->image, part, clips(), m_s.smoothImages);
+}
+
+// An EMF inside the picture, its source rectangle in the EMF's own pixels. It is drawn one level
+// deep: a picture inside it that is a metafile again is passed over.
+void EmfPlusPlayer::picture(const QByteArray& file, const QRectF& source, const QTransform& toPicture)
+{
+    if (m_canvas.nested())
+        return;
+    const Layout layout = scanEmf(Bytes(file));
+    if (layout.problem != Metafile::Problem::None)
+        return;
+    const QTransform deviceToPicture = QTransform::fromTranslate(-layout.frame.left(), -layout.frame.top())
+        * QTransform::fromScale(layout.size.width() / layout.frame.width(), layout.size.height() / layout.frame.height());
+    const QRectF part = source.normalized().intersected(QRectF(QPointF(0, 0), QSizeF(layout.size)));
+    m_canvas.plusPicture(toPicture, part, clips(), { layout.size, deviceToPicture, layout.pixelsPerMm },
+                         [&layout](MetafileCanvas& inner) { playEmf(layout, inner); });
 }
 
 void EmfPlusPlayer::combineClip(const QPainterPath& picture, CombineMode mode)

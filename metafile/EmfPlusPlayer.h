@@ -20,8 +20,8 @@ class MetafileCanvas;
 // A picture recorded with both kinds ("dual") draws the same thing twice, once in each. GDI+
 // draws such a picture from its GDI+ records, and so does this player when told to (drawDual());
 // otherwise it passes them over, as GDI does. A picture recorded with GDI+ records only is always
-// drawn from them: shapes, paths, text, bitmaps, transforms and clipping. Records it does not know
-// are passed over, as are text by glyph index and pictures embedded as metafiles.
+// drawn from them: shapes, paths, text, bitmaps, embedded EMFs (one level deep), transforms and
+// clipping. Records it does not know are passed over, as are text by glyph index and embedded WMFs.
 class EmfPlusPlayer {
 public:
     explicit EmfPlusPlayer(MetafileCanvas& canvas);
@@ -107,6 +107,7 @@ private:
     void stroke(const QPainterPath& world, int penId);
     void text(const QString& string, const Font& font, const Paint& paint, const QRectF& layout, const Format& format);
     void image(int id, const QRectF& source, const std::array<QPointF, 3>& corners);
+    void picture(const QByteArray& file, const QRectF& source, const QTransform& toPicture);
     void combineClip(const QPainterPath& picture, gdiplus::CombineMode mode);
     QPainterPath withinReach(const QPainterPath& clip);
     QList<QPainterPath> clips() const;

@@ -366,3 +366,32 @@ TEST(EmfPlusPlayback, a_dual_picture_whose_gdi_plus_records_cannot_draw_it_is_dr
     emf.createPen(1, 5, 0, 0).selectObject(1).createBrush(2, 0, kBlue).selectObject(2).rectangle(10, 10, 50, 50);
     EXPECT_EQ(px(render(emf.finish()), 30, 30), px(kBlue));
 }
+
+// A 100-pixel EMF filled with one colour by GDI, then drawn on by GDI+ records when given.
+QByteArray filledEmf(quint32 colour, const EmfPlus* plus = nullptr)
+{
+    Emf emf = Emf::pixels(100, 100);
+    emf.createPen(1, 5, 0, 0).selectObject(1).createBrush(2, 0, colour).selectObject(2).rectangle(0, 0, 101, 101);
+    if (plus)
+        emf.comment(plus->comment());
+    return emf.finish();
+}
+
+TEST(EmfPlusPlayback, an_image_that_is_an_emf_is_drawn_one_level_deep)
+{
+    EmfPlus plus;
+    plus.header(false).object(0, 5, EmfPlus::metafileImage(filledEmf(kBlue)));
+    plus.drawImage(0, QRectF(0, 0, 50, 100), QRectF(20, 20, 50, 100)); // its left half
+    // A picture whose own GDI+ records draw another EMF: that one, a level further in, is not drawn.
+    EmfPlus inner;
+    inner.header(false).object(0, 5, EmfPlus::metafileImage(filledEmf(kRed))).drawImage(0, QRectF(0, 0, 100, 100), QRectF(0, 0, 100, 100));
+    plus.object(1, 5, EmfPlus::metafileImage(filledEmf(kGreen, &inner)));
+    plus.drawImage(1, QRectF(0, 0, 100, 100), QRectF(100, 100, 100, 100));
+    plus.object(2, 5, EmfPlus::metafileImage(filledEmf(kBlack), 1)); // said to be a WMF
+    plus.drawImage(2, QRectF(0, 0, 100, 100), QRectF(100, 0, 100, 100));
+    const QImage image = render(plusOnly(plus));
+    EXPECT_EQ(px(image, 40, 100), px(kBlue));
+    EXPECT_EQ(px(image, 80, 60), kWhitePx) << "the right half is not part of the source";
+    EXPECT_EQ(px(image, 150, 150), px(kGreen)) << "the picture's own drawing, without the one inside it";
+    EXPECT_EQ(px(image, 150, 50), kWhitePx) << "not an EMF";
+}
