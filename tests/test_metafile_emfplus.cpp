@@ -395,3 +395,19 @@ TEST(EmfPlusPlayback, an_image_that_is_an_emf_is_drawn_one_level_deep)
     EXPECT_EQ(px(image, 150, 150), px(kGreen)) << "the picture's own drawing, without the one inside it";
     EXPECT_EQ(px(image, 150, 50), kWhitePx) << "not an EMF";
 }
+
+TEST(EmfPlusPlayback, an_embedded_emf_spends_the_work_budget_of_the_picture_around_it)
+{
+    // Shrunk to a hundred pixels, yet each of its fills covers four million of its own.
+    Emf heavy = Emf::pixels(2000, 2000);
+    heavy.createPen(1, 5, 0, 0).selectObject(1).createBrush(2, 0, kRed).selectObject(2);
+    for (int i = 0; i < 1000; ++i)
+        heavy.rectangle(0, 0, 2001, 2001);
+    EmfPlus plus;
+    plus.header(false).object(0, 5, EmfPlus::metafileImage(heavy.finish()));
+    plus.drawImage(0, QRectF(0, 0, 2000, 2000), QRectF(0, 0, 100, 100));
+    plus.fillRects(kPlusGreen, { QRectF(100, 100, 100, 100) });
+    const QImage image = render(plusOnly(plus));
+    EXPECT_EQ(px(image, 50, 50), px(kRed)) << "what was drawn before the budget ran out stays";
+    EXPECT_EQ(px(image, 150, 150), kWhitePx) << "nothing is left for the records after it";
+}
