@@ -22,6 +22,9 @@ constexpr qint64 kCostPerClipElement = 4096; // boolean operations on paths
 constexpr double kClipReach = 1 << 20;       // picture pixels beyond what can be seen
 constexpr qint64 kCostPerRecord = 64;        // every record costs something, drawn or not
 constexpr qint64 kCostPerRegionByte = 64;
+// An embedded picture's records are walked through before each drawing of it (its layout, and
+// whether its GDI+ records can draw it), so a file cannot draw a large one over and over for free.
+constexpr qint64 kCostPerEmbeddedByte = 2;
 
 // Whether a picture of so many pixels may be decoded: its decoding is paid for, and all the
 // pictures a file holds at once are limited together, so a file cannot pile them up.
@@ -470,6 +473,9 @@ void EmfPlusPlayer::image(int id, const QRectF& source, const std::array<QPointF
 void EmfPlusPlayer::picture(const QByteArray& file, const QRectF& source, const QTransform& toPicture)
 {
     if (m_canvas.nested())
+        return;
+    m_canvas.countDecodedPixels(file.size() * kCostPerEmbeddedByte);
+    if (m_canvas.exhausted())
         return;
     const Layout layout = scanEmf(Bytes(file));
     if (layout.problem != Metafile::Problem::None)

@@ -411,3 +411,17 @@ TEST(EmfPlusPlayback, an_embedded_emf_spends_the_work_budget_of_the_picture_arou
     EXPECT_EQ(px(image, 50, 50), px(kRed)) << "what was drawn before the budget ran out stays";
     EXPECT_EQ(px(image, 150, 150), kWhitePx) << "nothing is left for the records after it";
 }
+
+TEST(EmfPlusPlayback, drawing_a_long_embedded_emf_over_and_over_is_paid_for)
+{
+    Emf busy = Emf::pixels(100, 100);
+    for (int i = 0; i < 20000; ++i)
+        busy.setBkMode(1);
+    EmfPlus plus;
+    plus.header(false).object(0, 5, EmfPlus::metafileImage(busy.finish()));
+    for (int i = 0; i < 2500; ++i)
+        plus.drawImage(0, QRectF(0, 0, 100, 100), QRectF(0, 0, 100, 100));
+    plus.fillRects(kPlusGreen, { QRectF(100, 100, 100, 100) });
+    const QImage image = render(plusOnly(plus));
+    EXPECT_EQ(px(image, 150, 150), kWhitePx) << "the budget ran out on reading the same picture again";
+}
