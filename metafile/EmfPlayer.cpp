@@ -467,8 +467,7 @@ void Player::play(const emf::StretchDiBits& r)
     canvas.stretchBlt(r.dest, dib.image, source, gdi::rasterOp(r.rop));
 }
 
-// Private data, GDI+ records among them: for a picture that has both kinds, the plain records
-// draw the same thing and are what is played; one that has GDI+ records only is drawn from those.
+// Private data, GDI+ records among them.
 void Player::play(const emf::Comment& r)
 {
     if (r.emfPlus)
@@ -583,6 +582,30 @@ std::optional<qint64> endOfRecords(Bytes file, qint64 at, qint64 end)
     return at;
 }
 
+// Whether a dual picture's GDI+ records can draw it, read before anything is drawn. The records
+// are those scanEmf has found sound.
+bool dualDrawnFromPlus(Bytes records)
+{
+    emfplus::DualCheck check;
+    qint64 at = 0;
+    while (check.verdict() == emfplus::DualCheck::Verdict::Undecided && records.has(at, 8)) {
+        const auto type = EmrType(records.u32(at));
+        const qint64 size = records.u32(at + 4);
+        if (size < 8 || !records.has(at, size) || type == EmrType::EMR_EOF)
+            break;
+        if (type == EmrType::EMR_COMMENT) {
+            const std::optional<emf::Record> record = emf::readRecord(type, records.sub(at, size));
+            const auto* comment = record ? std::get_if<emf::Comment>(&*record) : nullptr;
+            if (comment && comment->emfPlus)
+                check.read(*comment->emfPlus);
+            else if (comment && comment->identifier == emf::kEmfPlusSignature)
+                check.broken();
+        }
+        at += size;
+    }
+    return check.verdict() == emfplus::DualCheck::Verdict::Playable;
+}
+
 } // namespace
 
 Layout scanEmf(Bytes file)
@@ -621,12 +644,22 @@ void playEmf(const Layout& layout, MetafileCanvas& canvas)
 {
     Player player { canvas, layout.handles, {} };
     const Bytes records = layout.records;
+    // A dual picture is drawn as GDI+ draws it, from its GDI+ records, with GDI records only where
+    // a GetDC hands drawing to GDI; when its GDI+ records cannot draw it, from its GDI records.
+    const bool dualFromPlus = dualDrawnFromPlus(records);
+    if (dualFromPlus)
+        player.plus.drawDual();
     qint64 at = 0;
     while (records.has(at, 8) && !canvas.exhausted()) {
         const auto type = EmrType(records.u32(at));
         const qint64 size = records.u32(at + 4);
         if (size < 8 || !records.has(at, size) || type == EmrType::EMR_EOF)
             break;
+        const bool passedOver = dualFromPlus && type != EmrType::EMR_COMMENT && !player.plus.handsToGdi();
+        if (passedOver) {
+            at += size;
+            continue;
+        }
         if (const std::optional<emf::Record> record = emf::readRecord(type, records.sub(at, size)))
             std::visit([&](const auto& r) { player.play(r); }, *record);
         at += size;

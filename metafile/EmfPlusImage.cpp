@@ -122,7 +122,7 @@ std::optional<BitmapHeader> BitmapHeader::read(Bytes object)
 
 std::optional<QImage> image(Bytes object, const AffordPixels& afford)
 {
-    // Only bitmaps: an embedded metafile is not drawn.
+    // Only bitmaps: an embedded EMF is drawn as a picture (embeddedEmf), not decoded to pixels.
     const std::optional<BitmapHeader> h = BitmapHeader::read(object);
     if (!h || h->imageType != ImageType::Bitmap)
         return std::nullopt;
@@ -131,6 +131,18 @@ std::optional<QImage> image(Bytes object, const AffordPixels& afford)
     if (h->bitmapType != BitmapType::Pixel)
         return std::nullopt;
     return pixelBitmap(*h, afford);
+}
+
+std::optional<Bytes> embeddedEmf(Bytes object)
+{
+    if (!object.has(0, 16) || ImageType(object.u32(4)) != ImageType::Metafile)
+        return std::nullopt;
+    const auto type = MetafileType(object.u32(8));
+    const qint64 size = object.u32(12);
+    const bool emf = type == MetafileType::Emf || type == MetafileType::EmfPlusOnly || type == MetafileType::EmfPlusDual;
+    if (!emf || !object.has(16, size))
+        return std::nullopt;
+    return object.sub(16, size);
 }
 
 // The formats GDI+ stores whole files of. Only these are decoded, each by its own reader: a

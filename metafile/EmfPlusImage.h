@@ -31,6 +31,9 @@ struct BitmapHeader {
 // An image object's bitmap; nullopt for a metafile, a malformed bitmap or one not afforded.
 std::optional<QImage> image(Bytes object, const AffordPixels& afford);
 
+// The EMF an image object holds, with or without GDI+ records; nullopt for anything else.
+std::optional<Bytes> embeddedEmf(Bytes object);
+
 // The file format of a compressed bitmap ("png", "jpeg", "gif", "bmp"), told by its first bytes;
 // empty for anything else.
 QByteArray compressedFormat(Bytes d);

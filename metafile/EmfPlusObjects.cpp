@@ -370,7 +370,11 @@ Object object(ObjectType type, Bytes d, const AffordPixels& afford)
         set(std::move(region.area), Object::Kind::Region, &Object::path);
         break;
     }
-    case ObjectType::Image: set(image(d, afford), Object::Kind::Image, &Object::image); break;
+    case ObjectType::Image:
+        set(image(d, afford), Object::Kind::Image, &Object::image);
+        if (const std::optional<Bytes> emf = embeddedEmf(d); emf && o.kind == Object::Kind::None)
+            set(std::optional(emf->view().toByteArray()), Object::Kind::Image, &Object::picture);
+        break;
     case ObjectType::Font: set(font(d), Object::Kind::Font, &Object::font); break;
     case ObjectType::StringFormat: set(stringFormat(d), Object::Kind::Format, &Object::format); break;
     default: break;

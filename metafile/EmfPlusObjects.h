@@ -47,6 +47,7 @@ struct Object {
     Pen pen;
     QPainterPath path; // also a region's area, in world units
     QImage image;
+    QByteArray picture; // an image that is an EMF, drawn as a picture rather than as pixels
     Font font;
     Format format;
     qint64 regionElements = 0; // what reading a region took, paid for even when it failed

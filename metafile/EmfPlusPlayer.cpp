@@ -2,6 +2,7 @@
 
 #include "metafile/EmfPlusGeometry.h"
 #include "metafile/MetafileCanvas.h"
+#include "metafile/MetafilePlayers.h"
 
 #include <algorithm>
 
@@ -21,6 +22,9 @@ constexpr qint64 kCostPerClipElement = 4096; // boolean operations on paths
 constexpr double kClipReach = 1 << 20;       // picture pixels beyond what can be seen
 constexpr qint64 kCostPerRecord = 64;        // every record costs something, drawn or not
 constexpr qint64 kCostPerRegionByte = 64;
+// An embedded picture's records are walked through before each drawing of it (its layout, and
+// whether its GDI+ records can draw it), so a file cannot draw a large one over and over for free.
+constexpr qint64 kCostPerEmbeddedByte = 2;
 
 // Whether a picture of so many pixels may be decoded: its decoding is paid for, and all the
 // pictures a file holds at once are limited together, so a file cannot pile them up.
@@ -42,11 +46,13 @@ EmfPlusPlayer::~EmfPlusPlayer() = default;
 void EmfPlusPlayer::play(Bytes records)
 {
     qint64 at = 0;
+    m_handsToGdi = false;
     while (m_mode != Mode::Ignore && !m_canvas.exhausted()) {
         const std::optional<Record> r = readRecord(records, at).record;
         if (!r)
             return;
         m_canvas.countDecodedPixels(kCostPerRecord);
+        m_handsToGdi = r->recordType() == RecordType::GetDC && m_mode == Mode::Draw;
         if (r->objectTotal)
             objectPiece(r->flags, *r->objectTotal, r->data);
         else
@@ -67,8 +73,7 @@ void EmfPlusPlayer::apply(const Header& h)
 {
     if (m_mode != Mode::Unknown)
         return;
-    // Dual pictures are drawn from their GDI records, as GDI draws them.
-    m_mode = h.dual ? Mode::Ignore : Mode::Draw;
+    m_mode = h.dual && !m_drawDual ? Mode::Ignore : Mode::Draw;
     const double dpiX = h.dpiX;
     const double dpiY = h.dpiY;
     if (dpiX >= 10 && dpiX <= 10000 && dpiY >= 10 && dpiY <= 10000) {
@@ -455,8 +460,31 @@ void EmfPlusPlayer::image(int id, const QRectF& source, const std::array<QPointF
     const QTransform t = sourceToWorld * toPicture();
     if (!finiteTransform(t))
         return;
+    if (!o->picture.isEmpty()) {
+        picture(o->picture, source, t);
+        return;
+    }
     const QRect part = source.normalized().toAlignedRect().intersected(o->image.rect());
     m_canvas.plusImage(t, o->image, part, clips(), m_s.smoothImages);
+}
+
+// An EMF inside the picture, its source rectangle in the EMF's own pixels. It is drawn one level
+// deep: a picture inside it that is a metafile again is passed over.
+void EmfPlusPlayer::picture(const QByteArray& file, const QRectF& source, const QTransform& toPicture)
+{
+    if (m_canvas.nested())
+        return;
+    m_canvas.countDecodedPixels(file.size() * kCostPerEmbeddedByte);
+    if (m_canvas.exhausted())
+        return;
+    const Layout layout = scanEmf(Bytes(file));
+    if (layout.problem != Metafile::Problem::None)
+        return;
+    const QTransform deviceToPicture = QTransform::fromTranslate(-layout.frame.left(), -layout.frame.top())
+        * QTransform::fromScale(layout.size.width() / layout.frame.width(), layout.size.height() / layout.frame.height());
+    const QRectF part = source.normalized().intersected(QRectF(QPointF(0, 0), QSizeF(layout.size)));
+    m_canvas.plusPicture(toPicture, part, clips(), { layout.size, deviceToPicture, layout.pixelsPerMm },
+                         [&layout](MetafileCanvas& inner) { playEmf(layout, inner); });
 }
 
 void EmfPlusPlayer::combineClip(const QPainterPath& picture, CombineMode mode)

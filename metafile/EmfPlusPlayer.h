@@ -17,11 +17,11 @@ class MetafileCanvas;
 
 // The GDI+ records (EMF+) that enhanced metafiles carry inside their comment records.
 //
-// A picture recorded with both kinds ("dual") draws the same thing twice, once in each; GDI plays
-// the plain records and passes over the comments, and so does this player. A picture recorded
-// with GDI+ records only would come out blank that way, so for those the GDI+ records are drawn
-// here: shapes, paths, text, bitmaps, transforms and clipping. Records it does not know are
-// passed over, as are text by glyph index and pictures embedded as metafiles.
+// A picture recorded with both kinds ("dual") draws the same thing twice, once in each. GDI+
+// draws such a picture from its GDI+ records, and so does this player when told to (drawDual());
+// otherwise it passes them over, as GDI does. A picture recorded with GDI+ records only is always
+// drawn from them: shapes, paths, text, bitmaps, embedded EMFs (one level deep), transforms and
+// clipping. Records it does not know are passed over, as are text by glyph index and embedded WMFs.
 class EmfPlusPlayer {
 public:
     explicit EmfPlusPlayer(MetafileCanvas& canvas);
@@ -33,6 +33,11 @@ public:
     void play(Bytes records);
     // Whether the picture turned out to be drawn by its GDI+ records.
     bool drawing() const { return m_mode == Mode::Draw; }
+    // A dual picture is to be drawn from its GDI+ records rather than its GDI ones.
+    void drawDual() { m_drawDual = true; }
+    // Whether the last comment played ended by handing drawing to GDI (GetDC): the GDI records
+    // up to the next GDI+ ones are then part of the picture.
+    bool handsToGdi() const { return m_handsToGdi; }
 
     using Font = emfplus::Font;
     using Format = emfplus::Format;
@@ -102,6 +107,7 @@ private:
     void stroke(const QPainterPath& world, int penId);
     void text(const QString& string, const Font& font, const Paint& paint, const QRectF& layout, const Format& format);
     void image(int id, const QRectF& source, const std::array<QPointF, 3>& corners);
+    void picture(const QByteArray& file, const QRectF& source, const QTransform& toPicture);
     void combineClip(const QPainterPath& picture, gdiplus::CombineMode mode);
     QPainterPath withinReach(const QPainterPath& clip);
     QList<QPainterPath> clips() const;
@@ -111,6 +117,8 @@ private:
 
     MetafileCanvas& m_canvas;
     Mode m_mode = Mode::Unknown;
+    bool m_drawDual = false;
+    bool m_handsToGdi = false;
     double m_dpiX = 96;
     double m_dpiY = 96;
     State m_s;

@@ -347,3 +347,106 @@ std::optional<OffsetClip> OffsetClip::read(const Record& r)
 }
 
 } // namespace metafile::emfplus
+
+namespace metafile::emfplus {
+
+namespace {
+
+// The records that put something on the page.
+bool draws(RecordType type)
+{
+    switch (type) {
+    case RecordType::Clear:
+    case RecordType::FillRects:
+    case RecordType::DrawRects:
+    case RecordType::FillPolygon:
+    case RecordType::DrawLines:
+    case RecordType::FillEllipse:
+    case RecordType::DrawEllipse:
+    case RecordType::FillPie:
+    case RecordType::DrawPie:
+    case RecordType::DrawArc:
+    case RecordType::FillRegion:
+    case RecordType::FillPath:
+    case RecordType::DrawPath:
+    case RecordType::FillClosedCurve:
+    case RecordType::DrawClosedCurve:
+    case RecordType::DrawCurve:
+    case RecordType::DrawBeziers:
+    case RecordType::DrawImage:
+    case RecordType::DrawImagePoints:
+    case RecordType::DrawString:
+    case RecordType::DrawDriverString: return true;
+    default: return false;
+    }
+}
+
+// Records the player passes over that change nothing that matters to the picture's shapes: hints
+// on quality, comments, the end.
+bool harmlessUnplayed(RecordType type)
+{
+    switch (type) {
+    case RecordType::EndOfFile:
+    case RecordType::Comment:
+    case RecordType::SetRenderingOrigin:
+    case RecordType::SetTextRenderingHint:
+    case RecordType::SetTextContrast:
+    case RecordType::SetPixelOffsetMode:
+    case RecordType::SetCompositingMode:
+    case RecordType::SetCompositingQuality:
+    case RecordType::SerializableObject:
+    case RecordType::SetTSGraphics: return true;
+    default: return false;
+    }
+}
+
+} // namespace
+
+void DualCheck::decide(Verdict v)
+{
+    if (m_verdict == Verdict::Undecided)
+        m_verdict = v;
+}
+
+void DualCheck::read(Bytes records)
+{
+    qint64 at = 0;
+    while (m_verdict == Verdict::Undecided) {
+        const NextRecord next = readRecord(records, at);
+        if (!next.record) {
+            if (!next.problem.isEmpty())
+                decide(Verdict::Unplayable);
+            return;
+        }
+        record(*next.record);
+        at += next.record->size;
+    }
+}
+
+void DualCheck::record(const Record& r)
+{
+    if (!m_header) {
+        const std::optional<Header> h = r.recordType() == RecordType::Header ? Header::read(r) : std::nullopt;
+        m_header = h && h->dual;
+        if (!m_header)
+            decide(Verdict::Unplayable);
+        return;
+    }
+    if (r.recordType() == RecordType::GetDC) {
+        decide(Verdict::Playable);
+        return;
+    }
+    switch (visit(r, [](const auto&) {})) {
+    case Visited::Read:
+        if (draws(r.recordType()))
+            decide(Verdict::Playable);
+        return;
+    case Visited::TooShort: decide(Verdict::Unplayable); return;
+    case Visited::NotPlayed:
+        if (!harmlessUnplayed(r.recordType()))
+            decide(Verdict::Unplayable);
+        return;
+    }
+}
+
+} // namespace metafile::emfplus

@@ -333,6 +333,26 @@ struct OffsetClip {
     static std::optional<OffsetClip> read(const Record& r);
 };
 
+// Whether a dual picture's GDI+ records can draw it, found by reading them before anything is
+// drawn. They can when a header flagged dual comes first and the first record that draws (or
+// hands drawing to GDI) is reached with nothing unknown or broken before it; a picture whose
+// GDI+ records never draw stays undecided, and is drawn from its GDI records.
+class DualCheck {
+public:
+    enum class Verdict { Undecided, Playable, Unplayable };
+    // One comment's records, in the file's order; once decided, the verdict stays.
+    void read(Bytes records);
+    // A comment that says it holds GDI+ records but cannot hold them whole.
+    void broken() { decide(Verdict::Unplayable); }
+    Verdict verdict() const { return m_verdict; }
+
+private:
+    void record(const Record& r);
+    void decide(Verdict v);
+    bool m_header = false;
+    Verdict m_verdict = Verdict::Undecided;
+};
+
 // How visit() went with a record.
 enum class Visited { Read, TooShort, NotPlayed };
 

@@ -7,7 +7,6 @@ namespace metafile::emf {
 
 namespace {
 
-constexpr quint32 kEmfPlusSignature = 0x2B464D45; // "EMF+"
 constexpr qint64 kMaxUserDashes = 16;
 constexpr quint32 kGradientTriangle = 2;
 constexpr qint64 kMaxGradientVertices = 1 << 16;

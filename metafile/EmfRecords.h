@@ -259,6 +259,8 @@ struct StretchDiBits {
 };
 
 // COMMENT: private data, named by its first four bytes; GDI+ records ("EMF+") among them.
+inline constexpr quint32 kEmfPlusSignature = 0x2B464D45; // "EMF+"
+
 struct Comment {
     quint32 identifier = 0;
     std::optional<Bytes> emfPlus; // the GDI+ records, when the comment holds them whole

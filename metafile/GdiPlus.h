@@ -141,6 +141,7 @@ enum class LineStyle : quint32 { Solid = 0, Dash = 1, Dot = 2, DashDot = 3, Dash
 enum class DashedLineCap : quint32 { Flat = 0, Round = 2, Triangle = 3 };
 
 enum class ImageType : quint32 { Unknown = 0, Bitmap = 1, Metafile = 2 };
+enum class MetafileType : quint32 { Wmf = 1, WmfPlaceable = 2, Emf = 3, EmfPlusOnly = 4, EmfPlusDual = 5 };
 enum class BitmapType : quint32 { Pixel = 0, Compressed = 1 };
 
 namespace PixelFormat {

@@ -12,6 +12,8 @@
 #include <QPainterPath>
 #include <QTransform>
 
+#include <functional>
+
 #include <array>
 #include <optional>
 #include <vector>
@@ -44,6 +46,14 @@ struct GdiFont {
     bool strikeOut = false;
     gdi::Charset charset = gdi::Charset::Default;
     QString face;
+};
+
+// The device of a picture inside another: its size in pixels, what maps its reference device onto
+// them, and that device's resolution.
+struct NestedDevice {
+    QSize size;
+    QTransform deviceToPicture;
+    QSizeF pixelsPerMm;
 };
 
 // A path holding just the rectangle r.
@@ -203,6 +213,13 @@ public:
     void plusImage(const QTransform& imageToPicture, const QImage& image, const QRect& part,
                    const QList<QPainterPath>& clips, bool smooth);
     void plusClear(const QColor& colour, const QList<QPainterPath>& clips);
+    // A picture inside this one: play draws it on a canvas of its own (of the given size, device
+    // and resolution), placed by toPicture, cut to part of it and to the clips, and paid for from
+    // this canvas's budget and bitmap allowance.
+    void plusPicture(const QTransform& toPicture, const QRectF& part, const QList<QPainterPath>& clips,
+                     const NestedDevice& device, const std::function<void(MetafileCanvas&)>& play);
+    // Whether this canvas draws a picture inside another.
+    bool nested() const { return m_nested; }
 
 private:
     // What a drawing call costs Qt, in roughly nanoseconds: pixels filled, path elements rasterized
@@ -322,6 +339,7 @@ private:
     std::optional<QPainterPath> m_outerClip; // the painter's own clip, picture pixels
     std::optional<QList<QPainterPath>> m_plusClips; // GDI+ clips the painter holds now, if any
     bool m_measuring = false;
+    bool m_nested = false;
     QRectF m_measured;
 };
 

@@ -46,6 +46,28 @@ void MetafileCanvas::plusImage(const QTransform& imageToPicture, const QImage& i
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
 }
 
+void MetafileCanvas::plusPicture(const QTransform& toPicture, const QRectF& part, const QList<QPainterPath>& clips,
+                                 const NestedDevice& device, const std::function<void(MetafileCanvas&)>& play)
+{
+    if (m_measuring || m_nested || part.isEmpty() || !usable(toPicture) || !charge(toPicture.mapRect(part)))
+        return;
+    applyPlusClip(clips);
+    m_painter.save();
+    m_painter.setTransform(toPicture * m_base);
+    m_painter.setClipRect(part, Qt::IntersectClip);
+    {
+        MetafileCanvas inner(m_painter, device.size, device.deviceToPicture, device.pixelsPerMm);
+        inner.m_nested = true;
+        // The same work budget and bitmap allowance: nesting a picture does not buy more of either.
+        inner.m_budget = m_budget;
+        inner.m_heldBitmapPixels = m_heldBitmapPixels;
+        play(inner);
+        m_budget = inner.m_budget;
+    }
+    m_painter.restore();
+    m_clipDirty = true;
+}
+
 void MetafileCanvas::plusClear(const QColor& colour, const QList<QPainterPath>& clips)
 {
     if (m_measuring || !charge(m_visible))

@@ -280,14 +280,148 @@ TEST(EmfPlusPlayback, a_palettes_see_through_colour_shows_what_is_below)
     EXPECT_EQ(px(image, 174, 260), px(kRed));
 }
 
-TEST(EmfPlusPlayback, a_dual_picture_is_drawn_from_its_gdi_records)
+// A dual picture: a see-through GDI+ fill with an opaque GDI stand-in, a section handed to GDI
+// by GetDC, and GDI records after the next GDI+ record, which GDI+ does not draw.
+QImage dualWithGdiSection()
+{
+    EmfPlus seeThrough;
+    seeThrough.header(true).fillRects(0x80FF0000, { QRectF(0, 0, 100, 100) });
+    EmfPlus handOver;
+    handOver.fillRects(kPlusGreen, { QRectF(100, 0, 100, 100) }).getDC();
+    EmfPlus after;
+    after.fillRects(kPlusGreen, { QRectF(160, 160, 40, 40) });
+    Emf emf = Emf::pixels(200, 200);
+    emf.comment(seeThrough.comment());
+    emf.createPen(1, 5, 0, 0).selectObject(1).createBrush(2, 0, kRed).selectObject(2).rectangle(0, 0, 100, 100);
+    emf.comment(handOver.comment());
+    emf.createBrush(3, 0, kBlue).selectObject(3).rectangle(20, 120, 60, 160);
+    emf.comment(after.comment());
+    emf.createBrush(4, 0, kBlack).selectObject(4).rectangle(100, 120, 140, 160);
+    return render(emf.finish());
+}
+
+TEST(EmfPlusPlayback, a_dual_picture_is_drawn_from_its_gdi_plus_records)
+{
+    const QImage image = dualWithGdiSection();
+    const QRgb half = image.pixel(50, 50);
+    EXPECT_EQ(qRed(half), 255);
+    EXPECT_NEAR(qGreen(half), 127, 2) << "the see-through fill, not its opaque GDI stand-in";
+    EXPECT_NEAR(qBlue(half), 127, 2);
+    EXPECT_EQ(px(image, 150, 50), px(kGreen));
+    EXPECT_EQ(px(image, 180, 180), px(kGreen));
+}
+
+TEST(EmfPlusPlayback, a_dual_picture_draws_gdi_records_only_where_get_dc_hands_over)
+{
+    const QImage image = dualWithGdiSection();
+    EXPECT_EQ(px(image, 40, 140), px(kBlue)) << "after GetDC";
+    EXPECT_EQ(px(image, 120, 140), kWhitePx) << "after the next GDI+ record";
+    EXPECT_EQ(px(image, 150, 50), px(kGreen)) << "the GDI+ record before GetDC";
+}
+
+// A dual picture with a GDI+ red fill and a GDI blue square, with the given GDI+ records between
+// its header and its fill.
+QByteArray dualWith(const Bytes& beforeFill, bool fill = true)
 {
     EmfPlus plus;
-    plus.header(true).fillRects(kPlusRed, { QRectF(0, 0, 200, 200) });
+    plus.header(true).raw(beforeFill);
+    if (fill)
+        plus.fillRects(kPlusRed, { QRectF(0, 0, 200, 200) });
     Emf emf = Emf::pixels(200, 200);
     emf.comment(plus.comment());
     emf.createPen(1, 5, 0, 0).selectObject(1).createBrush(2, 0, kBlue).selectObject(2).rectangle(10, 10, 50, 50);
-    const QImage image = render(emf.finish());
-    EXPECT_EQ(px(image, 30, 30), px(kBlue));
-    EXPECT_EQ(px(image, 100, 100), kWhitePx);
+    return emf.finish();
+}
+
+TEST(EmfPlusPlayback, a_dual_picture_whose_gdi_plus_records_cannot_draw_it_is_drawn_from_its_gdi_records)
+{
+    const auto record = [](quint16 type, quint16 flags, const Bytes& data) {
+        EmfPlus one;
+        one.record(type, flags, data);
+        return Bytes().raw(one.comment().mid(4));
+    };
+    const QImage plus = render(dualWith(record(0x401F, 0, Bytes().u32(0)))); // a text rendering hint
+    EXPECT_EQ(px(plus, 30, 30), px(kRed)) << "a hint passed over changes nothing";
+    const struct {
+        const char* what;
+        Bytes records;
+        bool fill;
+    } cases[] = {
+        { "an unknown record", record(0x40FF, 0, Bytes().u32(0)), true },
+        { "a clip the player does not take", record(0x403A, 0, Bytes().u32(0)), true },
+        { "a fill too short for its fields", record(0x400A, 0x8000, Bytes()), true },
+        { "a record running past the comment", Bytes().u16(0x401F).u16(0).u32(400).u32(4), false },
+        { "no drawing at all", record(0x4002, 0, Bytes()), false },
+    };
+    for (const auto& c : cases) {
+        const QImage image = render(dualWith(c.records, c.fill));
+        EXPECT_EQ(px(image, 30, 30), px(kBlue)) << c.what;
+        EXPECT_EQ(px(image, 100, 100), kWhitePx) << c.what;
+    }
+    // Without its header flagged dual first, the GDI+ part is not taken as the picture's either.
+    EmfPlus headless;
+    headless.fillRects(kPlusRed, { QRectF(0, 0, 200, 200) }).header(true);
+    Emf emf = Emf::pixels(200, 200);
+    emf.comment(headless.comment());
+    emf.createPen(1, 5, 0, 0).selectObject(1).createBrush(2, 0, kBlue).selectObject(2).rectangle(10, 10, 50, 50);
+    EXPECT_EQ(px(render(emf.finish()), 30, 30), px(kBlue));
+}
+
+// A 100-pixel EMF filled with one colour by GDI, then drawn on by GDI+ records when given.
+QByteArray filledEmf(quint32 colour, const EmfPlus* plus = nullptr)
+{
+    Emf emf = Emf::pixels(100, 100);
+    emf.createPen(1, 5, 0, 0).selectObject(1).createBrush(2, 0, colour).selectObject(2).rectangle(0, 0, 101, 101);
+    if (plus)
+        emf.comment(plus->comment());
+    return emf.finish();
+}
+
+TEST(EmfPlusPlayback, an_image_that_is_an_emf_is_drawn_one_level_deep)
+{
+    EmfPlus plus;
+    plus.header(false).object(0, 5, EmfPlus::metafileImage(filledEmf(kBlue)));
+    plus.drawImage(0, QRectF(0, 0, 50, 100), QRectF(20, 20, 50, 100)); // its left half
+    // A picture whose own GDI+ records draw another EMF: that one, a level further in, is not drawn.
+    EmfPlus inner;
+    inner.header(false).object(0, 5, EmfPlus::metafileImage(filledEmf(kRed))).drawImage(0, QRectF(0, 0, 100, 100), QRectF(0, 0, 100, 100));
+    plus.object(1, 5, EmfPlus::metafileImage(filledEmf(kGreen, &inner)));
+    plus.drawImage(1, QRectF(0, 0, 100, 100), QRectF(100, 100, 100, 100));
+    plus.object(2, 5, EmfPlus::metafileImage(filledEmf(kBlack), 1)); // said to be a WMF
+    plus.drawImage(2, QRectF(0, 0, 100, 100), QRectF(100, 0, 100, 100));
+    const QImage image = render(plusOnly(plus));
+    EXPECT_EQ(px(image, 40, 100), px(kBlue));
+    EXPECT_EQ(px(image, 80, 60), kWhitePx) << "the right half is not part of the source";
+    EXPECT_EQ(px(image, 150, 150), px(kGreen)) << "the picture's own drawing, without the one inside it";
+    EXPECT_EQ(px(image, 150, 50), kWhitePx) << "not an EMF";
+}
+
+TEST(EmfPlusPlayback, an_embedded_emf_spends_the_work_budget_of_the_picture_around_it)
+{
+    // Shrunk to a hundred pixels, yet each of its fills covers four million of its own.
+    Emf heavy = Emf::pixels(2000, 2000);
+    heavy.createPen(1, 5, 0, 0).selectObject(1).createBrush(2, 0, kRed).selectObject(2);
+    for (int i = 0; i < 1000; ++i)
+        heavy.rectangle(0, 0, 2001, 2001);
+    EmfPlus plus;
+    plus.header(false).object(0, 5, EmfPlus::metafileImage(heavy.finish()));
+    plus.drawImage(0, QRectF(0, 0, 2000, 2000), QRectF(0, 0, 100, 100));
+    plus.fillRects(kPlusGreen, { QRectF(100, 100, 100, 100) });
+    const QImage image = render(plusOnly(plus));
+    EXPECT_EQ(px(image, 50, 50), px(kRed)) << "what was drawn before the budget ran out stays";
+    EXPECT_EQ(px(image, 150, 150), kWhitePx) << "nothing is left for the records after it";
+}
+
+TEST(EmfPlusPlayback, drawing_a_long_embedded_emf_over_and_over_is_paid_for)
+{
+    Emf busy = Emf::pixels(100, 100);
+    for (int i = 0; i < 20000; ++i)
+        busy.setBkMode(1);
+    EmfPlus plus;
+    plus.header(false).object(0, 5, EmfPlus::metafileImage(busy.finish()));
+    for (int i = 0; i < 2500; ++i)
+        plus.drawImage(0, QRectF(0, 0, 100, 100), QRectF(0, 0, 100, 100));
+    plus.fillRects(kPlusGreen, { QRectF(100, 100, 100, 100) });
+    const QImage image = render(plusOnly(plus));
+    EXPECT_EQ(px(image, 150, 150), kWhitePx) << "the budget ran out on reading the same picture again";
 }

@@ -729,6 +729,14 @@ public:
     {
         return record(0x4001, dual ? 1 : 0, Bytes().u32(0xDBC01002).u32(1).u32(quint32(dpi)).u32(quint32(dpi)));
     }
+    // An image object holding a whole metafile (3: EMF).
+    static Bytes metafileImage(const QByteArray& file, int type = 3)
+    {
+        return Bytes().u32(0xDBC01002).u32(2).u32(quint32(type)).u32(quint32(file.size())).raw(file);
+    }
+    EmfPlus& endOfFile() { return record(0x4002, 0, Bytes()); }
+    // Hands drawing to GDI: the GDI records up to the next GDI+ ones are part of the picture.
+    EmfPlus& getDC() { return record(0x4004, 0, Bytes()); }
     EmfPlus& object(int id, int kind, const Bytes& data) { return record(0x4008, quint16(id | kind << 8), data); }
     // An object too large for one record, in pieces: each but the last (or every one, with
     // markLast, as some writers do) flagged as continued and giving the whole size first.
