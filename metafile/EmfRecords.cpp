@@ -60,7 +60,6 @@ std::optional<QPainterPath> readRegion(Bytes r, qint64 at, qint64 dataSize)
     return region;
 }
 
-
 std::optional<Setting> readSetting(EmrType type, Bytes r)
 {
     if (r.size() < 12)

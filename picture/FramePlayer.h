@@ -31,8 +31,6 @@ public:
     void resume(TimePoint now);
     bool paused() const { return m_paused; }
 
-    int passesPlayed() const { return m_passesPlayed; }
-
 private:
     std::optional<Frame> nextFrame();
 

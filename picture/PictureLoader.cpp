@@ -143,7 +143,8 @@ Result<Picture> load(const QString& fileName, QSize visibleSize)
             image = image.copy(visible);
         picture = Picture(std::move(image), full);
     }
-    if (format == "gif" && reader.imageCount() > 1)
+    // Counting a GIF's frames walks the whole file, so files too large to animate are not asked.
+    if (format == "gif" && file.size() <= kMaxAnimationBytes && reader.imageCount() > 1)
         picture.setAnimation(animationOf(file, reader, visibleSize));
     return picture;
 }
