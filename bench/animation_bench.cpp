@@ -17,6 +17,7 @@
 //                                       painted on the sign box; the mean of STEPS steps (1,000)
 //
 //   QT_QPA_PLATFORM=offscreen is enough; under X it paints through the server as the bus does.
+#include "bench/ResidentMemory.h"
 #include "elements/ImageElement.h"
 #include "elements/PictureAnimator.h"
 #include "elements/PictureBox.h"
@@ -42,17 +43,6 @@
 #include <string>
 
 namespace {
-
-long rssKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    }
-    return -1;
-}
 
 double cpuSeconds()
 {
@@ -161,7 +151,7 @@ int memory(const QTemporaryDir& dir, int frameCount)
             sign.box->repaint();
             ++shown;
             if (shown == 50)
-                base = rssKiB();
+                base = peak = rssKiB();
             if (shown % 1000 == 0) {
                 const long rss = rssKiB();
                 peak = std::max(peak, rss);
@@ -187,7 +177,7 @@ int memoryLive(const QTemporaryDir& dir, int seconds)
     PictureAnimator animator(*sign.box, [&](const Picture& frame) {
         sign.image.setPicture(frame);
         if (++frames == 50)
-            base = rssKiB();
+            base = peak = rssKiB();
     });
     animator.play(load.value());
     QTimer sampler;

@@ -2,6 +2,7 @@
 // resident memory sampled every second. The memory must stay flat (no growth with steps).
 //
 //   flood_bench   (QT_QPA_PLATFORM=offscreen is enough)
+#include "bench/ResidentMemory.h"
 #include "platform/DesktopPlatform.h"
 #include "sign/DestinationSign.h"
 #include "sign/FileList.h"
@@ -19,17 +20,6 @@
 #include <string>
 
 namespace {
-
-long rssKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    }
-    return -1;
-}
 
 } // namespace
 
