@@ -40,8 +40,5 @@ std::optional<Frame> FrameDecoder::next()
     if (image.size() != m_fullSize || qint64(image.width()) * image.height() > PictureLoader::kMaxPixels)
         return std::nullopt;
     const std::chrono::milliseconds delay = frameDelay(m_reader->nextImageDelay());
-    const QSize visible = m_animation->visibleSize;
-    if (!visible.isValid() || (m_fullSize.width() <= visible.width() && m_fullSize.height() <= visible.height()))
-        return Frame { Picture(std::move(image)), delay };
-    return Frame { Picture(image.copy(QRect(QPoint(0, 0), m_fullSize.boundedTo(visible))), m_fullSize), delay };
+    return Frame { PictureLoader::visiblePart(std::move(image), m_fullSize, m_animation->visibleSize), delay };
 }

@@ -134,19 +134,21 @@ Result<Picture> load(const QString& fileName, QSize visibleSize)
         return Failure { Failure::Kind::TooLarge, {} };
     // A header's size is only a claim; without one to trust, the decoded picture is the truth.
     const QSize full = clipInReader ? size : image.size();
-    Picture picture;
-    if (!visibleSize.isValid() || (full.width() <= visibleSize.width() && full.height() <= visibleSize.height())) {
-        picture = Picture(std::move(image));
-    } else {
-        const QRect visible(QPoint(0, 0), full.boundedTo(visibleSize));
-        if (image.size() != visible.size())
-            image = image.copy(visible);
-        picture = Picture(std::move(image), full);
-    }
+    Picture picture = visiblePart(std::move(image), full, visibleSize);
     // Counting a GIF's frames walks the whole file, so files too large to animate are not asked.
     if (format == "gif" && file.size() <= kMaxAnimationBytes && reader.imageCount() > 1)
         picture.setAnimation(animationOf(file, reader, visibleSize));
     return picture;
+}
+
+Picture visiblePart(QImage image, QSize fullSize, QSize visibleSize)
+{
+    if (!visibleSize.isValid() || (fullSize.width() <= visibleSize.width() && fullSize.height() <= visibleSize.height()))
+        return Picture(std::move(image));
+    const QRect visible(QPoint(0, 0), fullSize.boundedTo(visibleSize));
+    if (image.size() != visible.size())
+        image = image.copy(visible);
+    return Picture(std::move(image), fullSize);
 }
 
 } // namespace PictureLoader

@@ -24,4 +24,9 @@ inline constexpr qint64 kMaxAnimationBytes = 32LL * 1024 * 1024;
 // program never tells the user why a picture did not load.
 Result<Picture> load(const QString& fileName, QSize visibleSize = {});
 
+// A decoded picture of the given full size as load() hands it out: whole when it fits the
+// visible size, otherwise only its visible top-left part, remembering the full size. The image
+// may already be cut to that part.
+Picture visiblePart(QImage image, QSize fullSize, QSize visibleSize);
+
 } // namespace PictureLoader
