@@ -50,7 +50,7 @@ void EmfPlusPlayer::play(Bytes records)
     while (m_mode != Mode::Ignore && !m_canvas.exhausted()) {
         const std::optional<Record> r = readRecord(records, at).record;
         if (!r)
-            return;
+            break;
         m_canvas.countDecodedPixels(kCostPerRecord);
         m_handsToGdi = r->recordType() == RecordType::GetDC && m_mode == Mode::Draw;
         if (r->objectTotal)
@@ -59,6 +59,8 @@ void EmfPlusPlayer::play(Bytes records)
             record(*r);
         at += r->size;
     }
+    // The GDI records a GetDC hands over are drawn the way the GDI+ drawing around them is.
+    m_canvas.setSmoothGdi(m_handsToGdi && m_s.antialias);
 }
 
 void EmfPlusPlayer::record(const Record& r)

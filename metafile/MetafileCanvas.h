@@ -220,6 +220,10 @@ public:
                      const NestedDevice& device, const std::function<void(MetafileCanvas&)>& play);
     // Whether this canvas draws a picture inside another.
     bool nested() const { return m_nested; }
+    // GDI draws shapes with hard edges. A GDI+ picture that asked for antialiasing and hands
+    // drawing to GDI is shown smoothed by the programs that write such pictures, so its GDI
+    // shapes and bitmaps can be smoothed too.
+    void setSmoothGdi(bool smooth);
 
 private:
     // What a drawing call costs Qt, in roughly nanoseconds: pixels filled, path elements rasterized
@@ -340,6 +344,7 @@ private:
     std::optional<QList<QPainterPath>> m_plusClips; // GDI+ clips the painter holds now, if any
     bool m_measuring = false;
     bool m_nested = false;
+    bool m_smoothGdi = false;
     QRectF m_measured;
 };
 

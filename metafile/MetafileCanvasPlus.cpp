@@ -28,7 +28,7 @@ void MetafileCanvas::plusPath(const QPainterPath& path, const QPen& pen, const Q
     m_painter.setPen(pen);
     m_painter.setBrush(brush);
     m_painter.drawPath(path);
-    m_painter.setRenderHint(QPainter::Antialiasing, false);
+    m_painter.setRenderHint(QPainter::Antialiasing, m_smoothGdi);
 }
 
 void MetafileCanvas::plusImage(const QTransform& imageToPicture, const QImage& image, const QRect& part,
@@ -43,7 +43,14 @@ void MetafileCanvas::plusImage(const QTransform& imageToPicture, const QImage& i
     m_painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
     m_painter.setTransform(imageToPicture * m_base);
     m_painter.drawImage(part.topLeft(), image, part);
-    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, m_smoothGdi);
+}
+
+void MetafileCanvas::setSmoothGdi(bool smooth)
+{
+    m_smoothGdi = smooth;
+    m_painter.setRenderHint(QPainter::Antialiasing, smooth);
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
 }
 
 void MetafileCanvas::plusPicture(const QTransform& toPicture, const QRectF& part, const QList<QPainterPath>& clips,

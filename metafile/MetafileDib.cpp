@@ -368,4 +368,19 @@ QImage decodeBitmap16(Bytes bitmap, QRgb zeroColour, QRgb oneColour)
     return image;
 }
 
+QImage pictureUnderMask(const QImage& picture, const QImage& mask)
+{
+    if (picture.isNull() || picture.size() != mask.size() || !mask.allGray())
+        return {};
+    QImage out = picture.convertToFormat(QImage::Format_ARGB32);
+    const QImage cover = mask.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        const auto* coverLine = reinterpret_cast<const QRgb*>(cover.constScanLine(y));
+        for (int x = 0; x < out.width(); ++x)
+            line[x] = qRgba(qRed(line[x]), qGreen(line[x]), qBlue(line[x]), qRed(coverLine[x]));
+    }
+    return out;
+}
+
 } // namespace metafile

@@ -39,4 +39,12 @@ Dib decodePackedDib(Bytes dib, quint32 usage, const QList<QRgb>& palette);
 // too large.
 QImage decodeBitmap16(Bytes bitmap, QRgb zeroColour, QRgb oneColour);
 
+// Writers that cannot store alpha in a bitmap draw a see-through one as two: a grey mask ORed
+// onto the destination (SRCPAINT), then the picture ANDed onto it (SRCAND). White in the mask
+// shows the picture; black leaves the destination, where the picture is white. The greys between
+// are meant as partial cover, which the two bitwise operations turn into colour bands, so the
+// pair is read as what it stands for: the picture with the mask as its alpha. Null unless the
+// mask is grey and as large as the picture.
+QImage pictureUnderMask(const QImage& picture, const QImage& mask);
+
 } // namespace metafile

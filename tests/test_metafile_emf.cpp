@@ -612,3 +612,42 @@ TEST(EmfPlayback, set_dibits_to_device_draws_unstretched_and_only_the_scan_lines
     EXPECT_EQ(px(image, 220, 1), px(kBlue));
     EXPECT_EQ(px(image, 221, 1), px(kYellow));
 }
+
+// A see-through bitmap as writers without alpha store it, over blue: a mask ORed in, then a red
+// picture (white where the mask is black) ANDed over it. Columns of the mask: white, mid-grey,
+// black.
+QByteArray maskAndPicture(QRect pictureAt, QRgb middleOfMask)
+{
+    QImage mask(3, 1, QImage::Format_RGB32);
+    mask.setPixel(0, 0, qRgb(255, 255, 255));
+    mask.setPixel(1, 0, middleOfMask);
+    mask.setPixel(2, 0, qRgb(0, 0, 0));
+    QImage picture(3, 1, QImage::Format_RGB32);
+    picture.fill(qRgb(255, 0, 0));
+    picture.setPixel(2, 0, qRgb(255, 255, 255));
+    Emf emf = Emf::pixels(90, 30);
+    emf.createPen(1, 5, 0, 0).selectObject(1).createBrush(2, 0, kBlue).selectObject(2).rectangle(0, 0, 91, 31);
+    emf.stretchDIBits(QRect(0, 0, 90, 30), QRect(0, 0, 3, 1), makeDib(mask, 8), SrcPaint);
+    emf.stretchDIBits(pictureAt, QRect(0, 0, 3, 1), makeDib(picture, 24), SrcAnd);
+    return emf.finish();
+}
+
+TEST(EmfPlayback, a_grey_mask_ored_in_then_a_picture_anded_over_it_is_a_see_through_picture)
+{
+    const QRgb grey = qRgb(128, 128, 128);
+    const QImage seeThrough = render(maskAndPicture(QRect(0, 0, 90, 30), grey));
+    EXPECT_EQ(px(seeThrough, 15, 15), px(kRed)) << "white in the mask: the picture";
+    EXPECT_EQ(px(seeThrough, 75, 15), px(kBlue)) << "black in the mask: what was there";
+    const QRgb half = seeThrough.pixel(45, 15);
+    EXPECT_NEAR(qRed(half), 128, 2) << "grey in the mask: the two mixed, not bitwise";
+    EXPECT_EQ(qGreen(half), 0);
+    EXPECT_NEAR(qBlue(half), 127, 2);
+
+    // Anything but that pair is drawn bit by bit, as GDI draws it: (blue | mask) & picture.
+    const QImage elsewhere = render(maskAndPicture(QRect(0, 0, 90, 29), grey));
+    EXPECT_EQ(px(elsewhere, 45, 15), 0x800000u) << "a picture over another place";
+    EXPECT_EQ(px(elsewhere, 45, 29), 0x8080FFu) << "the mask alone where the picture is not";
+    const QImage coloured = render(maskAndPicture(QRect(0, 0, 90, 30), qRgb(0, 255, 0)));
+    EXPECT_EQ(px(coloured, 45, 15), 0x000000u) << "a mask that is not grey: (blue | green) & red";
+    EXPECT_EQ(px(coloured, 75, 15), px(kBlue));
+}

@@ -319,6 +319,34 @@ TEST(EmfPlusPlayback, a_dual_picture_draws_gdi_records_only_where_get_dc_hands_o
     EXPECT_EQ(px(image, 150, 50), px(kGreen)) << "the GDI+ record before GetDC";
 }
 
+// A black triangle, its long edge slanting, drawn by GDI after a GetDC of a picture whose GDI+
+// records may ask for smooth edges: how many pixels along that edge are neither black nor white.
+int softEdgePixels(bool dual, bool smooth)
+{
+    EmfPlus plus;
+    plus.header(dual);
+    if (smooth)
+        plus.record(0x401E, 0x09, Bytes()); // SetAntiAliasMode: on, high quality
+    plus.getDC();
+    Emf emf = Emf::pixels(100, 100);
+    emf.comment(plus.comment());
+    emf.createPen(1, 5, 0, 0).selectObject(1).createBrush(2, 0, kBlack).selectObject(2);
+    emf.polygon({ QPoint(0, 0), QPoint(100, 0), QPoint(0, 70) });
+    const QImage image = render(emf.finish());
+    int soft = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            soft += qGray(image.pixel(x, y)) > 20 && qGray(image.pixel(x, y)) < 235;
+    return soft;
+}
+
+TEST(EmfPlusPlayback, gdi_drawing_handed_over_by_get_dc_is_smooth_when_the_gdi_plus_records_asked_for_it)
+{
+    EXPECT_GT(softEdgePixels(true, true), 50) << "a dual picture asking for antialiasing";
+    EXPECT_GT(softEdgePixels(false, true), 50) << "a GDI+ picture asking for antialiasing";
+    EXPECT_EQ(softEdgePixels(true, false), 0) << "no such request: GDI's hard edges";
+}
+
 // A dual picture with a GDI+ red fill and a GDI blue square, with the given GDI+ records between
 // its header and its fill.
 QByteArray dualWith(const Bytes& beforeFill, bool fill = true)
