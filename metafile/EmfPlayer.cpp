@@ -1,5 +1,6 @@
 #include "metafile/EmfPlusPlayer.h"
 #include "metafile/EmfRecords.h"
+#include "metafile/MaskPairing.h"
 #include "metafile/MetafileCanvas.h"
 #include "metafile/MetafileDib.h"
 #include "metafile/MetafilePlayers.h"
@@ -94,14 +95,7 @@ struct Player {
     int handles;
     QHash<quint32, Object> objects;
     EmfPlusPlayer plus { canvas };
-    // A SRCPAINT bitmap waits for the record after it: a SRCAND bitmap over the same place makes
-    // the two a see-through picture (pictureUnderMask).
-    struct HeldMask {
-        QRectF dest;
-        QRectF source;
-        QImage mask;
-    };
-    std::optional<HeldMask> held;
+    MaskPairing pairs { canvas };
 
     // Index 0 is the metafile itself; anything at or past the header's count is not a handle.
     bool validHandle(quint32 index) const { return index > 0 && index < quint32(handles); }
@@ -168,13 +162,6 @@ struct Player {
 
     void selectObject(quint32 index);
     void text(const emf::TextPiece& piece);
-    // Draws a held SRCPAINT bitmap as the plain operation it is, when nothing pairs with it.
-    void releaseHeld()
-    {
-        if (held)
-            canvas.stretchBlt(held->dest, held->mask, held->source, gdi::RasterOp::SrcPaint);
-        held.reset();
-    }
 };
 
 void Player::play(const emf::NoParameters& r)
@@ -471,30 +458,19 @@ void Player::play(const emf::StretchDiBits& r)
 {
     const gdi::RasterOp rop = gdi::rasterOp(r.rop);
     if (r.bitmap.infoSize == 0) {
-        releaseHeld();
+        pairs.release();
         canvas.stretchBlt(r.dest, QImage(), QRectF(), rop);
         return;
     }
     const Dib dib = bitmap(r.bitmap);
     if (dib.isNull()) {
-        releaseHeld();
+        pairs.release();
         return;
     }
     QRectF source = r.source;
     if (dib.bottomUp) // rows counted from the bottom of a bottom-up bitmap
         source.moveTop(dib.image.height() - source.top() - source.height());
-    if (held && rop == gdi::RasterOp::SrcAnd && r.dest == held->dest && source == held->source) {
-        if (const QImage seeThrough = pictureUnderMask(dib.image, held->mask); !seeThrough.isNull()) {
-            held.reset();
-            canvas.stretchBlt(r.dest, seeThrough, source, gdi::RasterOp::SrcCopy);
-            return;
-        }
-    }
-    releaseHeld();
-    if (rop == gdi::RasterOp::SrcPaint && dib.image.allGray())
-        held = HeldMask { r.dest, source, dib.image };
-    else
-        canvas.stretchBlt(r.dest, dib.image, source, rop);
+    pairs.blit(r.dest, dib.image, source, rop);
 }
 
 // Private data, GDI+ records among them.
@@ -687,17 +663,17 @@ void playEmf(const Layout& layout, MetafileCanvas& canvas)
             break;
         const bool passedOver = dualFromPlus && type != EmrType::EMR_COMMENT && !player.plus.handsToGdi();
         if (passedOver) {
-            player.releaseHeld();
+            player.pairs.release();
             at += size;
             continue;
         }
         if (type != EmrType::EMR_STRETCHDIBITS)
-            player.releaseHeld();
+            player.pairs.release();
         if (const std::optional<emf::Record> record = emf::readRecord(type, records.sub(at, size)))
             std::visit([&](const auto& r) { player.play(r); }, *record);
         at += size;
     }
-    player.releaseHeld();
+    player.pairs.release();
 }
 
 } // namespace metafile

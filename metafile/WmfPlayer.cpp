@@ -1,4 +1,5 @@
 #include "metafile/MetafileCanvas.h"
+#include "metafile/MaskPairing.h"
 #include "metafile/MetafileDib.h"
 #include "metafile/MetafilePlayers.h"
 #include "metafile/WmfRecords.h"
@@ -93,6 +94,7 @@ void blitBitmap16(MetafileCanvas& canvas, QRectF dest, Bytes bitmap, QRectF sour
 struct Player {
     MetafileCanvas& canvas;
     ObjectTable objects;
+    MaskPairing pairs { canvas };
 
     void play(std::monostate) {}
     void play(const wmf::NoParameters& r);
@@ -295,7 +297,16 @@ void Player::play(const wmf::Blt& r)
 void Player::play(const wmf::DibBlt& r)
 {
     if (r.type == MetaType::META_STRETCHDIB) {
-        blit(canvas, r.dest, r.dib, r.source, r.rop, r.usage, true);
+        const Dib bitmap = decodePackedDib(r.dib, r.usage, canvas.palette());
+        if (bitmap.isNull()) {
+            pairs.release();
+            return;
+        }
+        canvas.countDecodedPixels(qint64(bitmap.image.width()) * bitmap.image.height());
+        QRectF source = r.source;
+        if (bitmap.bottomUp) // rows counted from the bottom of a bottom-up bitmap
+            source.moveTop(bitmap.image.height() - source.top() - source.height());
+        pairs.blit(r.dest, bitmap.image, source, gdi::rasterOp(r.rop));
         return;
     }
     const qint64 scans = r.scans;
@@ -318,10 +329,13 @@ void playRecords(const Layout& layout, MetafileCanvas& canvas)
         const qint64 words = records.u32(at);
         if (words < 3 || !records.has(at, 2 * words))
             break;
+        if (records.u16(at + 4) != quint16(MetaType::META_STRETCHDIB))
+            player.pairs.release();
         if (const std::optional<wmf::Record> record = wmf::readRecord(records.sub(at, 2 * words)))
             std::visit([&](const auto& r) { player.play(r); }, *record);
         at += 2 * words;
     }
+    player.pairs.release();
 }
 
 // Where a plain file without a window draws, in its device's pixels: such a file is drawn one

@@ -451,3 +451,26 @@ TEST(WmfEmbeddedEmf, an_embedded_emf_missing_out_of_order_or_inconsistent_leaves
         EXPECT_EQ(px(image, 80, 25), px(kRed));
     }
 }
+
+TEST(WmfPlayback, a_grey_mask_ored_in_then_a_picture_anded_over_it_is_a_see_through_picture)
+{
+    QImage mask(2, 1, QImage::Format_RGB32);
+    mask.setPixel(0, 0, qRgb(128, 128, 128));
+    mask.setPixel(1, 0, qRgb(0, 0, 0));
+    QImage picture(2, 1, QImage::Format_RGB32);
+    picture.fill(qRgb(255, 0, 0));
+    picture.setPixel(1, 0, qRgb(255, 255, 255));
+    auto drawn = [&](QRect pictureAt) {
+        Wmf wmf;
+        wmf.createPen(5, 0, 0).selectObject(0).createBrush(0, kBlue).selectObject(1).rectangle(0, 0, 61, 31);
+        wmf.stretchDib(QRect(0, 0, 60, 30), QRect(0, 0, 2, 1), makeDib(mask, 8), SrcPaint);
+        wmf.stretchDib(pictureAt, QRect(0, 0, 2, 1), makeDib(picture, 24), SrcAnd);
+        return render(wmf.placeable(0, 0, 60, 30, 96));
+    };
+    const QImage seeThrough = drawn(QRect(0, 0, 60, 30));
+    const QRgb half = seeThrough.pixel(15, 15);
+    EXPECT_NEAR(qRed(half), 128, 2) << "half the picture over half the blue";
+    EXPECT_NEAR(qBlue(half), 127, 2);
+    EXPECT_EQ(px(seeThrough, 45, 15), px(kBlue)) << "black in the mask leaves the blue";
+    EXPECT_EQ(px(drawn(QRect(0, 0, 60, 29)), 15, 15), 0x800000u) << "over another place: bit by bit";
+}
