@@ -34,9 +34,10 @@ Failure failureOf(Problem problem);
 // it is drawn, and a poster is read at a smaller size, so this only keeps sizes sane; what may be
 // allocated is the reader's business.
 inline constexpr int kMaxSide = 1 << 17;
-// Files beyond this are refused before they are read: clip art is kilobytes, a few megabytes at
-// most.
-inline constexpr qint64 kMaxFileBytes = 32LL * 1024 * 1024;
+// Files beyond this are refused before they are read. Clip art is kilobytes, but clip art with
+// soft shadows saved by an office suite carries them as bitmaps, and its WMF carries the whole
+// EMF once more: such files reach 50 MB.
+inline constexpr qint64 kMaxFileBytes = 64LL * 1024 * 1024;
 
 // Whether bytes begin like a metafile; the first 44 bytes are enough to tell.
 bool looksLikeMetafile(QByteArrayView head);

@@ -337,6 +337,14 @@ TEST_F(MetafileLoader, broken_and_absurd_metafiles_are_classified_as_before)
     EXPECT_EQ(PictureLoader::load(write("huge.wmf", wmf.placeable(0, 0, 30000, 30000, 1))).kind(), Failure::Kind::TooLarge);
     EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_EQ(PictureLoader::load(write("short.wmf", good.first(30))).kind(), Failure::Kind::NotAPicture);
+    // Clip art with soft shadows saved as WMF by an office suite runs to 50 MB; past 64 MB a file
+    // is refused unread.
+    Wmf small;
+    small.rectangle(0, 0, 10, 10);
+    const QByteArray smallFile = small.placeable(0, 0, 10, 10, 96);
+    EXPECT_TRUE(PictureLoader::load(write("50mb.wmf", smallFile + QByteArray(50 << 20, '\0'))).ok());
+    EXPECT_EQ(PictureLoader::load(write("65mb.wmf", smallFile + QByteArray(65 << 20, '\0'))).kind(),
+              Failure::Kind::TooLarge);
     EXPECT_EQ(PictureLoader::load(dir.path() + "/none.wmf").kind(), Failure::Kind::NotFound);
     EXPECT_EQ(PictureLoader::load(dir.path()).kind(), Failure::Kind::IsAFolder);
 }
