@@ -12,8 +12,10 @@
 # whole folder into OUT_DIR/lo (each picture on an A4 page at 96 dpi, shrunk when larger). For the
 # three-way part every picture is cropped to its drawing (white margins trimmed) and brought to
 # the size of our cropped drawing, so a different page or frame does not count, only the drawing.
-# Two renderers agree when same >= 95% and ink >= 80% both ways (each one's non-white pixels are
-# mostly non-white in the other too, so a blot where the other draws a faint shadow counts).
+# Two renderers agree when same >= 95% and ink >= 80% both ways: most of each one's ink is ink in
+# the other too, so a blot where the other draws a faint shadow counts. Ink is weighed by its
+# darkness (see darkness()); INK_MEASURE=threshold counts pixels darker than 90% grey instead, as
+# the tool first did, which splits faint lines on the cut.
 # Columns "ours~LO" and "conv~LO" give same/ink and "+" for agreement; "odd" names the renderer
 # that disagrees with the two others while those two agree: "ours", "conv" or "LO"; "-" when all
 # three agree, "?" when no two agree or the pairs contradict each other.
@@ -47,8 +49,11 @@ if command -v soffice >/dev/null && ((${#files[@]} > 0)); then
 fi
 
 # The drawing alone: on white, margins of (near) white trimmed. A blank picture trims to 1x1.
+# Trimming takes the corners' colour for the margin, so a white border goes round first: a
+# picture whose edges are a colour (a map's sea) keeps them.
 crop() {
-    convert "$1" -background white -alpha remove -alpha off -fuzz 2% -trim +repage "$2"
+    convert "$1" -background white -alpha remove -alpha off -bordercolor white -border 1 \
+        -fuzz 2% -trim +repage "$2"
 }
 
 isBlank() {
@@ -58,6 +63,15 @@ isBlank() {
 # Ink: non-white pixels, white in a mask.
 inkMask() {
     convert "$1" -colorspace gray -threshold 90% -negate "$2"
+}
+
+# Ink weighed by how dark it is: each pixel's darkness (white 0, black 1, the faintest 3% taken
+# as paper). Two drawings then share the ink both have at a pixel, the lighter of the two: a faint
+# line drawn a shade lighter by one renderer still counts as shared, where a 90% cut would drop
+# it from one mask and keep it in the other; a black blot where the other draws a faint shadow
+# shares only the shadow's ink.
+darkness() {
+    convert "$1" -colorspace gray -negate -level 3%,100% "$2"
 }
 
 countWhite() {
@@ -78,11 +92,17 @@ agreement() {
     local pixels differ inkA inkB inkBoth
     pixels=$(identify -format '%[fx:w*h]' "$sa")
     differ=$(compare -metric AE -fuzz 20% "$sa" "$sb" null: 2>&1 | awk '{ print int($1) }')
-    inkMask "$sa" "$ma"
-    inkMask "$sb" "$mb"
+    if [[ ${INK_MEASURE:-weighted} == threshold ]]; then
+        inkMask "$sa" "$ma"
+        inkMask "$sb" "$mb"
+        inkBoth=$(convert "$ma" "$mb" -compose multiply -composite -format '%[fx:mean*w*h]' info:)
+    else
+        darkness "$sa" "$ma"
+        darkness "$sb" "$mb"
+        inkBoth=$(convert "$ma" "$mb" -compose darken -composite -format '%[fx:mean*w*h]' info:)
+    fi
     inkA=$(countWhite "$ma")
     inkB=$(countWhite "$mb")
-    inkBoth=$(convert "$ma" "$mb" -compose multiply -composite -format '%[fx:mean*w*h]' info:)
     awk -v d="$differ" -v n="$pixels" -v a="$inkA" -v b="$inkB" -v both="$inkBoth" 'BEGIN {
         ia = a < 1 ? 1 : both / a; ib = b < 1 ? 1 : both / b
         printf "%.1f %.1f\n", 100 * (1 - d / n), 100 * (ia < ib ? ia : ib) }'
