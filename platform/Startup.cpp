@@ -1,6 +1,7 @@
 #include "platform/Startup.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 
 #ifdef __GLIBC__
@@ -50,12 +51,21 @@ ApplicationLanguage::ApplicationLanguage(const QStringList& uiLanguages, const Q
     }
     // The default locale picks the built-in pictures that carry lettering (the door toggles);
     // it must follow the texts, not the locale the formats come from.
-    QLocale::setDefault(m_language == Translation::Language::English ? QLocale(QLocale::English)
-                                                                      : QLocale(QLocale::Japanese, QLocale::Japan));
+    const QLocale texts = m_language == Translation::Language::English ? QLocale(QLocale::English)
+                                                                        : QLocale(QLocale::Japanese, QLocale::Japan);
+    QLocale::setDefault(texts);
+    // Qt's own dialogs and buttons speak English unless given Qt's translation of the same
+    // language (Debian's qt6-translations-l10n), so that a Japanese desk does not open an English
+    // file dialog.
+    if (m_language == Translation::Language::Japanese
+        && m_qtTranslator.load(texts, QStringLiteral("qtbase"), QStringLiteral("_"),
+                               QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&m_qtTranslator);
 }
 
 ApplicationLanguage::~ApplicationLanguage()
 {
+    QCoreApplication::removeTranslator(&m_qtTranslator);
     QCoreApplication::removeTranslator(&m_translator);
 }
 

@@ -38,6 +38,7 @@ public:
 
 private:
     QTranslator m_translator;
+    QTranslator m_qtTranslator; // Qt's own texts: the file dialog's, the message boxes' buttons
     Translation::Language m_language { Translation::Language::Japanese };
 };
 

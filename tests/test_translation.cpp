@@ -72,6 +72,19 @@ TEST(LanguageChoice, a_missing_translation_leaves_the_japanese_texts)
     EXPECT_EQ(QLocale().language(), QLocale::Japanese) << "the pictures' lettering follows the texts";
 }
 
+TEST(LanguageChoice, qt_s_own_buttons_and_dialogs_speak_the_language_of_the_texts)
+{
+    const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    {
+        const Startup::ApplicationLanguage language({ "ja-JP" }, { kBuiltTranslations });
+        EXPECT_EQ(cancel(), "キャンセル") << "needs Debian's qt6-translations-l10n, which the package recommends";
+        EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:"), "ファイル名(&N):");
+    }
+    EXPECT_EQ(cancel(), "Cancel") << "gone with the language";
+    const Startup::ApplicationLanguage language({ "en-US" }, { kBuiltTranslations });
+    EXPECT_EQ(cancel(), "Cancel");
+}
+
 TEST(LanguageChoice, the_first_folder_holding_the_translation_serves)
 {
     const Startup::ApplicationLanguage language({ "en-US" }, { "/nonexistent", kBuiltTranslations });

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The program in the desktop's language: English when the user's languages put English before
 # Japanese, the program's own Japanese for C, Japanese, German and the rest. The desk, the popup
-# menu, the about box, the folder window and a message box are photographed in both languages
+# menu, the about box, the folder window, a message box and Qt's file dialog are photographed in both languages
 # (kept in the artifacts folder as language-ja-*.png and language-en-*.png), at the same sizes.
 source "$(dirname "$0")/lib.sh"
 
@@ -43,7 +43,7 @@ stop_bus() {
 # tour TAG BUS PANEL ABOUT FOLDER MESSAGE: starts the bus, expecting these window titles, and
 # photographs each window.
 tour() {
-    local tag=$1 about_title=$4 folder_title=$5 message_title=$6
+    local tag=$1 about_title=$4 folder_title=$5 message_title=$6 dialog_title=$7
     BUS_TITLE=$2 PANEL_TITLE=$3 start_bus
     [[ $(client_size "$PANEL_WIN") == 263x171 ]] || fail "$tag: the panel is $(client_size "$PANEL_WIN")"
     sleep 0.3
@@ -101,12 +101,27 @@ tour() {
     wait_until 10 sh -c "! xwininfo -id $message 2>/dev/null | grep -q IsViewable" || fail "$tag: the message stayed"
     click_client "$FOLDER_WIN" 409 66
     wait_until 10 sh -c "! xwininfo -id $FOLDER_WIN 2>/dev/null | grep -q IsViewable" || fail "$tag: キャンセル left the folder window open"
+
+    # Qt's own file dialog, from the popup menu's signboard item, speaks the desk's language too.
+    local before dialog
+    before=$(xdotool search --onlyvisible --classname RX27A0022 | wc -l)
+    click_client "$BUS_WIN" 700 150 3
+    wait_until 5 sh -c "[ \$(xdotool search --onlyvisible --classname RX27A0022 | wc -l) -gt $before ]" || fail "$tag: no menu"
+    xdotool key Down Down Down Return
+    dialog=$(window_named "$dialog_title")
+    sleep 0.5
+    shot "$E2E_TMP/dialog.png"
+    crop_frames "$E2E_TMP/dialog.png" "$E2E_TMP/dialog-crop.png" "$dialog"
+    keep "$E2E_TMP/dialog-crop.png" "language-$tag-file-dialog"
+    wait_until 10 sh -c "[ \"\$(xdotool getwindowfocus)\" = $dialog ]" || xdotool windowactivate --sync "$dialog" || true
+    xdotool key Escape
+    wait_until 10 sh -c "! xwininfo -id $dialog 2>/dev/null | grep -q IsViewable" || fail "$tag: the file dialog stayed"
     stop_bus
 }
 
 # The test's own environment is the C locale with no language list: Japanese.
-tour ja "くるりん号　-　" "設定パネル" "くるりん号のバージョン情報" "画像の位置" "くるりん号"
-BUS_ENV="LANGUAGE=en" tour en "Kururin-go - " "Control panel" "About Kururin-go" "Picture location" "Kururin-go"
+tour ja "くるりん号　-　" "設定パネル" "くるりん号のバージョン情報" "画像の位置" "くるりん号" "開く"
+BUS_ENV="LANGUAGE=en" tour en "Kururin-go - " "Control panel" "About Kururin-go" "Picture location" "Kururin-go" "Open"
 # The two desks differ only in their words: the same controls in the same places.
 changed=$(differing_pixels "$E2E_TMP/panel-ja.png" "$E2E_TMP/panel-en.png")
 ((changed > 200 && changed < 263 * 171 / 4)) || fail "the English desk differs from the Japanese one in $changed pixels"

@@ -235,10 +235,12 @@ pass() {
 # and waits until the dialog has gone. Keys typed before it has the focus would go elsewhere,
 # and a slow build can take seconds to show it. The file-name completer's popup, opening while
 # the path is typed, now and then swallows the rest of it; the path is then typed again.
+# The dialog is Qt's own, titled in the desk's language: 開く, or Open where Qt's Japanese texts
+# are not installed.
 choose_in_file_dialog() {
-    local dialog attempt
-    wait_until 30 xdotool search --onlyvisible --name '^Open$' || fail "no file dialog"
-    dialog=$(xdotool search --onlyvisible --name '^Open$' | head -n1)
+    local dialog attempt title='^(開く|Open)$'
+    wait_until 30 xdotool search --onlyvisible --name "$title" || fail "no file dialog"
+    dialog=$(xdotool search --onlyvisible --name "$title" | head -n1)
     for attempt in 1 2 3; do
         if ! wait_until 10 sh -c "[ \"\$(xdotool getwindowfocus)\" = $dialog ]"; then
             xdotool windowactivate --sync "$dialog" || true
@@ -247,7 +249,7 @@ choose_in_file_dialog() {
         xdotool type --delay 20 "$1"
         sleep 0.5
         xdotool key Return
-        wait_until 15 sh -c "! xdotool search --onlyvisible --name '^Open\$'" && return 0
+        wait_until 15 sh -c "! xdotool search --onlyvisible --name '$title'" && return 0
         echo "the file dialog is still open after typing $1 (attempt $attempt)" >&2
     done
     shot "$E2E_TMP/dialog.png"
