@@ -51,6 +51,23 @@ protected:
     }
 };
 
+// The control desk stays above every window, so a dialog opened over the bus would lose its
+// lower corner to the desk, labels and all. The program's dialogs stay above too; the newest
+// above window is the topmost.
+void keepAbove(QDialog& dialog)
+{
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+}
+
+// The file the dialog was left with; empty when it was cancelled.
+QString chosenFile(QFileDialog& dialog)
+{
+    keepAbove(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 } // namespace
 
 DesktopPlatform::DesktopPlatform() = default;
@@ -67,8 +84,10 @@ Result<Picture> DesktopPlatform::LoadPicture(const QString& fileName, QSize visi
 
 QString DesktopPlatform::BrowseForFolder(QWidget* owner, const QString& title)
 {
-    const QString chosen = QFileDialog::getExistingDirectory(owner, title, QStringLiteral("/"),
-                                                             QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    QFileDialog dialog(owner, title, QStringLiteral("/"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    const QString chosen = chosenFile(dialog);
     if (chosen.isEmpty())
         return {};
     return QFileInfo(chosen).absoluteFilePath();
@@ -92,6 +111,7 @@ void DesktopPlatform::MsgBox(QWidget* owner, const QString& text, const QString&
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox box(qtIcon, title, shown, QMessageBox::Ok, owner);
+    keepAbove(box);
     box.exec();
 }
 
@@ -135,7 +155,9 @@ void DesktopPlatform::DragWithMouse(QWidget* child, QPoint grabOffset)
 
 QString DesktopPlatform::GetOpenFileName(QWidget* owner, const QString& filter)
 {
-    return QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
+    QFileDialog dialog(owner, QString(), QString(), filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    return chosenFile(dialog);
 }
 
 Result<QString> DesktopPlatform::MakerHomepage()

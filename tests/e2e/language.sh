@@ -92,6 +92,7 @@ tour() {
     click_client "$FOLDER_WIN" 321 66
     local message
     message=$(window_named "$message_title")
+    wait_until 5 window_is_above "$message" "$PANEL_WIN" || fail "$tag: the message is under the desk"
     sleep 0.3
     shot "$E2E_TMP/message.png"
     crop_frames "$E2E_TMP/message.png" "$E2E_TMP/message-crop.png" "$message"
@@ -109,6 +110,7 @@ tour() {
     wait_until 5 sh -c "[ \$(xdotool search --onlyvisible --classname RX27A0022 | wc -l) -gt $before ]" || fail "$tag: no menu"
     xdotool key Down Down Down Return
     dialog=$(window_named "$dialog_title")
+    wait_until 5 window_is_above "$dialog" "$PANEL_WIN" || fail "$tag: the file dialog is under the desk"
     sleep 0.5
     shot "$E2E_TMP/dialog.png"
     crop_frames "$E2E_TMP/dialog.png" "$E2E_TMP/dialog-crop.png" "$dialog"
