@@ -11,6 +11,7 @@ QString text(int err)
     switch (err) {
     case ENOENT: return QCoreApplication::translate("SystemErrors", "指定したパスが見つかりません。");
     case ENOTDIR: return QCoreApplication::translate("SystemErrors", "指定したパスはフォルダーではありません。");
+    case EISDIR: return QCoreApplication::translate("SystemErrors", "指定したパスはフォルダーです。");
     case EACCES:
     case EPERM: return QCoreApplication::translate("SystemErrors", "アクセスが拒否されました。");
     case EIO: return QCoreApplication::translate("SystemErrors", "デバイスの入出力エラーです。");

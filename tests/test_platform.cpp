@@ -662,6 +662,19 @@ TEST(AtomicWrite, a_full_disk_fails_the_save_and_leaves_the_old_file_whole)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no half-written file left behind";
 }
 
+TEST(AtomicWrite, a_folder_where_the_file_should_be_fails_the_save_in_words)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/RX27A0022.ini";
+    ASSERT_TRUE(QDir().mkdir(path));
+    const Result<void> result = Files::writeAtomically(path, "0,0,0\r\n");
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.kind(), Failure::Kind::IsAFolder);
+    EXPECT_EQ(result.failure().description, "指定したパスはフォルダーです。") << "not a bare error number";
+    EXPECT_TRUE(QFileInfo(path).isDir());
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty()) << "no file left behind";
+}
+
 // Killed at many different moments of a save, the file is always either the old one or the new
 // one, never a mixture or a stub.
 TEST(AtomicWrite, killed_at_any_moment_the_file_is_old_or_new_never_broken)

@@ -126,6 +126,10 @@
         <source>ファイルシステムのエラーです (%1)。</source>
         <translation>File system error (%1).</translation>
     </message>
+    <message>
+        <source>指定したパスはフォルダーです。</source>
+        <translation>The path is a folder.</translation>
+    </message>
 </context>
 <context>
     <name>frmBrowseDir</name>
