@@ -70,15 +70,23 @@ private:
     std::set<int> m_free;
 };
 
-void blit(MetafileCanvas& canvas, QRectF dest, Bytes dib, QRectF source, quint32 rop, quint32 usage, bool dibOrder)
+// With pairs, the bitmap goes through them (a StretchDIB may be half of a see-through pair).
+void blit(MetafileCanvas& canvas, QRectF dest, Bytes dib, QRectF source, quint32 rop, quint32 usage, bool dibOrder,
+          MaskPairing* pairs = nullptr)
 {
     const Dib bitmap = decodePackedDib(dib, usage, canvas.palette());
-    if (bitmap.isNull())
+    if (bitmap.isNull()) {
+        if (pairs)
+            pairs->release();
         return;
+    }
     canvas.countDecodedPixels(qint64(bitmap.image.width()) * bitmap.image.height());
     if (dibOrder && bitmap.bottomUp) // StretchDIBits counts a bottom-up bitmap's rows from the bottom
         source.moveTop(bitmap.image.height() - source.top() - source.height());
-    canvas.stretchBlt(dest, bitmap.image, source, gdi::rasterOp(rop));
+    if (pairs)
+        pairs->blit(dest, bitmap.image, source, gdi::rasterOp(rop));
+    else
+        canvas.stretchBlt(dest, bitmap.image, source, gdi::rasterOp(rop));
 }
 
 void blitBitmap16(MetafileCanvas& canvas, QRectF dest, Bytes bitmap, QRectF source, quint32 rop)
@@ -297,16 +305,7 @@ void Player::play(const wmf::Blt& r)
 void Player::play(const wmf::DibBlt& r)
 {
     if (r.type == MetaType::META_STRETCHDIB) {
-        const Dib bitmap = decodePackedDib(r.dib, r.usage, canvas.palette());
-        if (bitmap.isNull()) {
-            pairs.release();
-            return;
-        }
-        canvas.countDecodedPixels(qint64(bitmap.image.width()) * bitmap.image.height());
-        QRectF source = r.source;
-        if (bitmap.bottomUp) // rows counted from the bottom of a bottom-up bitmap
-            source.moveTop(bitmap.image.height() - source.top() - source.height());
-        pairs.blit(r.dest, bitmap.image, source, gdi::rasterOp(r.rop));
+        blit(canvas, r.dest, r.dib, r.source, r.rop, r.usage, true, &pairs);
         return;
     }
     const qint64 scans = r.scans;

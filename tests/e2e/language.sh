@@ -22,6 +22,21 @@ client_size() {
     xwininfo -id "$1" | awk '/  Width:/ {w=$NF} /  Height:/ {h=$NF} END {print w "x" h}'
 }
 
+# over_desk TAG TITLE NAME KEY: waits for the window of that title, which must lie above the
+# desk, photographs it as language-TAG-NAME and closes it with KEY.
+over_desk() {
+    local tag=$1 name=$3 key=$4 win
+    win=$(window_named "$2")
+    wait_until 5 window_is_above "$win" "$PANEL_WIN" || fail "$tag: the $name is under the desk"
+    sleep 0.5
+    shot "$E2E_TMP/$name.png"
+    crop_frames "$E2E_TMP/$name.png" "$E2E_TMP/$name-crop.png" "$win"
+    keep "$E2E_TMP/$name-crop.png" "language-$tag-$name"
+    wait_until 10 sh -c "[ \"\$(xdotool getwindowfocus)\" = $win ]" || xdotool windowactivate --sync "$win" || true
+    xdotool key "$key"
+    wait_until 10 sh -c "! xwininfo -id $win 2>/dev/null | grep -q IsViewable" || fail "$tag: the $name stayed"
+}
+
 # crop_frames SHOT OUT WIN...: the smallest rectangle holding the windows with their frames.
 crop_frames() {
     local shot=$1 out=$2 x0=99999 y0=99999 x1=0 y1=0 x y w h
@@ -90,34 +105,17 @@ tour() {
     crop_frames "$E2E_TMP/folder.png" "$E2E_TMP/folder-crop.png" "$FOLDER_WIN"
     keep "$E2E_TMP/folder-crop.png" "language-$tag-folder"
     click_client "$FOLDER_WIN" 321 66
-    local message
-    message=$(window_named "$message_title")
-    wait_until 5 window_is_above "$message" "$PANEL_WIN" || fail "$tag: the message is under the desk"
-    sleep 0.3
-    shot "$E2E_TMP/message.png"
-    crop_frames "$E2E_TMP/message.png" "$E2E_TMP/message-crop.png" "$message"
-    keep "$E2E_TMP/message-crop.png" "language-$tag-message"
-    wait_until 10 sh -c "[ \"\$(xdotool getwindowfocus)\" = $message ]" || xdotool windowactivate --sync "$message" || true
-    xdotool key Return
-    wait_until 10 sh -c "! xwininfo -id $message 2>/dev/null | grep -q IsViewable" || fail "$tag: the message stayed"
+    over_desk "$tag" "$message_title" message Return
     click_client "$FOLDER_WIN" 409 66
     wait_until 10 sh -c "! xwininfo -id $FOLDER_WIN 2>/dev/null | grep -q IsViewable" || fail "$tag: キャンセル left the folder window open"
 
     # Qt's own file dialog, from the popup menu's signboard item, speaks the desk's language too.
-    local before dialog
+    local before
     before=$(xdotool search --onlyvisible --classname RX27A0022 | wc -l)
     click_client "$BUS_WIN" 700 150 3
     wait_until 5 sh -c "[ \$(xdotool search --onlyvisible --classname RX27A0022 | wc -l) -gt $before ]" || fail "$tag: no menu"
     xdotool key Down Down Down Return
-    dialog=$(window_named "$dialog_title")
-    wait_until 5 window_is_above "$dialog" "$PANEL_WIN" || fail "$tag: the file dialog is under the desk"
-    sleep 0.5
-    shot "$E2E_TMP/dialog.png"
-    crop_frames "$E2E_TMP/dialog.png" "$E2E_TMP/dialog-crop.png" "$dialog"
-    keep "$E2E_TMP/dialog-crop.png" "language-$tag-file-dialog"
-    wait_until 10 sh -c "[ \"\$(xdotool getwindowfocus)\" = $dialog ]" || xdotool windowactivate --sync "$dialog" || true
-    xdotool key Escape
-    wait_until 10 sh -c "! xwininfo -id $dialog 2>/dev/null | grep -q IsViewable" || fail "$tag: the file dialog stayed"
+    over_desk "$tag" "$dialog_title" file-dialog Escape
     stop_bus
 }
 
